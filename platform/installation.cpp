@@ -1,0 +1,19 @@
+#include "platform/installation.h"
+
+Installation Installation::InFolder(const std::filesystem::path& dir) {
+    Installation inst;
+    inst.dir = dir;
+    inst.database = dir / "mydb";
+    inst.config = dir / "config.ini";
+    inst.help = dir / "help.chm";
+    inst.failedDir = dir / "导入失败数据";
+    return inst;
+}
+
+std::filesystem::path Installation::ExecutablePath() {
+    return std::filesystem::read_symlink("/proc/self/exe");
+}
+
+Installation Installation::OfExecutable() {
+    return InFolder(ExecutablePath().parent_path());
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <filesystem>
+
+// Every file the program uses lives in its installation folder, resolved once at start-up
+// from the executable's own location, never from the working directory.
+struct Installation {
+    std::filesystem::path dir;
+    std::filesystem::path database;  // "mydb"
+    std::filesystem::path config;    // "config.ini"
+    std::filesystem::path help;      // "help.chm"
+    std::filesystem::path failedDir; // "导入失败数据"
+
+    static Installation InFolder(const std::filesystem::path& dir);
+    // The folder of the running executable.
+    static Installation OfExecutable();
+    static std::filesystem::path ExecutablePath();
+};

@@ -1,0 +1,112 @@
+#include "platform/text.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <iconv.h>
+#include <stdexcept>
+
+namespace {
+
+// Converters are costly to open and not thread-safe, so each thread keeps its own pair.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " +
+                                     to);
+        }
+    }
+    ~Converter() { iconv_close(cd_); }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+
+    // skipInvalid tells how many input bytes make up the character that could not be
+    // converted, so that it becomes exactly one "?".
+    template <typename SkipFn> std::string Convert(const std::string& in, SkipFn skipInvalid) {
+        std::string out;
+        out.resize(in.size() * 2 + 16);
+        char* src = const_cast<char*>(in.data());
+        std::size_t srcLeft = in.size();
+        char* dst = out.data();
+        std::size_t dstLeft = out.size();
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        while (srcLeft > 0) {
+            if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) {
+                break;
+            }
+            if (errno == E2BIG) {
+                const std::size_t used = dst - out.data();
+                out.resize(out.size() * 2);
+                dst = out.data() + used;
+                dstLeft = out.size() - used;
+                continue;
+            }
+            // EILSEQ or EINVAL (truncated at the end): replace one character.
+            if (dstLeft == 0) {
+                const std::size_t used = dst - out.data();
+                out.resize(out.size() * 2);
+                dst = out.data() + used;
+                dstLeft = out.size() - used;
+            }
+            *dst++ = '?';
+            --dstLeft;
+            const std::size_t skip = std::min(
+                srcLeft, skipInvalid(reinterpret_cast<const unsigned char*>(src), srcLeft));
+            src += skip;
+            srcLeft -= skip;
+        }
+        out.resize(dst - out.data());
+        return out;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+// Length of the malformed or unmappable UTF-8 character at src: its lead byte and the
+// continuation bytes that belong to it, so that a broken sequence never swallows the
+// characters after it.
+std::size_t Utf8SequenceLength(const unsigned char* src, std::size_t left) {
+    const unsigned char lead = src[0];
+    std::size_t expected = 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        expected = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        expected = 3;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        expected = 4;
+    }
+    std::size_t n = 1;
+    while (n < expected && n < left && (src[n] & 0xC0) == 0x80) {
+        ++n;
+    }
+    return n;
+}
+
+std::size_t GbkSequenceLength(const unsigned char* src, std::size_t left) {
+    const bool lead = src[0] >= 0x81 && src[0] <= 0xFE;
+    const bool trail = left >= 2 && src[1] >= 0x40 && src[1] <= 0xFE && src[1] != 0x7F;
+    return lead && trail ? 2 : 1;
+}
+
+} // namespace
+
+std::string GbkToUtf8(const std::string& gbk) {
+    for (unsigned char c : gbk) {
+        if (c >= 0x80) {
+            thread_local Converter converter("UTF-8", "GBK");
+            return converter.Convert(gbk, GbkSequenceLength);
+        }
+    }
+    return gbk; // ASCII is the same in both
+}
+
+std::string Utf8ToGbk(const std::string& utf8) {
+    for (unsigned char c : utf8) {
+        if (c >= 0x80) {
+            thread_local Converter converter("GBK", "UTF-8");
+            return converter.Convert(utf8, Utf8SequenceLength);
+        }
+    }
+    return utf8;
+}

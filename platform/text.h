@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+
+// Register text lives in the program as GBK bytes. These convert at the borders (the
+// database speaks UTF-8). A character the target cannot hold becomes one "?".
+std::string GbkToUtf8(const std::string& gbk);
+std::string Utf8ToGbk(const std::string& utf8);
+
+// A GBK literal written in this UTF-8 source file, e.g. Gbk("全国").
+inline std::string Gbk(const char* utf8) {
+    return Utf8ToGbk(utf8);
+}

@@ -1,0 +1,95 @@
+#include "store/areas.h"
+
+#include "platform/text.h"
+#include "store/contact_store.h"
+#include "store/database.h"
+
+#include <array>
+#include <string_view>
+
+extern const unsigned char quillon_areas_tsv[];
+extern const std::size_t quillon_areas_tsv_size;
+
+namespace {
+
+// Rows per seed batch, in seed order. A batch goes in whole or not at all, so a deleted
+// seed row returns at start-up only when its whole batch is gone; the split is fixed.
+constexpr std::array<std::size_t, 9> kBatchSizes = {465, 451, 450, 456, 454, 467, 459, 93, 138};
+
+std::vector<AreaRow> ReadAreas(const std::filesystem::path& file, const std::string& sql) {
+    std::vector<AreaRow> rows;
+    if (sqlite3* db = OpenKeyedDatabase(file)) {
+        QueryRows(db, sql, [&](const std::vector<std::string>& row) {
+            if (row.size() >= 3) {
+                rows.push_back({row[0], row[1], row[2]});
+            }
+        });
+        CloseDatabase(db);
+    }
+    return rows;
+}
+
+// The seed list as shipped: tab-separated UTF-8, a header line, root first.
+std::vector<AreaRow> SeedRows() {
+    const std::string_view text(reinterpret_cast<const char*>(quillon_areas_tsv),
+                                quillon_areas_tsv_size);
+    std::vector<AreaRow> rows;
+    std::size_t start = text.find('\n') + 1; // skip the header
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        }
+        const std::string_view line = text.substr(start, end - start);
+        const std::size_t tab1 = line.find('\t');
+        const std::size_t tab2 = line.find('\t', tab1 + 1);
+        if (tab1 != std::string_view::npos && tab2 != std::string_view::npos) {
+            rows.push_back({std::string(line.substr(0, tab1)),
+                            std::string(line.substr(tab1 + 1, tab2 - tab1 - 1)),
+                            Utf8ToGbk(std::string(line.substr(tab2 + 1)))});
+        }
+        start = end + 1;
+    }
+    return rows;
+}
+
+std::string Triple(const AreaRow& row) {
+    return "(" + SqlLiteral(row.UI_ID) + ", " + SqlLiteral(row.Parent_ID) + ", " +
+           SqlLiteral(row.Area_Name) + ")";
+}
+
+} // namespace
+
+std::vector<AreaRow> ProvincesForLoginArea(const std::filesystem::path& db,
+                                           const std::string& loginCode) {
+    const std::string sql = loginCode == kRootAreaCode
+                                ? "select * from t_area where Parent_ID='000000'"
+                                : "select * from t_area where UI_ID=" + SqlLiteral(loginCode);
+    std::vector<AreaRow> rows = ReadAreas(db, sql);
+    std::erase_if(rows, [](const AreaRow& row) { return row.Area_Name == WholeCountryName(); });
+    return rows;
+}
+
+std::vector<AreaRow> ChildrenOfArea(const std::filesystem::path& db, const std::string& code) {
+    return ReadAreas(db, "select * from t_area where Parent_ID=" + SqlLiteral(code));
+}
+
+std::vector<AreaRow> AreasByName(const std::filesystem::path& db, const std::string& name) {
+    return ReadAreas(db, "select * from t_area where Area_Name=" + SqlLiteral(name));
+}
+
+std::vector<std::string> AreaSeedStatements() {
+    const std::string insert = "insert into t_area (UI_ID, Parent_ID, Area_Name) values";
+    const std::vector<AreaRow> rows = SeedRows();
+    std::vector<std::string> statements;
+    statements.push_back(insert + Triple(rows.at(0)));
+    std::size_t next = 1;
+    for (std::size_t size : kBatchSizes) {
+        std::string batch = insert;
+        for (std::size_t i = 0; i < size && next < rows.size(); ++i, ++next) {
+            batch += (i ? ", " : "") + Triple(rows[next]);
+        }
+        statements.push_back(std::move(batch));
+    }
+    return statements;
+}

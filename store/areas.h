@@ -1,0 +1,28 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// One row of the area hierarchy, texts in GBK.
+struct AreaRow {
+    std::string UI_ID;
+    std::string Parent_ID;
+    std::string Area_Name;
+    bool operator==(const AreaRow&) const = default;
+};
+
+inline constexpr char kRootAreaCode[] = "000000";
+
+// Provinces the login area may work with: all of them for the root, else the area itself.
+// The root row (named "全国") is never among them.
+std::vector<AreaRow> ProvincesForLoginArea(const std::filesystem::path& db,
+                                           const std::string& loginCode);
+// Direct children of an area; the children of the root include the root itself.
+std::vector<AreaRow> ChildrenOfArea(const std::filesystem::path& db, const std::string& code);
+// Every area of that name, at any level.
+std::vector<AreaRow> AreasByName(const std::filesystem::path& db, const std::string& name);
+
+// The ten seed statements as GBK text: the root row, then the nine batches, each batch one
+// multi-row insert so that it goes in whole or not at all.
+std::vector<std::string> AreaSeedStatements();

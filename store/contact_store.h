@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/prompter.h"
+
+#include <array>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+// One contact as eleven GBK texts, in the order the list, the editor, the spreadsheets
+// and the package lines use (not the table's column order).
+enum ContactField {
+    kUI_ID,
+    kUser_Name,
+    kUser_Sex,
+    kUser_Birthday,
+    kUser_Education,
+    kRecode_Type,
+    kProvince,
+    kCity,
+    kCounty_Seat,
+    kOrganization_Detial,
+    kMobile_NO,
+    kContactFieldCount
+};
+using ContactRecord = std::array<std::string, kContactFieldCount>;
+
+inline constexpr int kContactsPerPage = 200;
+
+// The login area name that means "every province": no filter.
+std::string WholeCountryName();
+
+// Local time as "yyyy-mm-dd hh:mm:ss", the text Add_Time is written and sorted by.
+std::string LocalTimeText();
+
+// Statements of the store, as GBK text; exposed so their exact form can be checked.
+std::string ContactTableCreateStatement();
+std::string ContactIndexStatements();
+std::string CountContactsStatement(const std::string& areaName);
+std::string SelectContactPageStatement(int page, const std::string& areaName);
+
+// The contact table. Each operation works on the connection opened by OpenContactDatabase
+// and closed by CloseContactDatabase, except the two that open and close by themselves.
+class ContactStore {
+public:
+    using Clock = std::function<std::string()>;
+
+    ContactStore(std::filesystem::path database, Prompter& prompter, Clock clock = LocalTimeText);
+    ~ContactStore();
+    ContactStore(const ContactStore&) = delete;
+    ContactStore& operator=(const ContactStore&) = delete;
+
+    bool OpenContactDatabase();
+    bool CloseContactDatabase();
+    bool ExecuteStatement(const std::string& gbk);
+
+    // Asks about same-name records first; false when refused, cancelled or failed.
+    bool InsertContactRow(const ContactRecord& record);
+    bool DeleteContactRow(const std::string& id);
+    // Deletes the old row and inserts the new one; the old row stays when the insert
+    // does not happen.
+    bool ReplaceContactRow(const std::string& oldId, const ContactRecord& record);
+    bool DropContactTable();
+    // Creates the contact table and its indexes (the indexes only change speed).
+    bool CreateContactTable();
+    int CountContacts(const std::string& areaName);
+
+    bool SelectContactPage(int page, const std::string& areaName,
+                           std::vector<ContactRecord>& records);
+    int CountContactsForExport(const std::string& areaName);
+
+    sqlite3* Handle() const { return db_; }
+    const std::filesystem::path& DatabasePath() const { return database_; }
+
+private:
+    enum class NameCheck { Unique, SameName, SameNameAndMobile, Failed };
+    NameCheck CheckSameName(const ContactRecord& record);
+
+    std::filesystem::path database_;
+    Prompter& prompter_;
+    Clock clock_;
+    sqlite3* db_ = nullptr;
+};

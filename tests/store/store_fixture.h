@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/text.h"
+#include "store/contact_store.h"
+#include "store/schema.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_dir.h"
+
+#include "crypto/uiid.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+// A fresh database made by the start-up bootstrap, with a clock that ticks one second per
+// insert so that "newest first" is well defined.
+class StoreTest : public ::testing::Test {
+protected:
+    StoreTest() : store(dir / "mydb", prompter, [this] { return NextTime(); }) {
+        EXPECT_TRUE(CreateSchema(dir / "mydb", prompter));
+    }
+
+    std::string NextTime() {
+        char text[32];
+        const int s = tick++;
+        std::snprintf(text, sizeof text, "2026-01-%02d %02d:%02d:%02d", 1 + s / 86400,
+                      s / 3600 % 24, s / 60 % 60, s % 60);
+        return text;
+    }
+
+    static ContactRecord Record(const std::string& name, const std::string& mobile,
+                                const std::string& province = Gbk("北京市")) {
+        ContactRecord r;
+        r[kUser_Name] = name;
+        r[kMobile_NO] = mobile;
+        r[kUser_Sex] = Gbk("男");
+        r[kUser_Birthday] = "1980-02-03";
+        r[kUser_Education] = Gbk("大学");
+        r[kRecode_Type] = Gbk("村");
+        r[kProvince] = province;
+        r[kCity] = Gbk("东城区");
+        r[kCounty_Seat] = "";
+        r[kOrganization_Detial] = Gbk("某单位 书记");
+        r[kUI_ID] = MakeUIID(name, mobile);
+        return r;
+    }
+
+    bool Insert(const ContactRecord& r) {
+        EXPECT_TRUE(store.OpenContactDatabase());
+        const bool ok = store.InsertContactRow(r);
+        store.CloseContactDatabase();
+        return ok;
+    }
+
+    std::vector<ContactRecord> Page(int page, const std::string& area = Gbk("全国")) {
+        std::vector<ContactRecord> records;
+        EXPECT_TRUE(store.SelectContactPage(page, area, records));
+        return records;
+    }
+
+    int Count(const std::string& area = Gbk("全国")) { return store.CountContactsForExport(area); }
+
+    TempDir dir;
+    ScriptedPrompter prompter;
+    int tick = 0;
+    ContactStore store;
+};

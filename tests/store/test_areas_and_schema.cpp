@@ -1,0 +1,150 @@
+#include "store/areas.h"
+#include "store/database.h"
+#include "store_fixture.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <map>
+
+namespace {
+
+int QueryInt(const std::filesystem::path& db, const std::string& sql) {
+    int value = -1;
+    sqlite3* handle = OpenKeyedDatabase(db);
+    QueryRows(handle, sql,
+              [&](const std::vector<std::string>& row) { value = std::atoi(row[0].c_str()); });
+    CloseDatabase(handle);
+    return value;
+}
+
+bool Execute(const std::filesystem::path& db, const std::string& sql) {
+    sqlite3* handle = OpenKeyedDatabase(db);
+    const bool ok = ExecuteStatement(sql, handle);
+    CloseDatabase(handle);
+    return ok;
+}
+
+std::map<int, int> RowsPerLevel(const std::filesystem::path& db) {
+    std::map<std::string, std::string> parent;
+    sqlite3* handle = OpenKeyedDatabase(db);
+    QueryRows(handle, "select UI_ID, Parent_ID from t_area",
+              [&](const std::vector<std::string>& row) { parent[row[0]] = row[1]; });
+    CloseDatabase(handle);
+    std::map<int, int> levels;
+    for (const auto& [code, up] : parent) {
+        int level = 0;
+        for (std::string at = code; at != kRootAreaCode; at = parent.at(at)) {
+            ++level;
+        }
+        ++levels[level];
+    }
+    return levels;
+}
+
+using BootstrapTest = StoreTest;
+
+TEST_F(BootstrapTest, FirstStartSeedsAllAreasAndCreatesAnEncryptedFile) {
+    const auto db = dir / "mydb";
+    EXPECT_EQ(QueryInt(db, "select count(*) from t_area"), 3434);
+    EXPECT_EQ(RowsPerLevel(db), (std::map<int, int>{{0, 1}, {1, 34}, {2, 427}, {3, 2972}}));
+    EXPECT_EQ(QueryInt(db, "select count(*) from sqlite_master where type='table' and name in "
+                           "('t_area', 't_address_book')"),
+              2);
+    EXPECT_EQ(QueryInt(db, "select count(*) from sqlite_master where name='book_addTime'"), 1);
+    EXPECT_NE(ReadFileBytes(db).substr(0, 15), "SQLite format 3");
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(BootstrapTest, LaterStartsChangeNothingAndRestoreOnlyWholeBatches) {
+    const auto db = dir / "mydb";
+    ASSERT_TRUE(Insert(Record("A", "13500000000")));
+    ASSERT_TRUE(
+        Execute(db, "update t_area set Area_Name='" + Gbk("新名") + "' where UI_ID='110101'"));
+    ASSERT_TRUE(Execute(db, "delete from t_area where UI_ID='330100'"));    // a city of batch 3
+    ASSERT_TRUE(Execute(db, "delete from t_area where UI_ID >= '650000'")); // all of batch 9
+    EXPECT_EQ(QueryInt(db, "select count(*) from t_area"), 3434 - 1 - 138);
+
+    EXPECT_TRUE(CreateSchema(db, prompter));
+    EXPECT_EQ(QueryInt(db, "select count(*) from t_area"), 3434 - 1);
+    EXPECT_EQ(QueryInt(db, "select count(*) from t_area where UI_ID='330100'"), 0);
+    EXPECT_EQ(AreasByName(db, Gbk("新名")).size(), 1u);
+    EXPECT_EQ(Count(), 1);
+}
+
+TEST(AreaSeed, TenStatementsSplitAtTheFixedBatchRows) {
+    const auto statements = AreaSeedStatements();
+    ASSERT_EQ(statements.size(), 10u);
+    EXPECT_EQ(statements[0], "insert into t_area (UI_ID, Parent_ID, Area_Name) values('000000', "
+                             "'000000', '" +
+                                 Gbk("全国") + "')");
+    const std::vector<std::pair<std::string, std::string>> bounds = {
+        {"('110000', '000000', '" + Gbk("北京市"), Gbk("兴安盟") + "')"},
+        {"('152201', ", Gbk("通州区") + "')"},
+        {"('320621', ", Gbk("仙女湖区") + "')"},
+        {"('360523', ", Gbk("泌阳县") + "')"},
+        {"('411727', ", Gbk("阳和新区") + "')"},
+        {"('450228', ", Gbk("丹寨县") + "')"},
+        {"('522700', ", Gbk("积石山保安族东乡族撒拉族自治县") + "')"},
+        {"('623000', ", Gbk("海原县") + "')"},
+        {"('650000', ", Gbk("澳门特别行政区") + "')"}};
+    const std::string head = "insert into t_area (UI_ID, Parent_ID, Area_Name) values";
+    for (std::size_t i = 0; i < bounds.size(); ++i) {
+        const std::string& s = statements[i + 1];
+        EXPECT_EQ(s.rfind(head + bounds[i].first, 0), 0u) << "batch " << i + 1;
+        EXPECT_TRUE(s.ends_with(bounds[i].second)) << "batch " << i + 1;
+        EXPECT_GE(s.size(), 3000u);
+        EXPECT_LE(s.size(), 16384u);
+    }
+}
+
+TEST_F(BootstrapTest, AreaQueriesFollowTheParentChain) {
+    const auto db = dir / "mydb";
+    const auto roots = ChildrenOfArea(db, kRootAreaCode);
+    ASSERT_EQ(roots.size(), 35u);
+    EXPECT_EQ(roots.front(), (AreaRow{"000000", "000000", Gbk("全国")}));
+    const auto provinces = ProvincesForLoginArea(db, kRootAreaCode);
+    EXPECT_EQ(provinces.size(), 34u);
+    EXPECT_EQ(provinces.front().Area_Name, Gbk("北京市"));
+    EXPECT_EQ(ProvincesForLoginArea(db, "650000"),
+              (std::vector<AreaRow>{{"650000", "000000", Gbk("新疆维吾尔自治区")}}));
+    EXPECT_EQ(ChildrenOfArea(db, "110000").size(), 16u);
+    EXPECT_TRUE(ChildrenOfArea(db, "110101").empty());
+    EXPECT_TRUE(ChildrenOfArea(db, "710000").empty());
+    EXPECT_EQ(AreasByName(db, Gbk("开发区")).size(), 23u);
+    EXPECT_TRUE(ProvincesForLoginArea(db, "' or '1'='1").empty());
+    EXPECT_TRUE(ChildrenOfArea(dir / "missing" / "mydb", kRootAreaCode).empty());
+}
+
+class UnreadableDatabase : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UnreadableDatabase, StartUpRefusesAndLeavesTheFileAlone) {
+    TempDir dir;
+    const auto db = dir / "mydb";
+    const std::string kind = GetParam();
+    if (kind == "garbage") {
+        WriteFileBytes(db, std::string(8192, '\x5A'));
+    } else if (kind == "plain") {
+        sqlite3* plain = nullptr;
+        ASSERT_EQ(sqlite3_open(db.c_str(), &plain), SQLITE_OK);
+        sqlite3_exec(plain, "create table t(x); insert into t values(1);", nullptr, nullptr,
+                     nullptr);
+        sqlite3_close(plain);
+    } else {
+        std::filesystem::create_directory(db); // cannot be opened at all
+    }
+    const std::string before = kind == "folder" ? "" : ReadFileBytes(db);
+    ScriptedPrompter prompter;
+    EXPECT_FALSE(CreateSchema(db, prompter));
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, Gbk("数据库表打开(创建)失败！"));
+    EXPECT_EQ(prompter.shown[0].caption, Gbk("提示"));
+    EXPECT_EQ(prompter.shown[0].buttons, MessageButtons::AbortRetryIgnore);
+    if (kind != "folder") {
+        EXPECT_EQ(ReadFileBytes(db), before);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, UnreadableDatabase,
+                         ::testing::Values("garbage", "plain", "folder"));
+
+} // namespace

@@ -1,0 +1,174 @@
+#include "store/database.h"
+#include "store_fixture.h"
+
+namespace {
+
+const std::string kHostile = "'); drop table t_address_book; --";
+
+TEST_F(StoreTest, RecordsReadBackFieldForFieldNewestFirst) {
+    ContactRecord a = Record(Gbk("张三"), "13588888888");
+    ContactRecord b = Record(Gbk("李四"), "13900000000", Gbk("天津市"));
+    b[kUser_Birthday] = "2015.5.5"; // not a date: stored as NULL, read as ""
+    ASSERT_TRUE(Insert(a));
+    ASSERT_TRUE(Insert(b));
+    const auto page = Page(1);
+    ASSERT_EQ(page.size(), 2u);
+    b[kUser_Birthday] = "";
+    EXPECT_EQ(page[0], b);
+    EXPECT_EQ(page[1], a);
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(StoreTest, SameNameAsksAndOnlyOkInserts) {
+    ASSERT_TRUE(Insert(Record(Gbk("张三"), "13588888888")));
+    prompter.answers = {MessageAnswer::Cancel, MessageAnswer::Closed, MessageAnswer::Ok};
+    EXPECT_FALSE(Insert(Record(Gbk("张三"), "13500000001")));
+    EXPECT_FALSE(Insert(Record(Gbk("张三"), "13500000001")));
+    EXPECT_EQ(Count(), 1);
+    EXPECT_TRUE(Insert(Record(Gbk("张三"), "13500000001")));
+    EXPECT_EQ(Count(), 2);
+    ASSERT_EQ(prompter.shown.size(), 3u);
+    for (const auto& shown : prompter.shown) {
+        EXPECT_EQ(shown.kind, MessageKind::Information);
+        EXPECT_EQ(shown.text, Gbk("存在姓名相同的记录，是否继续添加？"));
+        EXPECT_EQ(shown.buttons, MessageButtons::OkCancel);
+    }
+}
+
+TEST_F(StoreTest, SameNameAndMobileIsRefusedWhereverThatRowStands) {
+    prompter.answers = {MessageAnswer::Ok, MessageAnswer::Ok};
+    ASSERT_TRUE(Insert(Record(Gbk("张三"), "13500000001")));
+    ASSERT_TRUE(Insert(Record(Gbk("张三"), "13588888888")));
+    ASSERT_TRUE(Insert(Record(Gbk("张三"), "13500000003")));
+    prompter.shown.clear();
+    prompter.answers = {MessageAnswer::Ok};
+    EXPECT_FALSE(Insert(Record(Gbk("张三"), "13588888888")));
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, Gbk("存在姓名和手机号相同的记录，请重新输入！"));
+    EXPECT_EQ(prompter.shown[0].buttons, MessageButtons::Ok);
+    EXPECT_EQ(Count(), 3);
+}
+
+TEST_F(StoreTest, QuotesAndHostileValuesAreStoredAsTypedThroughEveryStatement) {
+    ContactRecord r = Record(kHostile, "13588888888", kHostile);
+    r[kOrganization_Detial] = "O'Brien's shop";
+    r[kCity] = "x' or '1'='1";
+    ASSERT_TRUE(Insert(r));
+    EXPECT_EQ(Count(kHostile), 1);
+    const auto page = Page(1, kHostile);
+    ASSERT_EQ(page.size(), 1u);
+    EXPECT_EQ(page[0], r);
+
+    // The same-name check sees the hostile name as a name.
+    prompter.answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(Insert(Record(kHostile, "13500000000")));
+    EXPECT_EQ(prompter.shown.size(), 1u);
+
+    ContactRecord edited = r;
+    edited[kUser_Name] = "it's me";
+    edited[kUI_ID] = MakeUIID(edited[kUser_Name], edited[kMobile_NO]);
+    ASSERT_TRUE(store.OpenContactDatabase());
+    EXPECT_TRUE(store.ReplaceContactRow(r[kUI_ID], edited));
+    EXPECT_TRUE(store.DeleteContactRow(kHostile)); // matches nothing, harms nothing
+    store.CloseContactDatabase();
+    EXPECT_EQ(Page(1, kHostile).at(0), edited);
+
+    ASSERT_TRUE(store.OpenContactDatabase());
+    EXPECT_TRUE(store.DeleteContactRow(edited[kUI_ID]));
+    store.CloseContactDatabase();
+    EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(StoreTest, ReplaceKeepsTheOldRowWhenTheInsertDoesNotHappen) {
+    prompter.answers = {MessageAnswer::Ok};
+    const ContactRecord old = Record(Gbk("王五"), "13511111111");
+    ASSERT_TRUE(Insert(old));
+    ASSERT_TRUE(Insert(Record(Gbk("赵六"), "13522222222")));
+    ASSERT_TRUE(Insert(Record(Gbk("赵六"), "13533333333")));
+    prompter.shown.clear();
+    ASSERT_TRUE(store.OpenContactDatabase());
+
+    // Refused: the new name and number exist already.
+    EXPECT_FALSE(store.ReplaceContactRow(old[kUI_ID], Record(Gbk("赵六"), "13522222222")));
+    // Cancelled: the new name exists with another number.
+    prompter.answers = {MessageAnswer::Cancel};
+    EXPECT_FALSE(store.ReplaceContactRow(old[kUI_ID], Record(Gbk("赵六"), "13544444444")));
+    // Failed: the database refuses the row (its identifier is taken).
+    ContactRecord clash = Record(Gbk("钱七"), "13555555555");
+    clash[kUI_ID] = MakeUIID(Gbk("赵六"), "13522222222");
+    EXPECT_FALSE(store.ReplaceContactRow(old[kUI_ID], clash));
+    store.CloseContactDatabase();
+
+    EXPECT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(Count(), 3);
+    EXPECT_EQ(Page(1).back(), old);
+}
+
+TEST_F(StoreTest, ReplaceWithUnchangedNameAndNumberKeepsTheIdentifier) {
+    ContactRecord r = Record(Gbk("王五"), "13511111111");
+    ASSERT_TRUE(Insert(r));
+    r[kCity] = Gbk("西城区");
+    ASSERT_TRUE(store.OpenContactDatabase());
+    EXPECT_TRUE(store.ReplaceContactRow(r[kUI_ID], r));
+    store.CloseContactDatabase();
+    EXPECT_TRUE(prompter.shown.empty());
+    EXPECT_EQ(Page(1), std::vector<ContactRecord>{r});
+}
+
+TEST_F(StoreTest, PagesHold200RowsNewestFirstAndFilterByProvince) {
+    for (int i = 0; i < 450; ++i) {
+        ASSERT_TRUE(Insert(Record("P" + std::to_string(i), "135" + std::to_string(10000000 + i),
+                                  i % 3 == 0 ? Gbk("天津市") : Gbk("北京市"))));
+    }
+    EXPECT_EQ(Count(), 450);
+    EXPECT_EQ(Count(Gbk("天津市")), 150);
+    EXPECT_EQ(Count(Gbk("天津")), 0); // exact comparison
+    const auto first = Page(1), third = Page(3), fourth = Page(4);
+    ASSERT_EQ(first.size(), 200u);
+    ASSERT_EQ(third.size(), 50u);
+    EXPECT_TRUE(fourth.empty());
+    EXPECT_EQ(first.front()[kUser_Name], "P449");
+    EXPECT_EQ(third.front()[kUser_Name], "P49");
+    EXPECT_EQ(third.back()[kUser_Name], "P0");
+    const auto tianjin = Page(1, Gbk("天津市"));
+    ASSERT_EQ(tianjin.size(), 150u);
+    EXPECT_EQ(tianjin.front()[kUser_Name], "P447");
+}
+
+TEST(StoreStatements, PageOneHasNoOffsetAndTheWholeCountryNoFilter) {
+    const std::string all = Gbk("全国");
+    EXPECT_EQ(SelectContactPageStatement(1, all),
+              "select UI_ID, User_Name, Mobile_NO, User_Sex, User_Birthday, User_Education, "
+              "Organization_Detial,Recode_Type, Province, City, County_Seat, Add_Time from "
+              "t_address_book order by Add_Time DESC limit 200;");
+    EXPECT_NE(SelectContactPageStatement(3, all).find("limit 200 OFFSET 400;"), std::string::npos);
+    EXPECT_EQ(CountContactsStatement(all), "select count(*) from t_address_book");
+    EXPECT_EQ(CountContactsStatement(Gbk("河北省")),
+              "select count(*) from t_address_book where Province = '" + Gbk("河北省") + "'");
+    EXPECT_NE(SelectContactPageStatement(2, "a'b").find("WHERE Province = 'a''b' order by"),
+              std::string::npos);
+}
+
+TEST_F(StoreTest, DropAndRecreateEmptiesTheTable) {
+    ASSERT_TRUE(Insert(Record("A", "13500000000")));
+    ASSERT_TRUE(store.OpenContactDatabase());
+    EXPECT_TRUE(store.DropContactTable());
+    EXPECT_EQ(store.CountContacts(Gbk("全国")), 0);
+    EXPECT_TRUE(store.CreateContactTable());
+    store.CloseContactDatabase();
+    EXPECT_EQ(Count(), 0);
+    EXPECT_TRUE(Insert(Record("A", "13500000000")));
+}
+
+TEST(StoreFailures, AnUnopenableDatabaseGivesNothingAndNoMessage) {
+    TempDir dir;
+    ScriptedPrompter prompter;
+    ContactStore store(dir / "no such folder" / "mydb", prompter);
+    std::vector<ContactRecord> records;
+    EXPECT_FALSE(store.OpenContactDatabase());
+    EXPECT_FALSE(store.SelectContactPage(1, Gbk("全国"), records));
+    EXPECT_EQ(store.CountContactsForExport(Gbk("全国")), 0);
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+} // namespace

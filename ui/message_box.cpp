@@ -1,0 +1,120 @@
+#include "ui/message_box.h"
+
+#include "ui/qt_text.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPushButton>
+#include <map>
+
+namespace {
+
+bool scripting = false;
+std::deque<MessageAnswer> script;
+std::vector<MessageBoxes::Shown> history;
+
+MessageAnswer FirstAnswerOf(MessageButtons buttons) {
+    switch (buttons) {
+    case MessageButtons::Ok:
+    case MessageButtons::OkCancel:
+        return MessageAnswer::Ok;
+    case MessageButtons::Yes:
+        return MessageAnswer::Yes;
+    case MessageButtons::AbortRetryIgnore:
+        return MessageAnswer::Abort;
+    }
+    return MessageAnswer::Closed;
+}
+
+QMessageBox::Icon IconOf(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::Warning:
+        return QMessageBox::Warning;
+    case MessageKind::Error:
+        return QMessageBox::Critical;
+    case MessageKind::Information:
+        return QMessageBox::Information;
+    case MessageKind::Confirmation:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+std::vector<std::pair<QString, MessageAnswer>> ButtonsOf(MessageButtons buttons) {
+    switch (buttons) {
+    case MessageButtons::Ok:
+        return {{"确定", MessageAnswer::Ok}};
+    case MessageButtons::OkCancel:
+        return {{"确定", MessageAnswer::Ok}, {"取消", MessageAnswer::Cancel}};
+    case MessageButtons::Yes:
+        return {{"是[&Y]", MessageAnswer::Yes}};
+    case MessageButtons::AbortRetryIgnore:
+        return {{"中断[&A]", MessageAnswer::Abort},
+                {"重试[&R]", MessageAnswer::Retry},
+                {"忽略[&I]", MessageAnswer::Ignore}};
+    }
+    return {};
+}
+
+} // namespace
+
+QString MessageBoxes::TitleOf(MessageKind kind) {
+    switch (kind) {
+    case MessageKind::Warning:
+        return "警告";
+    case MessageKind::Error:
+        return "错误";
+    case MessageKind::Information:
+        return "信息";
+    case MessageKind::Confirmation:
+        return "确认";
+    }
+    return {};
+}
+
+MessageAnswer MessageBoxes::Show(QWidget* parent, MessageKind kind, const QString& text,
+                                 MessageButtons buttons, const QString& caption) {
+    const QString title = caption.isEmpty() ? TitleOf(kind) : caption;
+    if (scripting) {
+        history.push_back({kind, title, text, buttons});
+        if (script.empty()) {
+            return FirstAnswerOf(buttons);
+        }
+        const MessageAnswer answer = script.front();
+        script.pop_front();
+        return answer;
+    }
+    QMessageBox box(IconOf(kind), title, text, QMessageBox::NoButton, parent);
+    std::map<QAbstractButton*, MessageAnswer> answers;
+    for (const auto& [label, answer] : ButtonsOf(buttons)) {
+        const auto role =
+            answer == MessageAnswer::Cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+        answers[box.addButton(label, role)] = answer;
+    }
+    box.exec();
+    const auto found = answers.find(box.clickedButton());
+    return found == answers.end() ? MessageAnswer::Closed : found->second;
+}
+
+void MessageBoxes::Script(std::deque<MessageAnswer> answers) {
+    scripting = true;
+    script = std::move(answers);
+}
+
+void MessageBoxes::StopScripting() {
+    scripting = false;
+    script.clear();
+}
+
+const std::vector<MessageBoxes::Shown>& MessageBoxes::History() {
+    return history;
+}
+
+void MessageBoxes::ClearHistory() {
+    history.clear();
+}
+
+MessageAnswer MessageBoxPrompter::Show(MessageKind kind, const std::string& text,
+                                       MessageButtons buttons, const std::string& caption) {
+    return MessageBoxes::Show(parent_, kind, ToQString(text), buttons, ToQString(caption));
+}

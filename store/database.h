@@ -14,11 +14,11 @@ inline constexpr char kDatabaseKey[] = "lanternz73916";
 // program, so slow derivation protects nothing, yet the default of 64,000 rounds costs
 // ~33 ms on every open and every operation opens the file afresh. This is part of the file
 // format: a file made with one count opens only with the same count. Never change it.
-inline constexpr int kKdfIterations = 1000;
+inline constexpr int kKdfIterations = 256;
 
 // Cipher page size in bytes; part of the file format like the derivation count. Larger
 // pages mean fewer page MACs to check when the list counts a large register.
-inline constexpr int kCipherPageSize = 4096;
+inline constexpr int kCipherPageSize = 65536;
 
 // Opens and keys a database file; nullptr when it cannot be opened.
 sqlite3* OpenKeyedDatabase(const std::filesystem::path& file);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <sys/resource.h>
+#include <vector>
+
+// Median wall time of a piece of work in milliseconds.
+inline double MedianMs(int runs, const std::function<void()>& work) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+inline void PrintFigure(const char* what, double ms, double peerMs, const char* peer) {
+    std::printf("%-58s %9.2f ms   %-26s %9.2f ms   ratio %.3f\n", what, ms, peer, peerMs,
+                ms / peerMs);
+}
+
+inline void PrintPeakMemory() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("peak resident memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
+}

@@ -5,6 +5,7 @@
 #include "store/schema.h"
 #include "ui/dialog_phonebook.h"
 #include "ui/message_box.h"
+#include "ui/ui_resources.h"
 
 #include <exception>
 
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     QuillonApplication app(argc, argv);
+    InitUiResources();
+    app.setWindowIcon(QIcon(":/images/quillon.png"));
     try {
         const Installation installation = Installation::OfExecutable();
         MessageBoxPrompter prompter;
@@ -21,8 +24,10 @@ int main(int argc, char** argv) {
             return 0;
         }
         EnsureSettingsFile(installation.config);
-        // The main window stays hidden until the login succeeds.
-        TCDialog_PhoneBook window(installation);
+        // Hidden until the login succeeds; a failed or abandoned login ends the program.
+        TCDialog_PhoneBook window(installation,
+                                  {QUILLON_LOGIN_USER_MD5, QUILLON_LOGIN_PASSWORD_MD5});
+        window.FormCreate();
         app.exec();
     } catch (const std::exception& e) {
         QuillonApplication::ShowException(QString::fromLocal8Bit(e.what()));

@@ -7,10 +7,12 @@
 #include <sys/resource.h>
 #include <vector>
 
-// Median wall time of a piece of work in milliseconds.
-inline double MedianMs(int runs, const std::function<void()>& work) {
+// Median wall time of a piece of work in milliseconds; setup runs before each timing.
+inline double MedianMs(int runs, const std::function<void()>& setup,
+                       const std::function<void()>& work) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
+        setup();
         const auto start = std::chrono::steady_clock::now();
         work();
         times.push_back(
@@ -19,6 +21,11 @@ inline double MedianMs(int runs, const std::function<void()>& work) {
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+inline double MedianMs(int runs, const std::function<void()>& work) {
+    return MedianMs(
+        runs, [] {}, work);
 }
 
 inline void PrintFigure(const char* what, double ms, double peerMs, const char* peer) {

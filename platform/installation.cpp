@@ -7,6 +7,7 @@ Installation Installation::InFolder(const std::filesystem::path& dir) {
     inst.config = dir / "config.ini";
     inst.help = dir / "help.chm";
     inst.failedDir = dir / "导入失败数据";
+    inst.registry = dir / "registry";
     return inst;
 }
 

@@ -10,7 +10,10 @@ struct Installation {
     std::filesystem::path config;    // "config.ini"
     std::filesystem::path help;      // "help.chm"
     std::filesystem::path failedDir; // "导入失败数据"
+    // Machine-wide registry stand-in; a folder of its own inside a test's folder.
+    std::filesystem::path registry;
 
+    // Everything inside dir, the registry stand-in included (for tests).
     static Installation InFolder(const std::filesystem::path& dir);
     // The folder of the running executable.
     static Installation OfExecutable();

@@ -1,8 +1,406 @@
 #include "ui/dialog_phonebook.h"
 
-TCDialog_PhoneBook::TCDialog_PhoneBook(const Installation& installation, QWidget* parent)
-    : QMainWindow(parent), installation_(installation) {
+#include "exchange/template.h"
+#include "store/contact_store.h"
+#include "ui/contact_list_manager.h"
+#include "ui/dialog_login.h"
+#include "ui/image_button.h"
+#include "ui/login_area.h"
+#include "ui/my_thread.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// The banner keeps its drawn left part and continues its plain right edge to any width.
+class Banner : public QWidget {
+public:
+    explicit Banner(QWidget* parent) : QWidget(parent), picture_(":/images/banner.png") {
+        setObjectName("img1");
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, picture_);
+        if (width() > picture_.width()) {
+            painter.drawPixmap(QRect(picture_.width(), 0, width() - picture_.width(), height()),
+                               picture_, QRect(picture_.width() - 1, 0, 1, picture_.height()));
+        }
+    }
+
+private:
+    QPixmap picture_;
+};
+
+QWidget* Panel(const char* name, int height, QWidget* parent) {
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(name);
+    panel->setFixedHeight(height);
+    return panel;
+}
+
+QFont SongTi(int pixels) {
+    QFont font("SimSun");
+    font.setFamilies({"宋体", "SimSun", "Noto Serif CJK SC", "Noto Sans CJK SC"});
+    font.setPixelSize(pixels);
+    return font;
+}
+
+} // namespace
+
+std::function<void(const QUrl&)>& TCDialog_PhoneBook::OpenUrl() {
+    static std::function<void(const QUrl&)> open = [](const QUrl& url) {
+        QDesktopServices::openUrl(url);
+    };
+    return open;
+}
+
+TCDialog_PhoneBook::TCDialog_PhoneBook(const Installation& installation,
+                                       const LoginDigests& digests, QWidget* parent)
+    : QMainWindow(parent), installation_(installation), digests_(digests), prompter_(this) {
     setObjectName("CDialog_PhoneBook");
     setWindowTitle("Quillon");
+    setWindowIcon(QIcon(":/images/quillon.png"));
+    setMinimumSize(600, 400);
     resize(1150, 656);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(BuildToolPanel());
+    BuildList();
+    layout->addWidget(quillon_list_, 1);
+    layout->addWidget(BuildPagingPanel());
+    layout->addWidget(BuildCommandPanel());
+    setCentralWidget(central);
+    BuildDialogs();
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+}
+
+TCDialog_PhoneBook::~TCDialog_PhoneBook() {
+    if (worker_) {
+        worker_->wait();
+    }
+}
+
+QWidget* TCDialog_PhoneBook::BuildToolPanel() {
+    pnl_tool_ = Panel("pnl_tool", 57, this);
+    auto* banner = new Banner(pnl_tool_);
+    auto* bannerLayout = new QHBoxLayout(pnl_tool_);
+    bannerLayout->setContentsMargins(0, 0, 0, 0);
+    bannerLayout->addWidget(banner);
+    auto* buttons = new QHBoxLayout(banner);
+    buttons->setContentsMargins(0, 0, 12, 0);
+    buttons->setSpacing(6);
+    buttons->addStretch();
+    auto add = [&](const char* name, const char* image, const char* text, auto handler) {
+        auto* button = new ImageButton(name, image, text, banner);
+        connect(button, &QPushButton::clicked, this, handler);
+        buttons->addWidget(button);
+        return button;
+    };
+    // Hidden: fills the register with test rows when made visible by a developer.
+    add("btn_TestData", "main_btn_new", "测试数据", &TCDialog_PhoneBook::btn_TestDataClick)->hide();
+    add("btn_Area", "main_btn_Area", "地区管理", &TCDialog_PhoneBook::btn_AreaClick);
+    add("btn_exportTemplate", "main_btn_exportTemplate", "导出模板",
+        &TCDialog_PhoneBook::btn_exportTemplateClick);
+    add("btn_deleteAll", "main_btn_deleteAll", "全部删除", &TCDialog_PhoneBook::btn_deleteAllClick);
+    add("btn_help", "main_btn_help", "帮助", &TCDialog_PhoneBook::btn_helpClick);
+    add("btn_exit", "main_btn_exit", "退出", &TCDialog_PhoneBook::btn_exitClick);
+    return pnl_tool_;
+}
+
+void TCDialog_PhoneBook::BuildList() {
+    quillon_list_ = new QTableWidget(this);
+    quillon_list_->setObjectName("quillon_list");
+    quillon_list_->setFont(SongTi(16));
+    quillon_list_->setAlternatingRowColors(false);
+    check_all_ = new QCheckBox(quillon_list_->horizontalHeader());
+    check_all_->setObjectName("check_all");
+    check_all_->setFixedSize(17, 17);
+    check_all_->setToolTip("全选");
+    check_all_->setAccessibleName("全选");
+    check_all_->move(7, 4);
+}
+
+QWidget* TCDialog_PhoneBook::BuildPagingPanel() {
+    panel1_ = Panel("Panel1", 64, this);
+    auto* column = new QVBoxLayout(panel1_);
+    column->setContentsMargins(10, 6, 10, 4);
+    column->setSpacing(4);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(6);
+    lbl_items_ = new QLabel(panel1_);
+    lbl_items_->setObjectName("lbl_items");
+    lbl_items_->setFont(SongTi(13));
+    row->addWidget(lbl_items_);
+    row->addStretch();
+    auto add = [&](const char* name, const char* image, const char* text, auto handler) {
+        auto* button = new ImageButton(name, image, text, panel1_);
+        connect(button, &QPushButton::clicked, this, handler);
+        row->addWidget(button);
+    };
+    add("btn_first", "main_btn_first", "首页", [this] { manager_->FirstPage(); });
+    add("btn_front", "main_btn_front", "上一页", [this] { manager_->PreviousPage(); });
+    add("btn_next", "main_btn_next", "下一页", [this] { manager_->NextPage(); });
+    add("btn_last", "main_btn_last", "尾页", [this] { manager_->LastPage(); });
+    edt_specailPage_ = new QLineEdit(panel1_);
+    edt_specailPage_->setObjectName("edt_specailPage");
+    edt_specailPage_->setMaxLength(5);
+    edt_specailPage_->setFixedWidth(56);
+    edt_specailPage_->setAlignment(Qt::AlignCenter);
+    edt_specailPage_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edt_specailPage_));
+    edt_specailPage_->setToolTip("页码");
+    row->addWidget(edt_specailPage_);
+    label_page_ = new QLabel("/1", panel1_);
+    label_page_->setObjectName("label_page");
+    label_page_->setMinimumWidth(60);
+    row->addWidget(label_page_);
+    add("btn_GoSpecialPage", "main_btn_GoSpecialPage", "跳转",
+        [this] { manager_->GoToPage(false); });
+    column->addLayout(row);
+    pb_my_ = new QProgressBar(panel1_);
+    pb_my_->setObjectName("pb_my");
+    pb_my_->setRange(0, 100);
+    pb_my_->setValue(0);
+    pb_my_->setTextVisible(false);
+    pb_my_->setFixedHeight(12);
+    column->addWidget(pb_my_);
+    return panel1_;
+}
+
+QWidget* TCDialog_PhoneBook::BuildCommandPanel() {
+    panel2_ = Panel("Panel2", 84, this);
+    auto* row = new QHBoxLayout(panel2_);
+    row->setContentsMargins(20, 0, 20, 0);
+    row->setSpacing(24);
+    auto add = [&](const char* name, const char* image, const char* text, auto handler) {
+        auto* button = new ImageButton(name, image, text, panel2_);
+        connect(button, &QPushButton::clicked, this, handler);
+        row->addWidget(button);
+    };
+    row->addStretch();
+    add("btn_new", "main_btn_new", "新建", &TCDialog_PhoneBook::btn_newClick);
+    add("btn_delete", "main_btn_delete", "删除", &TCDialog_PhoneBook::btn_deleteClick);
+    add("btn_import", "main_btn_import", "导入", &TCDialog_PhoneBook::btn_importClick);
+    add("btn_export", "main_btn_export", "导出", &TCDialog_PhoneBook::btn_exportClick);
+    row->addStretch();
+    return panel2_;
+}
+
+void TCDialog_PhoneBook::BuildDialogs() {
+    dlgOpen1_ = new QFileDialog(this, "导入通讯录");
+    dlgOpen1_->setObjectName("dlgOpen1");
+    dlgOpen1_->setOption(QFileDialog::DontUseNativeDialog);
+    dlgOpen1_->setFileMode(QFileDialog::ExistingFiles);
+    dlgOpen1_->setAcceptMode(QFileDialog::AcceptOpen);
+    dlgOpen1_->setNameFilters({".xls (*.xls)", ".qsec (*.qsec)"});
+
+    dlgSave_ = new QFileDialog(this, "导出通讯录");
+    dlgSave_->setObjectName("dlgSave");
+    dlgSave_->setOption(QFileDialog::DontUseNativeDialog);
+    dlgSave_->setAcceptMode(QFileDialog::AcceptSave);
+    dlgSave_->setFileMode(QFileDialog::AnyFile);
+    dlgSave_->setDefaultSuffix("xls");
+    dlgSave_->setNameFilters({".xls (*.xls)"});
+}
+
+void TCDialog_PhoneBook::FormCreate() {
+    TCDialog_Login login(installation_, digests_, this);
+    connect(&login, &TCDialog_Login::loginSucceeded, this, &TCDialog_PhoneBook::OnLoginSucceeded,
+            Qt::DirectConnection);
+    login.exec();
+}
+
+void TCDialog_PhoneBook::OnLoginSucceeded() {
+    if (!manager_) {
+        manager_ = new ContactListManager(installation_, prompter_, this);
+        manager_->Bind(quillon_list_, edt_specailPage_, check_all_, label_page_, pb_my_,
+                       lbl_items_);
+        connect(manager_, &ContactListManager::editRequested, this,
+                &TCDialog_PhoneBook::OnEditRequested);
+    }
+    show();
+}
+
+void TCDialog_PhoneBook::OnImportFinished(int) {
+    if (manager_) {
+        manager_->SetCurrentPage(-1);
+        manager_->FirstPage();
+    }
+}
+
+void TCDialog_PhoneBook::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (manager_ && !event->spontaneous()) {
+        manager_->FirstPage();
+    }
+}
+
+void TCDialog_PhoneBook::closeEvent(QCloseEvent* event) {
+    // The deletion worker reports to this window; it must finish before the window goes.
+    if (worker_) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TCDialog_PhoneBook::OnEditRequested(int) {
+    // The editor reports back through the manager; afterwards no row keeps the focus.
+    quillon_list_->setCurrentItem(nullptr);
+    quillon_list_->clearSelection();
+}
+
+void TCDialog_PhoneBook::SetPanelsEnabled(bool enabled) {
+    pnl_tool_->setEnabled(enabled);
+    panel1_->setEnabled(enabled);
+    panel2_->setEnabled(enabled);
+}
+
+void TCDialog_PhoneBook::btn_newClick() {
+    if (manager_) {
+        manager_->Recount();
+    }
+}
+
+void TCDialog_PhoneBook::btn_deleteClick() {
+    if (!manager_ || worker_) {
+        return;
+    }
+    if (manager_->CheckedRows().empty()) {
+        MessageBoxes::Show(this, MessageKind::Warning, "请选择要删除的数据！", MessageButtons::Yes);
+        return;
+    }
+    if (MessageBoxes::Show(this, MessageKind::Warning, "确定要删除选择的数据吗？",
+                           MessageButtons::OkCancel) != MessageAnswer::Ok) {
+        return;
+    }
+    worker_ = new CMyThread(this);
+    connect(worker_, &QThread::finished, this, &TCDialog_PhoneBook::OnDeletionFinished);
+    worker_->SetJob(
+        [](TCDialog_PhoneBook* window) {
+            auto onGui = [window](auto work) {
+                QMetaObject::invokeMethod(window, work, Qt::BlockingQueuedConnection);
+            };
+            onGui([window] {
+                window->setCursor(Qt::WaitCursor);
+                window->SetPanelsEnabled(false);
+            });
+            window->onMyThread();
+            onGui([window] {
+                window->SetPanelsEnabled(true);
+                window->unsetCursor();
+            });
+        },
+        this);
+    worker_->start();
+}
+
+void TCDialog_PhoneBook::onMyThread() {
+    deletionSucceeded_ = manager_->DeleteCheckedContacts();
+    manager_->GoToPage(true);
+}
+
+void TCDialog_PhoneBook::OnDeletionFinished() {
+    worker_->deleteLater();
+    worker_ = nullptr;
+    if (deletionSucceeded_) {
+        MessageBoxes::Show(this, MessageKind::Information, "删除成功！", MessageButtons::Ok);
+    } else {
+        MessageBoxes::Show(this, MessageKind::Error, "删除失败!", MessageButtons::Ok);
+    }
+}
+
+void TCDialog_PhoneBook::btn_deleteAllClick() {
+    if (!manager_ ||
+        MessageBoxes::Show(this, MessageKind::Warning,
+                           "该操作会删除您通讯录中的所有数据，且无法恢复，您确认删除吗？",
+                           MessageButtons::OkCancel) != MessageAnswer::Ok) {
+        return;
+    }
+    const bool deleted = manager_->DeleteAllContacts();
+    manager_->Recount();
+    if (deleted) {
+        MessageBoxes::Show(this, MessageKind::Information, "全部删除成功！", MessageButtons::Yes);
+    } else {
+        MessageBoxes::Show(this, MessageKind::Error, "删除失败!", MessageButtons::Ok);
+    }
+}
+
+void TCDialog_PhoneBook::btn_importClick() {
+    if (dlgOpen1_->exec() != QDialog::Accepted || !manager_) {
+        return;
+    }
+    manager_->Recount();
+}
+
+void TCDialog_PhoneBook::btn_exportClick() {
+    if (!manager_) {
+        return;
+    }
+    ContactStore store(installation_.database, prompter_);
+    if (store.CountContactsForExport(CurrentLoginArea().name) > 0) {
+        manager_->Recount();
+    } else {
+        MessageBoxes::Show(this, MessageKind::Warning, "通讯录中没有数据，无法导出！",
+                           MessageButtons::Ok);
+    }
+}
+
+void TCDialog_PhoneBook::btn_exportTemplateClick() {
+    dlgSave_->selectFile("手机号码采集统计表模板");
+    if (dlgSave_->exec() != QDialog::Accepted || dlgSave_->selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString file = dlgSave_->selectedFiles().constFirst();
+    if (file.isEmpty()) {
+        return;
+    }
+    if (quillon::SaveSpreadsheetTemplate(file.toStdString())) {
+        MessageBoxes::Show(this, MessageKind::Information, "导出模版成功!", MessageButtons::Yes);
+    } else {
+        MessageBoxes::Show(this, MessageKind::Information,
+                           "文件正在使用中，请先关闭您要保存的文件!", MessageButtons::Yes);
+    }
+}
+
+void TCDialog_PhoneBook::btn_AreaClick() {}
+
+void TCDialog_PhoneBook::btn_helpClick() {
+    OpenUrl()(QUrl::fromLocalFile(QString::fromStdString(installation_.help.string())));
+}
+
+void TCDialog_PhoneBook::btn_exitClick() {
+    if (MessageBoxes::Show(this, MessageKind::Warning, "确认退出系统吗？",
+                           MessageButtons::OkCancel) == MessageAnswer::Ok) {
+        close();
+    }
+}
+
+void TCDialog_PhoneBook::btn_TestDataClick() {
+    if (manager_) {
+        manager_->AddTestContacts();
+        manager_->Recount();
+    }
 }

@@ -1,15 +1,88 @@
 #pragma once
 
 #include "platform/installation.h"
+#include "ui/login_digests.h"
+#include "ui/message_box.h"
 
 #include <QMainWindow>
+#include <QUrl>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class CMyThread;
+class ContactListManager;
+class QCheckBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QTableWidget;
+class QWidget;
 
 // The main window: the paged contact list and every command of the program.
 class TCDialog_PhoneBook : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TCDialog_PhoneBook(const Installation& installation, QWidget* parent = nullptr);
+    TCDialog_PhoneBook(const Installation& installation, const LoginDigests& digests,
+                       QWidget* parent = nullptr);
+    ~TCDialog_PhoneBook() override;
+
+    // Shows the login window; a successful login makes this window appear.
+    void FormCreate();
+    // Window messages.
+    void OnLoginSucceeded();         // 1026
+    void OnImportFinished(int mode); // 1027
+    ContactListManager* Manager() const { return manager_; }
+    CMyThread* DeletionWorker() const { return worker_; }
+
+    // How help files and folders are opened; tests replace it.
+    static std::function<void(const QUrl&)>& OpenUrl();
+
+    // Command handlers, named after their buttons.
+    void btn_newClick();
+    void btn_deleteClick();
+    void btn_deleteAllClick();
+    void btn_importClick();
+    void btn_exportClick();
+    void btn_exportTemplateClick();
+    void btn_AreaClick();
+    void btn_helpClick();
+    void btn_exitClick();
+    void btn_TestDataClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    QWidget* BuildToolPanel();
+    QWidget* BuildPagingPanel();
+    QWidget* BuildCommandPanel();
+    void BuildList();
+    void BuildDialogs();
+    void SetPanelsEnabled(bool enabled);
+    // The deletion job; runs on the worker.
+    void onMyThread();
+    void OnDeletionFinished();
+    void OnEditRequested(int row);
+
     Installation installation_;
+    LoginDigests digests_;
+    MessageBoxPrompter prompter_;
+    ContactListManager* manager_ = nullptr;
+    CMyThread* worker_ = nullptr;
+    std::atomic<bool> deletionSucceeded_ = false;
+
+    QWidget* pnl_tool_ = nullptr;
+    QWidget* panel1_ = nullptr;
+    QWidget* panel2_ = nullptr;
+    QTableWidget* quillon_list_ = nullptr;
+    QCheckBox* check_all_ = nullptr;
+    QLineEdit* edt_specailPage_ = nullptr;
+    QLabel* label_page_ = nullptr;
+    QLabel* lbl_items_ = nullptr;
+    QProgressBar* pb_my_ = nullptr;
+    QFileDialog* dlgOpen1_ = nullptr;
+    QFileDialog* dlgSave_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include "store/schema.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
+#include "support/tick_clock.h"
 
 #include "crypto/uiid.h"
 
@@ -16,16 +17,8 @@
 // insert so that "newest first" is well defined.
 class StoreTest : public ::testing::Test {
 protected:
-    StoreTest() : store(dir / "mydb", prompter, [this] { return NextTime(); }) {
+    StoreTest() : store(dir / "mydb", prompter, [this] { return clock(); }) {
         EXPECT_TRUE(CreateSchema(dir / "mydb", prompter));
-    }
-
-    std::string NextTime() {
-        char text[32];
-        const int s = tick++;
-        std::snprintf(text, sizeof text, "2026-01-%02d %02d:%02d:%02d", 1 + s / 86400,
-                      s / 3600 % 24, s / 60 % 60, s % 60);
-        return text;
     }
 
     static ContactRecord Record(const std::string& name, const std::string& mobile,
@@ -62,6 +55,6 @@ protected:
 
     TempDir dir;
     ScriptedPrompter prompter;
-    int tick = 0;
+    TickClock clock;
     ContactStore store;
 };

@@ -1,0 +1,310 @@
+#include "exchange/template.h"
+#include "phonebook_fixture.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTimer>
+
+namespace {
+
+TEST_F(PhoneBookTest, AnEmptyRegisterShowsOnePageAndNoRecords) {
+    Window();
+    EXPECT_TRUE(Window().isVisible());
+    EXPECT_EQ(PageLabel(), "1/1");
+    EXPECT_EQ(CountLabel(), "共0条记录,每页200条");
+    EXPECT_EQ(List()->rowCount(), 0);
+    EXPECT_EQ(List()->columnCount(), 12);
+    EXPECT_EQ(List()->horizontalHeaderItem(11)->text(), "操作");
+}
+
+TEST_F(PhoneBookTest, TwoHundredRecordsMakeOnePageAndOneMoreMakesTwo) {
+    AddRecords(200);
+    Window();
+    EXPECT_EQ(PageLabel(), "1/1");
+    EXPECT_EQ(List()->rowCount(), 200);
+    EXPECT_EQ(Name(0), "N199"); // newest first
+    EXPECT_EQ(List()->item(0, 11)->text(), "修 改");
+
+    AddRecords(1);
+    Click("btn_first");
+    EXPECT_EQ(PageLabel(), "1/2");
+    EXPECT_EQ(CountLabel(), "共201条记录,每页200条");
+    Click("btn_next");
+    EXPECT_EQ(PageLabel(), "2/2");
+    ASSERT_EQ(List()->rowCount(), 1);
+    EXPECT_EQ(Name(0), "N0");
+    Click("btn_next");
+    EXPECT_EQ(PageLabel(), "2/2");
+    Click("btn_front");
+    EXPECT_EQ(PageLabel(), "1/2");
+    Click("btn_front");
+    EXPECT_EQ(PageLabel(), "1/2");
+}
+
+TEST_F(PhoneBookTest, GoToPageIgnoresPagesThatDoNotExist) {
+    AddRecords(450);
+    Window();
+    GoTo("3");
+    EXPECT_EQ(PageLabel(), "3/3");
+    ASSERT_EQ(List()->rowCount(), 50);
+    EXPECT_EQ(Name(0), "N49");
+    EXPECT_EQ(Name(49), "N0");
+    for (const char* rejected : {"0", "4", "", "a", "2a"}) {
+        GoTo(rejected);
+        EXPECT_EQ(PageLabel(), "3/3") << rejected;
+        EXPECT_EQ(List()->rowCount(), 50) << rejected;
+    }
+    EXPECT_TRUE(Messages().empty());
+    // The page edit takes digits only, at most five.
+    auto* edit = Find<QLineEdit>("edt_specailPage");
+    edit->clear();
+    QTest::keyClicks(edit, "1x2345678");
+    EXPECT_EQ(edit->text(), "12345");
+}
+
+TEST_F(PhoneBookTest, LastPageOnTheLastPageDoesNotRecount) {
+    AddRecords(450);
+    Window();
+    Click("btn_last");
+    EXPECT_EQ(PageLabel(), "3/3");
+    AddRecords(200);
+    Click("btn_last");
+    EXPECT_EQ(CountLabel(), "共450条记录,每页200条");
+    Click("btn_front");
+    EXPECT_EQ(CountLabel(), "共650条记录,每页200条");
+    EXPECT_EQ(PageLabel(), "2/4");
+    Click("btn_last");
+    EXPECT_EQ(PageLabel(), "4/4");
+}
+
+TEST_F(PhoneBookTest, CheckAllFollowsTheRowsAndDrivesThem) {
+    AddRecords(3);
+    Window();
+    auto* checkAll = Find<QCheckBox>("check_all");
+    ContactListManager* manager = Window().Manager();
+    ClickCell(0, 2);
+    ClickCell(2, 5);
+    EXPECT_FALSE(checkAll->isChecked());
+    ClickCell(1, 9);
+    EXPECT_TRUE(checkAll->isChecked()); // the last unchecked row was checked
+    EXPECT_EQ(manager->CheckedRows().size(), 3u);
+    ClickCell(2, 1);
+    EXPECT_FALSE(checkAll->isChecked());
+    EXPECT_EQ(List()->item(0, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(List()->item(1, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(List()->item(2, 0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(manager->CheckedRows().size(), 2u);
+
+    QTest::mouseClick(checkAll, Qt::LeftButton);
+    EXPECT_TRUE(checkAll->isChecked());
+    EXPECT_EQ(manager->CheckedRows().size(), 3u);
+    QTest::mouseClick(checkAll, Qt::LeftButton);
+    EXPECT_FALSE(checkAll->isChecked());
+    EXPECT_TRUE(manager->CheckedRows().empty());
+    for (int row = 0; row < 3; ++row) {
+        EXPECT_EQ(List()->item(row, 0)->checkState(), Qt::Unchecked);
+    }
+    // Reloading the page forgets every mark.
+    ClickCell(0, 3);
+    Click("btn_first");
+    EXPECT_TRUE(manager->CheckedRows().empty());
+}
+
+TEST_F(PhoneBookTest, EvenRowsAreYellow) {
+    AddRecords(3);
+    Window();
+    EXPECT_EQ(List()->item(0, 4)->background().color(), QColor(255, 255, 0));
+    EXPECT_EQ(List()->item(1, 4)->background().style(), Qt::NoBrush);
+    EXPECT_EQ(List()->item(2, 0)->background().color(), QColor(255, 255, 0));
+}
+
+TEST_F(PhoneBookTest, AddingOnAFullPageDropsTheTwoHundredthRow) {
+    AddRecords(201);
+    Window();
+    ContactRecord record;
+    record[kUser_Name] = Gbk("新人");
+    record[kMobile_NO] = "13900000000";
+    record[kProvince] = Gbk("天津市");
+    ASSERT_TRUE(Window().Manager()->AddContact(record));
+    ASSERT_EQ(List()->rowCount(), 200);
+    EXPECT_EQ(Name(0), "新人");
+    EXPECT_EQ(Name(1), "N200");
+    EXPECT_EQ(Name(199), "N2");
+    EXPECT_EQ(List()->item(0, 0)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(List()->item(1, 4)->background().style(), Qt::NoBrush);
+}
+
+TEST_F(PhoneBookTest, DeletingNothingCheckedOnlyWarns) {
+    AddRecords(3);
+    Window();
+    Click("btn_delete");
+    EXPECT_EQ(Window().DeletionWorker(), nullptr);
+    ExpectOneMessage(MessageKind::Warning, "警告", "请选择要删除的数据！", MessageButtons::Yes);
+}
+
+TEST_F(PhoneBookTest, DeletingCheckedRowsOnPageTwoReloadsPageTwo) {
+    AddRecords(450);
+    Window();
+    Click("btn_next");
+    ClickCell(0, 1);
+    ClickCell(5, 1);
+    ClickCell(199, 1);
+    const QString survivor = Name(1);
+    // Cancelling the question deletes nothing.
+    MessageBoxes::Script({MessageAnswer::Cancel});
+    Click("btn_delete");
+    EXPECT_EQ(Window().DeletionWorker(), nullptr);
+    MessageBoxes::ClearHistory();
+
+    MessageBoxes::Script({MessageAnswer::Ok});
+    DeleteChecked();
+    const auto shown = Messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "确定要删除选择的数据吗？");
+    EXPECT_EQ(shown[0].buttons, MessageButtons::OkCancel);
+    EXPECT_EQ(shown[1].text, "删除成功！");
+    EXPECT_EQ(shown[1].title, "信息");
+    EXPECT_EQ(PageLabel(), "2/3");
+    EXPECT_EQ(CountLabel(), "共447条记录,每页200条");
+    EXPECT_EQ(Name(0), survivor);
+    EXPECT_TRUE(Find<QWidget>("Panel2")->isEnabled());
+    EXPECT_TRUE(List()->isEnabled());
+    EXPECT_EQ(Find<QProgressBar>("pb_my")->value(), 0);
+}
+
+TEST_F(PhoneBookTest, DeletingAllRowsOfTheLastPageKeepsThePageNumber) {
+    AddRecords(450);
+    Window();
+    Click("btn_last");
+    QTest::mouseClick(Find<QCheckBox>("check_all"), Qt::LeftButton);
+    MessageBoxes::Script({MessageAnswer::Ok});
+    DeleteChecked();
+    EXPECT_EQ(PageLabel(), "3/2");
+    EXPECT_EQ(List()->rowCount(), 0);
+    EXPECT_EQ(CountLabel(), "共400条记录,每页200条");
+    EXPECT_EQ(Messages().back().text, "删除成功！");
+}
+
+TEST_F(PhoneBookTest, AFailedDeletionIsReportedAndTheRowsComeBack) {
+    AddRecords(5);
+    Window();
+    ClickCell(1, 1);
+    // The database can no longer be opened.
+    const auto moved = dir / "mydb.away";
+    std::filesystem::rename(installation.database, moved);
+    std::filesystem::create_directory(installation.database);
+    MessageBoxes::Script({MessageAnswer::Ok});
+    DeleteChecked();
+    EXPECT_EQ(Messages().back().text, "删除失败!");
+    EXPECT_EQ(Messages().back().title, "错误");
+    EXPECT_TRUE(List()->isEnabled());
+
+    std::filesystem::remove(installation.database);
+    std::filesystem::rename(moved, installation.database);
+    Click("btn_first");
+    EXPECT_EQ(List()->rowCount(), 5);
+}
+
+TEST_F(PhoneBookTest, DeleteAllEmptiesTheRegisterOfEveryProvince) {
+    AddRecords(5);
+    AddRecords(5, Gbk("天津市"));
+    CurrentLoginArea() = {"110000", Gbk("北京市")};
+    Window();
+    EXPECT_EQ(CountLabel(), "共5条记录,每页200条");
+    MessageBoxes::Script({MessageAnswer::Cancel});
+    Click("btn_deleteAll");
+    EXPECT_EQ(List()->rowCount(), 5);
+    MessageBoxes::ClearHistory();
+
+    MessageBoxes::Script({MessageAnswer::Ok});
+    Click("btn_deleteAll");
+    const auto shown = Messages();
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(shown[0].text, "该操作会删除您通讯录中的所有数据，且无法恢复，您确认删除吗？");
+    EXPECT_EQ(shown[1].text, "全部删除成功！");
+    EXPECT_EQ(shown[1].buttons, MessageButtons::Yes);
+    EXPECT_EQ(List()->rowCount(), 0);
+    EXPECT_EQ(PageLabel(), "1/1");
+    ScriptedPrompter prompter;
+    EXPECT_EQ(ContactStore(installation.database, prompter).CountContactsForExport(Gbk("全国")), 0);
+}
+
+TEST_F(PhoneBookTest, ExportNeedsRecordsOfTheLoginArea) {
+    AddRecords(3, Gbk("北京市"));
+    CurrentLoginArea() = {"130000", Gbk("河北省")};
+    Window();
+    Click("btn_export");
+    ExpectOneMessage(MessageKind::Warning, "警告", "通讯录中没有数据，无法导出！",
+                     MessageButtons::Ok);
+}
+
+TEST_F(PhoneBookTest, TheTemplateIsSavedWithTheXlsExtensionAndExactBytes) {
+    const auto target = dir / "form";
+    std::filesystem::path expected = target;
+    expected += ".xls";
+    WriteFileBytes(expected, std::string(100000, 'x')); // longer: must be truncated
+    QTimer::singleShot(0, [&] {
+        auto* dialog = Window().findChild<QFileDialog*>("dlgSave");
+        ASSERT_TRUE(dialog && dialog->isVisible());
+        EXPECT_EQ(dialog->windowTitle(), "导出通讯录");
+        // Replacing the existing file is confirmed in a box of the dialog's own.
+        QTimer::singleShot(0, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                box->button(QMessageBox::Yes)->click();
+            }
+        });
+        dialog->selectFile(QString::fromStdString(target.string()));
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+    Click("btn_exportTemplate");
+    ExpectOneMessage(MessageKind::Information, "信息", "导出模版成功!", MessageButtons::Yes);
+    const auto bytes = quillon::SpreadsheetTemplateBytes();
+    EXPECT_EQ(ReadFileBytes(expected), std::string(bytes.begin(), bytes.end()));
+}
+
+TEST_F(PhoneBookTest, TestDataAddsOneRowAndRefusesTheRest) {
+    Window();
+    Window().btn_TestDataClick();
+    const auto shown = Messages();
+    ASSERT_EQ(shown.size(), 400u);
+    EXPECT_EQ(shown.back().text, "存在姓名和手机号相同的记录，请重新输入！");
+    EXPECT_EQ(List()->rowCount(), 1);
+    EXPECT_EQ(Name(0), "ABC");
+    Click("btn_first");
+    EXPECT_EQ(List()->item(0, 3)->text(), ""); // "2015.5.5" is no date: stored empty
+}
+
+TEST_F(PhoneBookTest, ImportFinishedReloadsPageOneWithFreshLabels) {
+    AddRecords(250);
+    Window();
+    Click("btn_next");
+    AddRecords(300);
+    Window().OnImportFinished(0);
+    EXPECT_EQ(PageLabel(), "1/3");
+    EXPECT_EQ(CountLabel(), "共550条记录,每页200条");
+    EXPECT_EQ(Name(0), "N549");
+}
+
+TEST_F(PhoneBookTest, WindowCommandsHelpExitAndSize) {
+    QUrl opened;
+    const auto keep = TCDialog_PhoneBook::OpenUrl();
+    TCDialog_PhoneBook::OpenUrl() = [&](const QUrl& url) { opened = url; };
+    Click("btn_help");
+    TCDialog_PhoneBook::OpenUrl() = keep;
+    EXPECT_EQ(opened.toLocalFile().toStdString(), installation.help.string());
+
+    Window().resize(100, 100);
+    EXPECT_GE(Window().width(), 600);
+    EXPECT_GE(Window().height(), 400);
+
+    MessageBoxes::Script({MessageAnswer::Cancel});
+    Click("btn_exit");
+    EXPECT_TRUE(Window().isVisible());
+    ExpectOneMessage(MessageKind::Warning, "警告", "确认退出系统吗？", MessageButtons::OkCancel);
+    MessageBoxes::Script({MessageAnswer::Ok});
+    Click("btn_exit");
+    EXPECT_FALSE(Window().isVisible());
+}
+
+} // namespace

@@ -1,0 +1,123 @@
+// Grabs the program's windows to PNG for the README: the login window and the main window
+// showing a page of sample records. Run through scripts/screenshots.
+#include "app/application.h"
+#include "crypto/uiid.h"
+#include "platform/settings.h"
+#include "platform/text.h"
+#include "store/contact_store.h"
+#include "store/schema.h"
+#include "ui/dialog_login.h"
+#include "ui/dialog_phonebook.h"
+#include "ui/login_area.h"
+#include "ui/message_box.h"
+#include "ui/ui_resources.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+class QuietPrompter : public Prompter {
+public:
+    MessageAnswer Show(MessageKind, const std::string&, MessageButtons,
+                       const std::string&) override {
+        return MessageAnswer::Ok;
+    }
+};
+
+// A page's worth of plausible records.
+void AddSampleRecords(const std::filesystem::path& database, int count) {
+    const char* surnames[] = {"王", "李", "张", "刘", "陈", "杨", "赵", "黄", "周", "吴"};
+    const char* given[] = {"建国", "秀英", "志强", "海燕", "明", "丽华", "伟", "静", "军", "芳"};
+    const char* education[] = {"大学", "高中", "大专", "硕士", "中专"};
+    const char* kinds[] = {"村", "社区", "乡镇", "街道", "机关"};
+    struct Place {
+        const char *province, *city, *county;
+    } places[] = {{"河北省", "石家庄市", "长安区"},
+                  {"河北省", "保定市", "竞秀区"},
+                  {"河北省", "唐山市", "路南区"},
+                  {"河北省", "邯郸市", "丛台区"}};
+    QuietPrompter prompter;
+    int second = 0;
+    ContactStore store(database, prompter, [&] {
+        char text[32];
+        std::snprintf(text, sizeof text, "2026-11-%02d %02d:%02d:%02d", 1 + second / 3600,
+                      9 + second / 60 % 8, second % 60, (second * 7) % 60);
+        ++second;
+        return std::string(text);
+    });
+    store.OpenContactDatabase();
+    store.ExecuteStatement("begin;");
+    for (int i = 0; i < count; ++i) {
+        const Place& place = places[i % 4];
+        ContactRecord r;
+        r[kUser_Name] = Gbk(surnames[i % 10]) + Gbk(given[(i / 10 + i) % 10]);
+        r[kUser_Sex] = Gbk(i % 3 ? "男" : "女");
+        char birthday[16];
+        std::snprintf(birthday, sizeof birthday, "19%02d-%02d-%02d", 60 + i % 35, 1 + i % 12,
+                      1 + i % 28);
+        r[kUser_Birthday] = birthday;
+        r[kUser_Education] = Gbk(education[i % 5]);
+        r[kRecode_Type] = Gbk(kinds[i % 5]);
+        r[kProvince] = Gbk(place.province);
+        r[kCity] = Gbk(place.city);
+        r[kCounty_Seat] = Gbk(place.county);
+        r[kOrganization_Detial] = Gbk(i % 2 ? "城关镇人民政府 副镇长" : "红星村党支部 书记");
+        r[kMobile_NO] = std::to_string(13803110000LL + i * 7919LL);
+        r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
+        store.InsertContactRow(r);
+    }
+    store.ExecuteStatement("commit;");
+    store.CloseContactDatabase();
+}
+
+void Save(QWidget& widget, const std::filesystem::path& file) {
+    widget.grab().save(QString::fromStdString(file.string()));
+    std::printf("wrote %s\n", file.c_str());
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path out = std::filesystem::absolute(argv[1]);
+    QuillonApplication app(argc, argv);
+    InitUiResources();
+    MessageBoxes::Script({});
+
+    const auto folder = std::filesystem::temp_directory_path() / "quillon-screenshots";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const Installation installation = Installation::InFolder(folder);
+    QuietPrompter prompter;
+    CreateSchema(installation.database, prompter);
+    EnsureSettingsFile(installation.config);
+    AddSampleRecords(installation.database, 236);
+    std::filesystem::create_directories(out);
+
+    {
+        TCDialog_Login login(installation, {});
+        login.show();
+        login.findChild<QLineEdit*>("edt_username")->setText("admin");
+        login.findChild<QLineEdit*>("edt_password")->setText("quillon");
+        login.findChild<QComboBox*>("cbb_area")->setCurrentIndex(3);
+        QTest::qWait(50);
+        Save(login, out / "login.png");
+        login.hide();
+    }
+    {
+        CurrentLoginArea() = {"130000", Gbk("河北省")};
+        TCDialog_PhoneBook window(installation, {});
+        window.OnLoginSucceeded();
+        QTest::qWait(50);
+        Save(window, out / "main.png");
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}

@@ -1,0 +1,452 @@
+#include "ui/contact_list_manager.h"
+
+#include "crypto/uiid.h"
+#include "platform/text.h"
+#include "ui/login_area.h"
+#include "ui/qt_text.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QTableWidget>
+#include <QThread>
+
+namespace {
+
+constexpr int kIdRole = Qt::UserRole;
+const QColor kEvenRowColour(255, 255, 0);
+const char* const kEditText = "修 改";
+
+const char* const kHeaders[ContactListManager::kColumnCount] = {
+    "",           "姓名",           "性别",           "出生年月",   "学历",     "类别",
+    "省(区、市)", "市(地、州、盟)", "县(市、区、旗)", "单位及职务", "手机号码", "操作"};
+
+int PagesFor(int count) {
+    return count < 1 ? 1 : count / kContactsPerPage + (count % kContactsPerPage ? 1 : 0);
+}
+
+} // namespace
+
+ContactListManager::ContactListManager(const Installation& installation, Prompter& prompter,
+                                       QObject* parent)
+    : QObject(parent), store_(installation.database, prompter) {}
+
+void ContactListManager::OnGui(const std::function<void()>& work) {
+    if (QThread::currentThread() == thread()) {
+        work();
+    } else {
+        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+    }
+}
+
+bool ContactListManager::Bind(QTableWidget* list, QLineEdit* pageEdit, QCheckBox* checkAll,
+                              QLabel* pageLabel, QProgressBar* progress, QLabel* countLabel) {
+    if (!list || !pageEdit || !checkAll || !pageLabel || !progress || !countLabel) {
+        return false;
+    }
+    list_ = list;
+    pageEdit_ = pageEdit;
+    checkAll_ = checkAll;
+    pageLabel_ = pageLabel;
+    progress_ = progress;
+    countLabel_ = countLabel;
+
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setShowGrid(true);
+    list_->verticalHeader()->hide();
+    list_->setColumnCount(kColumnCount);
+    QStringList headers;
+    for (const char* title : kHeaders) {
+        headers << title;
+    }
+    list_->setHorizontalHeaderLabels(headers);
+    QHeaderView* header = list_->horizontalHeader();
+    header->setMinimumSectionSize(30);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setSectionResizeMode(kCheckColumn, QHeaderView::Fixed);
+    header->resizeSection(kCheckColumn, 30);
+    header->setStretchLastSection(true);
+    list_->setMouseTracking(true);
+    list_->viewport()->installEventFilter(this);
+
+    connect(list_, &QTableWidget::cellClicked, this, &ContactListManager::OnCellClicked);
+    connect(list_, &QTableWidget::itemChanged, this, &ContactListManager::OnItemChanged);
+    connect(checkAll_, &QCheckBox::clicked, this, &ContactListManager::OnCheckAllClicked);
+    return Recount();
+}
+
+bool ContactListManager::Recount() {
+    if (!store_.OpenContactDatabase()) {
+        return false;
+    }
+    const int count = store_.CountContacts(CurrentLoginArea().name);
+    store_.CloseContactDatabase();
+    OnGui([&] {
+        totalPages_ = PagesFor(count);
+        if (count < 1) {
+            currentPage_ = 1;
+        }
+        UpdatePageLabel();
+        countLabel_->setText(QString("共%1条记录,每页200条").arg(count));
+    });
+    return true;
+}
+
+void ContactListManager::UpdatePageLabel() {
+    pageLabel_->setText(QString("%1/%2").arg(currentPage_).arg(totalPages_));
+}
+
+bool ContactListManager::LoadPage(int page) {
+    std::vector<ContactRecord> records;
+    if (!store_.SelectContactPage(page, CurrentLoginArea().name, records)) {
+        return false;
+    }
+    OnGui([&] {
+        currentPage_ = page;
+        FillList(records);
+        UpdatePageLabel();
+    });
+    return true;
+}
+
+bool ContactListManager::FirstPage() {
+    Recount();
+    return LoadPage(1);
+}
+
+bool ContactListManager::LastPage() {
+    if (currentPage_ == totalPages_) {
+        return true;
+    }
+    Recount();
+    return LoadPage(totalPages_);
+}
+
+bool ContactListManager::NextPage() {
+    Recount();
+    if (currentPage_ >= totalPages_) {
+        return false;
+    }
+    return LoadPage(currentPage_ + 1);
+}
+
+bool ContactListManager::PreviousPage() {
+    Recount();
+    if (currentPage_ <= 1) {
+        return false;
+    }
+    return LoadPage(currentPage_ - 1);
+}
+
+bool ContactListManager::GoToPage(bool reload) {
+    Recount();
+    if (reload) {
+        return LoadPage(currentPage_);
+    }
+    const QString text = pageEdit_->text();
+    if (text.isEmpty() || text.size() > 9) {
+        return false;
+    }
+    for (QChar c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    const int page = text.toInt();
+    if (page <= 0 || page > totalPages_) {
+        return false;
+    }
+    if (page == currentPage_) {
+        return true;
+    }
+    return LoadPage(page);
+}
+
+void ContactListManager::ClearRows() {
+    syncingChecks_ = true;
+    list_->clearContents();
+    list_->setRowCount(0);
+    syncingChecks_ = false;
+}
+
+void ContactListManager::SetRow(int row, const ContactRecord& record) {
+    const bool even = row % 2 == 0;
+    auto cell = [&](int column, const QString& text) {
+        QTableWidgetItem* item = list_->item(row, column);
+        if (!item) {
+            item = new QTableWidgetItem;
+            list_->setItem(row, column, item);
+        }
+        item->setText(text);
+        if (even) {
+            item->setBackground(kEvenRowColour);
+        } else {
+            item->setData(Qt::BackgroundRole, QVariant());
+        }
+        return item;
+    };
+    QTableWidgetItem* check = cell(kCheckColumn, QString());
+    check->setData(kIdRole, QByteArray::fromStdString(record[kUI_ID]));
+    for (int field = kUser_Name; field <= kMobile_NO; ++field) {
+        cell(field, ToQString(record[field]));
+    }
+    cell(kEditColumn, kEditText);
+}
+
+void ContactListManager::FillList(const std::vector<ContactRecord>& records) {
+    syncingChecks_ = true;
+    list_->setUpdatesEnabled(false);
+    list_->clearContents();
+    list_->setRowCount(static_cast<int>(records.size()));
+    for (int row = 0; row < static_cast<int>(records.size()); ++row) {
+        SetRow(row, records[row]);
+        QTableWidgetItem* check = list_->item(row, kCheckColumn);
+        check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        check->setCheckState(Qt::Unchecked);
+    }
+    FitColumnsToContents();
+    list_->setUpdatesEnabled(true);
+    checked_.clear();
+    checkAll_->setChecked(false);
+    syncingChecks_ = false;
+}
+
+void ContactListManager::FitColumnsToContents() {
+    // Measuring the texts directly is several times faster than asking the view, which
+    // builds a style option and a size hint for every cell.
+    const QFontMetrics cells(list_->font());
+    const QFontMetrics titles(list_->horizontalHeader()->font());
+    QHeaderView* header = list_->horizontalHeader();
+    for (int column = kUser_Name; column < kColumnCount; ++column) {
+        int width = titles.horizontalAdvance(kHeaders[column]) + 16;
+        for (int row = 0; row < list_->rowCount(); ++row) {
+            if (const QTableWidgetItem* item = list_->item(row, column)) {
+                width = std::max(width, cells.horizontalAdvance(item->text()) + 10);
+            }
+        }
+        header->resizeSection(column, width);
+    }
+}
+
+void ContactListManager::InsertTopRow(const ContactRecord& record) {
+    syncingChecks_ = true;
+    list_->insertRow(0);
+    SetRow(0, record);
+    QTableWidgetItem* check = list_->item(0, kCheckColumn);
+    check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    check->setCheckState(Qt::Unchecked);
+    // Every row below moved by one: their colours follow their new positions.
+    for (int row = 1; row < list_->rowCount(); ++row) {
+        for (int column = 0; column < kColumnCount; ++column) {
+            if (QTableWidgetItem* item = list_->item(row, column)) {
+                item->setData(Qt::BackgroundRole,
+                              row % 2 == 0 ? QVariant(kEvenRowColour) : QVariant());
+            }
+        }
+    }
+    syncingChecks_ = false;
+}
+
+std::string ContactListManager::RowId(int row) const {
+    const QTableWidgetItem* item = list_->item(row, kCheckColumn);
+    return item ? item->data(kIdRole).toByteArray().toStdString() : std::string();
+}
+
+ContactRecord ContactListManager::RowRecord(int row) const {
+    ContactRecord record;
+    for (int field = kUser_Name; field <= kMobile_NO; ++field) {
+        if (const QTableWidgetItem* item = list_->item(row, field)) {
+            record[field] = FromQString(item->text());
+        }
+    }
+    return record;
+}
+
+void ContactListManager::OnCellClicked(int row, int column) {
+    if (column == kEditColumn) {
+        emit editRequested(row);
+        return;
+    }
+    if (column == kCheckColumn) {
+        return; // the check box itself toggles; beside it nothing happens
+    }
+    if (QTableWidgetItem* check = list_->item(row, kCheckColumn)) {
+        check->setCheckState(check->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    }
+}
+
+void ContactListManager::OnItemChanged(QTableWidgetItem* item) {
+    if (syncingChecks_ || item->column() != kCheckColumn) {
+        return;
+    }
+    const std::string id = item->data(kIdRole).toByteArray().toStdString();
+    const auto found = std::find(checked_.begin(), checked_.end(), id);
+    if (item->checkState() == Qt::Checked) {
+        if (found == checked_.end()) {
+            checked_.push_back(id);
+        }
+    } else {
+        if (found != checked_.end()) {
+            checked_.erase(found);
+        }
+        checkAll_->setChecked(false);
+    }
+    if (static_cast<int>(checked_.size()) == list_->rowCount() && !checked_.empty()) {
+        checkAll_->setChecked(true);
+    }
+}
+
+void ContactListManager::OnCheckAllClicked(bool checked) {
+    syncingChecks_ = true;
+    checked_.clear();
+    for (int row = 0; row < list_->rowCount(); ++row) {
+        if (QTableWidgetItem* check = list_->item(row, kCheckColumn)) {
+            check->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
+            if (checked) {
+                checked_.push_back(RowId(row));
+            }
+        }
+    }
+    syncingChecks_ = false;
+}
+
+bool ContactListManager::eventFilter(QObject* watched, QEvent* event) {
+    if (list_ && watched == list_->viewport() && event->type() == QEvent::MouseMove) {
+        const auto* move = static_cast<QMouseEvent*>(event);
+        const QModelIndex index = list_->indexAt(move->position().toPoint());
+        list_->viewport()->setCursor(index.isValid() && index.column() == kEditColumn
+                                         ? Qt::PointingHandCursor
+                                         : Qt::ArrowCursor);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool ContactListManager::AddContact(ContactRecord record) {
+    record[kUI_ID] = MakeUIID(record[kUser_Name], record[kMobile_NO]);
+    if (!store_.OpenContactDatabase()) {
+        return false;
+    }
+    const bool inserted = store_.InsertContactRow(record);
+    store_.CloseContactDatabase();
+    if (!inserted) {
+        return false;
+    }
+    OnGui([&] {
+        if (list_->rowCount() > kContactsPerPage - 1) {
+            const std::string dropped = RowId(kContactsPerPage - 1);
+            std::erase(checked_, dropped);
+            list_->removeRow(kContactsPerPage - 1);
+        }
+        InsertTopRow(record);
+    });
+    return true;
+}
+
+bool ContactListManager::EditContact(ContactRecord record) {
+    if (!store_.OpenContactDatabase()) {
+        return false;
+    }
+    const int row = list_->currentRow();
+    const std::string oldId = row < 0 ? std::string() : RowId(row);
+    if (oldId.empty()) {
+        store_.CloseContactDatabase();
+        return false;
+    }
+    record[kUI_ID] = MakeUIID(record[kUser_Name], record[kMobile_NO]);
+    const bool replaced = store_.ReplaceContactRow(oldId, record);
+    store_.CloseContactDatabase();
+    if (!replaced) {
+        return false;
+    }
+    syncingChecks_ = true;
+    SetRow(row, record);
+    syncingChecks_ = false;
+    std::replace(checked_.begin(), checked_.end(), oldId, record[kUI_ID]);
+    return true;
+}
+
+bool ContactListManager::DeleteCheckedContacts() {
+    std::vector<std::string> ids;
+    OnGui([&] {
+        list_->setEnabled(false);
+        if (checkAll_->isChecked()) {
+            ClearRows();
+        } else {
+            syncingChecks_ = true;
+            for (int row = list_->rowCount() - 1; row >= 0; --row) {
+                if (list_->item(row, kCheckColumn)->checkState() == Qt::Checked) {
+                    list_->removeRow(row);
+                }
+            }
+            syncingChecks_ = false;
+        }
+        ids = checked_;
+    });
+    if (!store_.OpenContactDatabase()) {
+        OnGui([&] { list_->setEnabled(true); });
+        return false;
+    }
+    OnGui([&] {
+        progress_->setRange(0, static_cast<int>(ids.size()));
+        progress_->setValue(0);
+    });
+    bool allDeleted = true;
+    int deleted = 0;
+    for (const std::string& id : ids) {
+        if (store_.DeleteContactRow(id)) {
+            ++deleted;
+            QMetaObject::invokeMethod(progress_, "setValue", Qt::QueuedConnection,
+                                      Q_ARG(int, deleted));
+        } else {
+            allDeleted = false;
+        }
+    }
+    store_.CloseContactDatabase();
+    OnGui([&] {
+        progress_->setValue(0);
+        checked_.clear();
+        checkAll_->setChecked(false);
+        list_->setEnabled(true);
+    });
+    return allDeleted;
+}
+
+bool ContactListManager::DeleteAllContacts() {
+    if (!store_.OpenContactDatabase()) {
+        return false;
+    }
+    const bool dropped = store_.DropContactTable();
+    if (dropped) {
+        ClearRows();
+        totalPages_ = currentPage_ = 1;
+    }
+    store_.CreateContactTable();
+    store_.CloseContactDatabase();
+    checked_.clear();
+    checkAll_->setChecked(false);
+    return dropped;
+}
+
+bool ContactListManager::AddTestContacts() {
+    ContactRecord record;
+    record[kUser_Name] = "ABC";
+    record[kUser_Sex] = Gbk("男");
+    record[kUser_Birthday] = "2015.5.5";
+    record[kUser_Education] = Gbk("大学");
+    record[kRecode_Type] = Gbk("乡镇");
+    record[kProvince] = Gbk("天津");
+    record[kCity] = Gbk("直辖市");
+    record[kCounty_Seat] = Gbk("虹桥区");
+    record[kOrganization_Detial] = "xx";
+    record[kMobile_NO] = "13588888888";
+    for (int i = 0; i < 401; ++i) {
+        AddContact(record);
+    }
+    return true;
+}

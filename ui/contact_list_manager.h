@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/installation.h"
+#include "store/contact_store.h"
+
+#include <QObject>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QTableWidget;
+class QTableWidgetItem;
+
+// The object behind the main window's list: shows the login area's contacts a page at a
+// time, keeps the page counters and the checked rows, and applies inserts, edits and
+// deletions to the list and the table. Deletion of checked rows may run on a worker
+// thread: the database work stays there and every widget change is made on the GUI thread.
+class ContactListManager : public QObject {
+    Q_OBJECT
+public:
+    enum Column { kCheckColumn = 0, kEditColumn = 11, kColumnCount = 12 };
+
+    ContactListManager(const Installation& installation, Prompter& prompter,
+                       QObject* parent = nullptr);
+
+    bool Bind(QTableWidget* list, QLineEdit* pageEdit, QCheckBox* checkAll, QLabel* pageLabel,
+              QProgressBar* progress, QLabel* countLabel);
+
+    bool Recount();
+    bool FirstPage();
+    bool LastPage();
+    bool NextPage();
+    bool PreviousPage();
+    bool GoToPage(bool reload);
+
+    bool AddContact(ContactRecord record);
+    bool EditContact(ContactRecord record);
+    bool DeleteCheckedContacts();
+    bool DeleteAllContacts();
+    bool AddTestContacts();
+
+    int CurrentPage() const { return currentPage_; }
+    int TotalPages() const { return totalPages_; }
+    void SetCurrentPage(int page) { currentPage_ = page; }
+    const std::vector<std::string>& CheckedRows() const { return checked_; }
+    // The record shown in a row; field 0 (the identifier) is left empty, as the editor
+    // receives it.
+    ContactRecord RowRecord(int row) const;
+
+signals:
+    // The edit cell of a row was clicked.
+    void editRequested(int row);
+
+private:
+    bool LoadPage(int page);
+    void FillList(const std::vector<ContactRecord>& records);
+    void FitColumnsToContents();
+    void SetRow(int row, const ContactRecord& record);
+    void InsertTopRow(const ContactRecord& record);
+    void ClearRows();
+    void UpdatePageLabel();
+    void OnCellClicked(int row, int column);
+    void OnItemChanged(QTableWidgetItem* item);
+    void OnCheckAllClicked(bool checked);
+    std::string RowId(int row) const;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Runs widget work on the GUI thread, waiting for it when called from a worker.
+    void OnGui(const std::function<void()>& work);
+
+    ContactStore store_;
+    std::vector<std::string> checked_;
+    QTableWidget* list_ = nullptr;
+    QCheckBox* checkAll_ = nullptr;
+    QLineEdit* pageEdit_ = nullptr;
+    QLabel* pageLabel_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    QLabel* countLabel_ = nullptr;
+    int totalPages_ = 1;
+    int currentPage_ = 1;
+    bool syncingChecks_ = false;
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+// The area the operator logged in for: its code limits the provinces offered, its name
+// filters the list, the count and the export ("全国" means no filter). GBK texts.
+struct LoginArea {
+    std::string code;
+    std::string name;
+};
+
+LoginArea& CurrentLoginArea();

@@ -1,0 +1,7 @@
+#include "ui/ui_resources.h"
+
+#include <QtGlobal>
+
+void InitUiResources() {
+    Q_INIT_RESOURCE(resources);
+}

@@ -1,6 +1,8 @@
+#include "crypto/my_md5.h"
 #include "exchange/template.h"
 #include "phonebook_fixture.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -305,6 +307,30 @@ TEST_F(PhoneBookTest, WindowCommandsHelpExitAndSize) {
     MessageBoxes::Script({MessageAnswer::Ok});
     Click("btn_exit");
     EXPECT_FALSE(Window().isVisible());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PhoneBookTest, ALoginFromTheCreationHandlerShowsTheWindowWithPageOne) {
+    AddRecords(3);
+    CurrentLoginArea() = {};
+    TCDialog_PhoneBook main(installation, {Md5HexString("u"), Md5HexString("p")});
+    QTimer::singleShot(0, [&] {
+        auto* login = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(login, nullptr);
+        login->findChild<QLineEdit*>("edt_username")->setText("u");
+        login->findChild<QLineEdit*>("edt_password")->setText("p");
+        login->findChild<QComboBox*>("cbb_area")->setCurrentIndex(0); // 全国
+        QTest::keyClick(login->findChild<QLineEdit*>("edt_password"), Qt::Key_Return);
+    });
+    main.FormCreate();
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_EQ(main.findChild<QTableWidget*>("quillon_list")->rowCount(), 3);
+    EXPECT_EQ(main.findChild<QLabel*>("label_page")->text(), "1/1");
+    EXPECT_EQ(ReadLoginAreaCode(installation.config), "000000");
+    EXPECT_TRUE(MessageBoxes::History().empty());
 }
 
 } // namespace

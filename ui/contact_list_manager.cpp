@@ -199,6 +199,12 @@ void ContactListManager::SetRow(int row, const ContactRecord& record) {
     cell(kEditColumn, kEditText);
 }
 
+void ContactListManager::AddUncheckedBox(int row) {
+    QTableWidgetItem* check = list_->item(row, kCheckColumn);
+    check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    check->setCheckState(Qt::Unchecked);
+}
+
 void ContactListManager::FillList(const std::vector<ContactRecord>& records) {
     syncingChecks_ = true;
     list_->setUpdatesEnabled(false);
@@ -206,9 +212,7 @@ void ContactListManager::FillList(const std::vector<ContactRecord>& records) {
     list_->setRowCount(static_cast<int>(records.size()));
     for (int row = 0; row < static_cast<int>(records.size()); ++row) {
         SetRow(row, records[row]);
-        QTableWidgetItem* check = list_->item(row, kCheckColumn);
-        check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        check->setCheckState(Qt::Unchecked);
+        AddUncheckedBox(row);
     }
     FitColumnsToContents();
     list_->setUpdatesEnabled(true);
@@ -238,9 +242,7 @@ void ContactListManager::InsertTopRow(const ContactRecord& record) {
     syncingChecks_ = true;
     list_->insertRow(0);
     SetRow(0, record);
-    QTableWidgetItem* check = list_->item(0, kCheckColumn);
-    check->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-    check->setCheckState(Qt::Unchecked);
+    AddUncheckedBox(0);
     // Every row below moved by one: their colours follow their new positions.
     for (int row = 1; row < list_->rowCount(); ++row) {
         for (int column = 0; column < kColumnCount; ++column) {

@@ -60,6 +60,7 @@ private:
     void FillList(const std::vector<ContactRecord>& records);
     void FitColumnsToContents();
     void SetRow(int row, const ContactRecord& record);
+    void AddUncheckedBox(int row);
     void InsertTopRow(const ContactRecord& record);
     void ClearRows();
     void UpdatePageLabel();

@@ -8,6 +8,7 @@
 #include "ui/login_area.h"
 #include "ui/my_thread.h"
 
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -52,6 +53,16 @@ QWidget* Panel(const char* name, int height, QWidget* parent) {
     panel->setObjectName(name);
     panel->setFixedHeight(height);
     return panel;
+}
+
+// An image button in a panel's row, wired to its command.
+template <typename Handler>
+ImageButton* AddButton(QBoxLayout* row, QWidget* panel, TCDialog_PhoneBook* window,
+                       const char* name, const char* image, const char* text, Handler handler) {
+    auto* button = new ImageButton(name, image, text, panel);
+    QObject::connect(button, &QPushButton::clicked, window, handler);
+    row->addWidget(button);
+    return button;
 }
 
 QFont SongTi(int pixels) {
@@ -113,10 +124,7 @@ QWidget* TCDialog_PhoneBook::BuildToolPanel() {
     buttons->setSpacing(6);
     buttons->addStretch();
     auto add = [&](const char* name, const char* image, const char* text, auto handler) {
-        auto* button = new ImageButton(name, image, text, banner);
-        connect(button, &QPushButton::clicked, this, handler);
-        buttons->addWidget(button);
-        return button;
+        return AddButton(buttons, banner, this, name, image, text, handler);
     };
     // Hidden: fills the register with test rows when made visible by a developer.
     add("btn_TestData", "main_btn_new", "测试数据", &TCDialog_PhoneBook::btn_TestDataClick)->hide();
@@ -155,9 +163,7 @@ QWidget* TCDialog_PhoneBook::BuildPagingPanel() {
     row->addWidget(lbl_items_);
     row->addStretch();
     auto add = [&](const char* name, const char* image, const char* text, auto handler) {
-        auto* button = new ImageButton(name, image, text, panel1_);
-        connect(button, &QPushButton::clicked, this, handler);
-        row->addWidget(button);
+        return AddButton(row, panel1_, this, name, image, text, handler);
     };
     add("btn_first", "main_btn_first", "首页", [this] { manager_->FirstPage(); });
     add("btn_front", "main_btn_front", "上一页", [this] { manager_->PreviousPage(); });
@@ -195,9 +201,7 @@ QWidget* TCDialog_PhoneBook::BuildCommandPanel() {
     row->setContentsMargins(20, 0, 20, 0);
     row->setSpacing(24);
     auto add = [&](const char* name, const char* image, const char* text, auto handler) {
-        auto* button = new ImageButton(name, image, text, panel2_);
-        connect(button, &QPushButton::clicked, this, handler);
-        row->addWidget(button);
+        return AddButton(row, panel2_, this, name, image, text, handler);
     };
     row->addStretch();
     add("btn_new", "main_btn_new", "新建", &TCDialog_PhoneBook::btn_newClick);

@@ -266,6 +266,13 @@ void TCDialog_Login::keyPressEvent(QKeyEvent* event) {
         btn_loginClick();
         return;
     }
+    // A dialog closes on Escape, and closing this one ends the program: the operator would
+    // have to start again through the elevation prompt. An open area list is a popup of its
+    // own and closes on Escape before the key gets here.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 

@@ -11,6 +11,7 @@
 #include "ui/login_area.h"
 #include "ui/message_box.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QSignalSpy>
@@ -270,27 +271,49 @@ TEST_F(LoginWindow, EnterOnAFailedLoginShowsOneMessage) {
     ExpectStillOpen(*window);
 }
 
-TEST_F(LoginWindow, EveryOtherWayOfClosingEndsTheProcess) {
-    const std::vector<std::pair<const char*, std::function<void(TCDialog_Login&)>>> ways = {
-        {"exit button",
-         [](TCDialog_Login& w) {
-             QTest::mouseClick(w.findChild<QWidget*>("btn_exit"), Qt::LeftButton);
-         }},
-        {"hidden close button", [](TCDialog_Login& w) { w.btn_closeClick(); }},
-        {"Escape", [](TCDialog_Login& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
-        {"window manager", [](TCDialog_Login& w) { w.close(); }},
-    };
-    for (const auto& [name, close] : ways) {
-        SCOPED_TRACE(name);
-        exits_.clear();
-        auto window = ShowWindow();
-        Type(*window, kUser, kPassword);
-        close(*window);
-        EXPECT_EQ(exits_, std::vector<int>{0});
-        EXPECT_FALSE(window->isVisible());
-        EXPECT_EQ(spy_->count(), 0);
-    }
+struct ClosingWay {
+    const char* name;
+    std::function<void(TCDialog_Login&)> close;
+};
+
+class LoginWindowClosing : public LoginWindow, public ::testing::WithParamInterface<ClosingWay> {};
+
+TEST_P(LoginWindowClosing, EndsTheProcessWithoutStoringAnArea) {
+    auto window = ShowWindow();
+    Type(*window, kUser, kPassword);
+    GetParam().close(*window);
+    EXPECT_EQ(exits_, std::vector<int>{0});
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(spy_->count(), 0);
     EXPECT_EQ(ReadLoginAreaCode(installation_.config), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryWayButTheLogin, LoginWindowClosing,
+    ::testing::Values(ClosingWay{"ExitButton",
+                                 [](TCDialog_Login& w) {
+                                     QTest::mouseClick(w.findChild<QWidget*>("btn_exit"),
+                                                       Qt::LeftButton);
+                                 }},
+                      ClosingWay{"HiddenCloseButton",
+                                 [](TCDialog_Login& w) { w.btn_closeClick(); }},
+                      ClosingWay{"WindowManager", [](TCDialog_Login& w) { w.close(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LoginWindow, EscapeClosesAnOpenAreaListAndOtherwiseNothing) {
+    auto window = ShowWindow();
+    Type(*window, kUser, kPassword);
+    for (const char* field : {"edt_username", "edt_password"}) {
+        QTest::keyClick(Field(*window, field), Qt::Key_Escape);
+    }
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    QComboBox* areas = Areas(*window);
+    areas->showPopup();
+    QTest::keyClick(areas->view(), Qt::Key_Escape);
+    QTest::keyClick(areas, Qt::Key_Escape);
+    EXPECT_FALSE(areas->view()->isVisible());
+    ExpectStillOpen(*window);
+    EXPECT_TRUE(MessageBoxes::History().empty());
 }
 
 TEST_F(LoginWindow, ThePasswordIsShownAsStars) {

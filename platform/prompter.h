@@ -4,7 +4,8 @@
 
 // What the plain layers need from a message box. The windows implement it with real
 // message boxes; tests implement it with a scripted fake.
-enum class MessageKind { Warning, Error, Information, Confirmation };
+// Plain: no icon and no title of its own (the caller gives the caption).
+enum class MessageKind { Warning, Error, Information, Confirmation, Plain };
 enum class MessageButtons { Ok, OkCancel, Yes, AbortRetryIgnore };
 enum class MessageAnswer { Ok, Cancel, Yes, No, Abort, Retry, Ignore, Closed };
 

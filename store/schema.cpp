@@ -29,7 +29,7 @@ bool CreateSchema(const std::filesystem::path& database, Prompter& prompter) {
         if (db) {
             CloseDatabase(db);
         }
-        prompter.Show(MessageKind::Information, Gbk("数据库表打开(创建)失败！"),
+        prompter.Show(MessageKind::Plain, Gbk("数据库表打开(创建)失败！"),
                       MessageButtons::AbortRetryIgnore, Gbk("提示"));
         return false;
     }

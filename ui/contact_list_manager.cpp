@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -73,7 +74,15 @@ bool ContactListManager::Bind(QTableWidget* list, QLineEdit* pageEdit, QCheckBox
     header->resizeSection(kCheckColumn, 30);
     header->setStretchLastSection(true);
     list_->setMouseTracking(true);
-    list_->viewport()->installEventFilter(this);
+    viewport_ = list_->viewport();
+    viewport_->installEventFilter(this);
+    list_->installEventFilter(this);
+    // The list goes before this object when the window is torn down; from then on its
+    // events are none of our business.
+    connect(list_, &QObject::destroyed, this, [this] {
+        list_ = nullptr;
+        viewport_ = nullptr;
+    });
 
     connect(list_, &QTableWidget::cellClicked, this, &ContactListManager::OnCellClicked);
     connect(list_, &QTableWidget::itemChanged, this, &ContactListManager::OnItemChanged);
@@ -147,7 +156,8 @@ bool ContactListManager::PreviousPage() {
 bool ContactListManager::GoToPage(bool reload) {
     Recount();
     if (reload) {
-        return LoadPage(currentPage_);
+        // Deleting the last rows of the last page takes that page away: show the new last.
+        return LoadPage(std::min(currentPage_, totalPages_));
     }
     const QString text = pageEdit_->text();
     if (text.isEmpty() || text.size() > 9) {
@@ -215,6 +225,7 @@ void ContactListManager::FillList(const std::vector<ContactRecord>& records) {
         AddUncheckedBox(row);
     }
     FitColumnsToContents();
+    list_->scrollToTop();
     list_->setUpdatesEnabled(true);
     checked_.clear();
     checkAll_->setChecked(false);
@@ -244,7 +255,12 @@ void ContactListManager::InsertTopRow(const ContactRecord& record) {
     SetRow(0, record);
     AddUncheckedBox(0);
     // Every row below moved by one: their colours follow their new positions.
-    for (int row = 1; row < list_->rowCount(); ++row) {
+    RecolourRows(1);
+    syncingChecks_ = false;
+}
+
+void ContactListManager::RecolourRows(int first) {
+    for (int row = first; row < list_->rowCount(); ++row) {
         for (int column = 0; column < kColumnCount; ++column) {
             if (QTableWidgetItem* item = list_->item(row, column)) {
                 item->setData(Qt::BackgroundRole,
@@ -252,7 +268,6 @@ void ContactListManager::InsertTopRow(const ContactRecord& record) {
             }
         }
     }
-    syncingChecks_ = false;
 }
 
 std::string ContactListManager::RowId(int row) const {
@@ -278,7 +293,11 @@ void ContactListManager::OnCellClicked(int row, int column) {
     if (column == kCheckColumn) {
         return; // the check box itself toggles; beside it nothing happens
     }
-    if (QTableWidgetItem* check = list_->item(row, kCheckColumn)) {
+    ToggleRow(row);
+}
+
+void ContactListManager::ToggleRow(int row) {
+    if (QTableWidgetItem* check = row < 0 ? nullptr : list_->item(row, kCheckColumn)) {
         check->setCheckState(check->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
     }
 }
@@ -319,12 +338,21 @@ void ContactListManager::OnCheckAllClicked(bool checked) {
 }
 
 bool ContactListManager::eventFilter(QObject* watched, QEvent* event) {
-    if (list_ && watched == list_->viewport() && event->type() == QEvent::MouseMove) {
+    // Compare pointers before touching the list: while the list is being destroyed its
+    // viewport still sends events, and the list is no longer a list.
+    if (!list_) {
+        return QObject::eventFilter(watched, event);
+    }
+    if (watched == viewport_ && event->type() == QEvent::MouseMove) {
         const auto* move = static_cast<QMouseEvent*>(event);
         const QModelIndex index = list_->indexAt(move->position().toPoint());
-        list_->viewport()->setCursor(index.isValid() && index.column() == kEditColumn
-                                         ? Qt::PointingHandCursor
-                                         : Qt::ArrowCursor);
+        viewport_->setCursor(index.isValid() && index.column() == kEditColumn
+                                 ? Qt::PointingHandCursor
+                                 : Qt::ArrowCursor);
+    } else if (watched == list_ && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        ToggleRow(list_->currentRow());
+        return true;
     }
     return QObject::eventFilter(watched, event);
 }
@@ -377,46 +405,55 @@ bool ContactListManager::DeleteCheckedContacts() {
     std::vector<std::string> ids;
     OnGui([&] {
         list_->setEnabled(false);
-        if (checkAll_->isChecked()) {
-            ClearRows();
-        } else {
-            syncingChecks_ = true;
-            for (int row = list_->rowCount() - 1; row >= 0; --row) {
-                if (list_->item(row, kCheckColumn)->checkState() == Qt::Checked) {
-                    list_->removeRow(row);
-                }
-            }
-            syncingChecks_ = false;
-        }
         ids = checked_;
     });
-    if (!store_.OpenContactDatabase()) {
-        OnGui([&] { list_->setEnabled(true); });
-        return false;
-    }
-    OnGui([&] {
-        progress_->setRange(0, static_cast<int>(ids.size()));
-        progress_->setValue(0);
-    });
-    bool allDeleted = true;
-    int deleted = 0;
-    for (const std::string& id : ids) {
-        if (store_.DeleteContactRow(id)) {
-            ++deleted;
-            QMetaObject::invokeMethod(progress_, "setValue", Qt::QueuedConnection,
-                                      Q_ARG(int, deleted));
-        } else {
-            allDeleted = false;
+    // Rows leave the list only once the store has let them go, so that a deletion that
+    // fails, in part or whole, leaves on screen what is still in the table.
+    std::vector<std::string> deleted;
+    if (store_.OpenContactDatabase()) {
+        OnGui([&] {
+            progress_->setRange(0, static_cast<int>(ids.size()));
+            progress_->setValue(0);
+        });
+        for (const std::string& id : ids) {
+            if (store_.DeleteContactRow(id)) {
+                deleted.push_back(id);
+                QMetaObject::invokeMethod(progress_, "setValue", Qt::QueuedConnection,
+                                          Q_ARG(int, static_cast<int>(deleted.size())));
+            }
         }
+        store_.CloseContactDatabase();
     }
-    store_.CloseContactDatabase();
     OnGui([&] {
+        RemoveRows(deleted);
+        UncheckAllRows();
         progress_->setValue(0);
-        checked_.clear();
-        checkAll_->setChecked(false);
         list_->setEnabled(true);
     });
-    return allDeleted;
+    return !ids.empty() && deleted.size() == ids.size();
+}
+
+void ContactListManager::RemoveRows(const std::vector<std::string>& ids) {
+    syncingChecks_ = true;
+    for (int row = list_->rowCount() - 1; row >= 0; --row) {
+        if (std::find(ids.begin(), ids.end(), RowId(row)) != ids.end()) {
+            list_->removeRow(row);
+        }
+    }
+    RecolourRows(0);
+    syncingChecks_ = false;
+}
+
+void ContactListManager::UncheckAllRows() {
+    syncingChecks_ = true;
+    for (int row = 0; row < list_->rowCount(); ++row) {
+        if (QTableWidgetItem* check = list_->item(row, kCheckColumn)) {
+            check->setCheckState(Qt::Unchecked);
+        }
+    }
+    checked_.clear();
+    checkAll_->setChecked(false);
+    syncingChecks_ = false;
 }
 
 bool ContactListManager::DeleteAllContacts() {

@@ -64,6 +64,10 @@ private:
     void InsertTopRow(const ContactRecord& record);
     void ClearRows();
     void UpdatePageLabel();
+    void RecolourRows(int first);
+    void RemoveRows(const std::vector<std::string>& ids);
+    void UncheckAllRows();
+    void ToggleRow(int row);
     void OnCellClicked(int row, int column);
     void OnItemChanged(QTableWidgetItem* item);
     void OnCheckAllClicked(bool checked);
@@ -75,6 +79,7 @@ private:
     ContactStore store_;
     std::vector<std::string> checked_;
     QTableWidget* list_ = nullptr;
+    QWidget* viewport_ = nullptr;
     QCheckBox* checkAll_ = nullptr;
     QLineEdit* pageEdit_ = nullptr;
     QLabel* pageLabel_ = nullptr;

@@ -27,25 +27,46 @@
 
 namespace {
 
-// The banner keeps its drawn left part and continues its plain right edge to any width.
+const QSize kDesignedSize(1150, 656);
+const QSize kMinimumSize(600, 400);
+
+// The banner draws as much of its title as the buttons leave room for: the whole title,
+// the Chinese name alone, the emblem alone, or none. Past the title the picture is plain,
+// and that plain part stretches to any width.
 class Banner : public QWidget {
 public:
     explicit Banner(QWidget* parent) : QWidget(parent), picture_(":/images/banner.png") {
         setObjectName("img1");
+        setAccessibleName("手机号码采集管理系统");
     }
+
+    // The leftmost widget drawn over the banner; the title stops short of it.
+    void SetFirstButton(const QWidget* button) { firstButton_ = button; }
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, picture_);
-        if (width() > picture_.width()) {
-            painter.drawPixmap(QRect(picture_.width(), 0, width() - picture_.width(), height()),
-                               picture_, QRect(picture_.width() - 1, 0, 1, picture_.height()));
+        // Right ends of the emblem, the Chinese name and "| Quillon" in the picture.
+        constexpr int kTitleCuts[] = {400, 305, 60};
+        constexpr int kGap = 12;
+        const int room = firstButton_ ? firstButton_->x() - kGap : width();
+        int shown = 0;
+        for (int cut : kTitleCuts) {
+            if (cut <= room) {
+                shown = cut;
+                break;
+            }
         }
+        QPainter painter(this);
+        const int plainStart = kTitleCuts[0];
+        painter.drawPixmap(QRect(shown, 0, width() - shown, height()), picture_,
+                           QRect(plainStart, 0, picture_.width() - plainStart, picture_.height()));
+        painter.drawPixmap(QRect(0, 0, shown, height()), picture_,
+                           QRect(0, 0, shown, picture_.height()));
     }
 
 private:
     QPixmap picture_;
+    const QWidget* firstButton_ = nullptr;
 };
 
 QWidget* Panel(const char* name, int height, QWidget* parent) {
@@ -87,8 +108,7 @@ TCDialog_PhoneBook::TCDialog_PhoneBook(const Installation& installation,
     setObjectName("CDialog_PhoneBook");
     setWindowTitle("Quillon");
     setWindowIcon(QIcon(":/images/quillon.png"));
-    setMinimumSize(600, 400);
-    resize(1150, 656);
+    setMinimumSize(kMinimumSize);
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -102,9 +122,24 @@ TCDialog_PhoneBook::TCDialog_PhoneBook(const Installation& installation,
     setCentralWidget(central);
     BuildDialogs();
 
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - rect().center());
+    PlaceOnScreen();
+}
+
+void TCDialog_PhoneBook::PlaceOnScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        resize(kDesignedSize);
+        return;
     }
+    // A window larger than the screen would open with its first column and the exit button
+    // out of reach.
+    const QRect available = screen->availableGeometry();
+    // The frame is known only once the window exists on screen; until then it counts as none.
+    const QSize frameExtra = frameGeometry().size() - size();
+    resize(kDesignedSize.boundedTo(available.size() - frameExtra).expandedTo(kMinimumSize));
+    QRect frame(QPoint(), frameGeometry().size());
+    frame.moveCenter(available.center());
+    move(std::max(frame.left(), available.left()), std::max(frame.top(), available.top()));
 }
 
 TCDialog_PhoneBook::~TCDialog_PhoneBook() {
@@ -128,7 +163,8 @@ QWidget* TCDialog_PhoneBook::BuildToolPanel() {
     };
     // Hidden: fills the register with test rows when made visible by a developer.
     add("btn_TestData", "main_btn_new", "测试数据", &TCDialog_PhoneBook::btn_TestDataClick)->hide();
-    add("btn_Area", "main_btn_Area", "地区管理", &TCDialog_PhoneBook::btn_AreaClick);
+    banner->SetFirstButton(
+        add("btn_Area", "main_btn_Area", "地区管理", &TCDialog_PhoneBook::btn_AreaClick));
     add("btn_exportTemplate", "main_btn_exportTemplate", "导出模板",
         &TCDialog_PhoneBook::btn_exportTemplateClick);
     add("btn_deleteAll", "main_btn_deleteAll", "全部删除", &TCDialog_PhoneBook::btn_deleteAllClick);
@@ -177,6 +213,12 @@ QWidget* TCDialog_PhoneBook::BuildPagingPanel() {
     edt_specailPage_->setValidator(
         new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edt_specailPage_));
     edt_specailPage_->setToolTip("页码");
+    edt_specailPage_->setAccessibleName("页码");
+    connect(edt_specailPage_, &QLineEdit::returnPressed, this, [this] {
+        if (manager_) {
+            manager_->GoToPage(false);
+        }
+    });
     row->addWidget(edt_specailPage_);
     label_page_ = new QLabel("/1", panel1_);
     label_page_->setObjectName("label_page");
@@ -256,6 +298,10 @@ void TCDialog_PhoneBook::OnImportFinished(int) {
 
 void TCDialog_PhoneBook::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    if (!placedWithFrame_) {
+        placedWithFrame_ = true;
+        PlaceOnScreen();
+    }
     if (manager_ && !event->spontaneous()) {
         manager_->FirstPage();
     }

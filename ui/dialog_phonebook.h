@@ -56,6 +56,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Centred in the screen's available area, no larger than it.
+    void PlaceOnScreen();
     QWidget* BuildToolPanel();
     QWidget* BuildPagingPanel();
     QWidget* BuildCommandPanel();
@@ -73,6 +75,7 @@ private:
     ContactListManager* manager_ = nullptr;
     CMyThread* worker_ = nullptr;
     std::atomic<bool> deletionSucceeded_ = false;
+    bool placedWithFrame_ = false;
 
     QWidget* pnl_tool_ = nullptr;
     QWidget* panel1_ = nullptr;

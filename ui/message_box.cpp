@@ -36,6 +36,8 @@ QMessageBox::Icon IconOf(MessageKind kind) {
         return QMessageBox::Information;
     case MessageKind::Confirmation:
         return QMessageBox::Question;
+    case MessageKind::Plain:
+        return QMessageBox::NoIcon;
     }
     return QMessageBox::NoIcon;
 }
@@ -68,6 +70,8 @@ QString MessageBoxes::TitleOf(MessageKind kind) {
         return "信息";
     case MessageKind::Confirmation:
         return "确认";
+    case MessageKind::Plain:
+        return {};
     }
     return {};
 }

@@ -138,6 +138,7 @@ TEST_P(UnreadableDatabase, StartUpRefusesAndLeavesTheFileAlone) {
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].text, Gbk("数据库表打开(创建)失败！"));
     EXPECT_EQ(prompter.shown[0].caption, Gbk("提示"));
+    EXPECT_EQ(prompter.shown[0].kind, MessageKind::Plain); // no icon, like the box it stands for
     EXPECT_EQ(prompter.shown[0].buttons, MessageButtons::AbortRetryIgnore);
     if (kind != "folder") {
         EXPECT_EQ(ReadFileBytes(db), before);

@@ -4,8 +4,11 @@
 
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTimer>
 
 namespace {
@@ -175,15 +178,16 @@ TEST_F(PhoneBookTest, DeletingCheckedRowsOnPageTwoReloadsPageTwo) {
     EXPECT_EQ(Find<QProgressBar>("pb_my")->value(), 0);
 }
 
-TEST_F(PhoneBookTest, DeletingAllRowsOfTheLastPageKeepsThePageNumber) {
+TEST_F(PhoneBookTest, DeletingAllRowsOfTheLastPageShowsTheNewLastPage) {
     AddRecords(450);
     Window();
     Click("btn_last");
     QTest::mouseClick(Find<QCheckBox>("check_all"), Qt::LeftButton);
     MessageBoxes::Script({MessageAnswer::Ok});
     DeleteChecked();
-    EXPECT_EQ(PageLabel(), "3/2");
-    EXPECT_EQ(List()->rowCount(), 0);
+    EXPECT_EQ(PageLabel(), "2/2");
+    ASSERT_EQ(List()->rowCount(), 200);
+    EXPECT_EQ(Name(0), "N249");
     EXPECT_EQ(CountLabel(), "共400条记录,每页200条");
     EXPECT_EQ(Messages().back().text, "删除成功！");
 }
@@ -201,6 +205,16 @@ TEST_F(PhoneBookTest, AFailedDeletionIsReportedAndTheRowsComeBack) {
     EXPECT_EQ(Messages().back().text, "删除失败!");
     EXPECT_EQ(Messages().back().title, "错误");
     EXPECT_TRUE(List()->isEnabled());
+    // What is on screen is still what the table holds, and nothing is left checked unseen.
+    ASSERT_EQ(List()->rowCount(), 5);
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(List()->item(row, 0)->checkState(), Qt::Unchecked) << row;
+    }
+    EXPECT_TRUE(Window().Manager()->CheckedRows().empty());
+    EXPECT_FALSE(Find<QCheckBox>("check_all")->isChecked());
+    MessageBoxes::ClearHistory();
+    Click("btn_delete");
+    ExpectOneMessage(MessageKind::Warning, "警告", "请选择要删除的数据！", MessageButtons::Yes);
 
     std::filesystem::remove(installation.database);
     std::filesystem::rename(moved, installation.database);
@@ -307,6 +321,37 @@ TEST_F(PhoneBookTest, WindowCommandsHelpExitAndSize) {
     MessageBoxes::Script({MessageAnswer::Ok});
     Click("btn_exit");
     EXPECT_FALSE(Window().isVisible());
+}
+
+TEST_F(PhoneBookTest, TheKeyboardWorksTheListAndThePageBox) {
+    AddRecords(450);
+    Window();
+    // Space toggles the selected row's mark, as a click on the row does.
+    List()->setCurrentCell(2, 4);
+    List()->setFocus();
+    QTest::keyClick(List(), Qt::Key_Space);
+    EXPECT_EQ(List()->item(2, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(Window().Manager()->CheckedRows().size(), 1u);
+    QTest::keyClick(List(), Qt::Key_Space);
+    EXPECT_EQ(List()->item(2, 0)->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(Window().Manager()->CheckedRows().empty());
+
+    // Enter in the page box goes to the page typed, and a new page starts at its first row.
+    List()->scrollToBottom();
+    auto* edit = Find<QLineEdit>("edt_specailPage");
+    edit->setText("2");
+    QTest::keyClick(edit, Qt::Key_Return);
+    EXPECT_EQ(PageLabel(), "2/3");
+    EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
+}
+
+TEST_F(PhoneBookTest, TheWindowOpensInsideTheScreen) {
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = Window().frameGeometry();
+    EXPECT_TRUE(available.contains(frame))
+        << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height();
+    // As wide as designed, or as the screen when that is narrower.
+    EXPECT_TRUE(Window().width() == 1150 || frame.width() == available.width()) << frame.width();
 }
 
 } // namespace

@@ -69,6 +69,21 @@ private:
     const QWidget* firstButton_ = nullptr;
 };
 
+// A label that gives way on a narrow window: it shortens its text with "…" rather than
+// let the buttons beside it draw over it. text() keeps the whole text.
+class ElidingLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override { return {fontMetrics().averageCharWidth() * 6, 0}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width()));
+    }
+};
+
 QWidget* Panel(const char* name, int height, QWidget* parent) {
     auto* panel = new QWidget(parent);
     panel->setObjectName(name);
@@ -193,11 +208,10 @@ QWidget* TCDialog_PhoneBook::BuildPagingPanel() {
     column->setSpacing(4);
     auto* row = new QHBoxLayout;
     row->setSpacing(6);
-    lbl_items_ = new QLabel(panel1_);
+    lbl_items_ = new ElidingLabel(panel1_);
     lbl_items_->setObjectName("lbl_items");
     lbl_items_->setFont(SongTi(13));
-    row->addWidget(lbl_items_);
-    row->addStretch();
+    row->addWidget(lbl_items_, 1);
     auto add = [&](const char* name, const char* image, const char* text, auto handler) {
         return AddButton(row, panel1_, this, name, image, text, handler);
     };
@@ -222,7 +236,7 @@ QWidget* TCDialog_PhoneBook::BuildPagingPanel() {
     row->addWidget(edt_specailPage_);
     label_page_ = new QLabel("/1", panel1_);
     label_page_->setObjectName("label_page");
-    label_page_->setMinimumWidth(60);
+    label_page_->setMinimumWidth(44);
     row->addWidget(label_page_);
     add("btn_GoSpecialPage", "main_btn_GoSpecialPage", "跳转",
         [this] { manager_->GoToPage(false); });
@@ -323,9 +337,17 @@ void TCDialog_PhoneBook::OnEditRequested(int) {
 }
 
 void TCDialog_PhoneBook::SetPanelsEnabled(bool enabled) {
+    // The hourglass covers the list and every control, which set cursors of their own; it
+    // is up for as long as the panels are off.
+    if (!enabled) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    }
     pnl_tool_->setEnabled(enabled);
     panel1_->setEnabled(enabled);
     panel2_->setEnabled(enabled);
+    if (enabled) {
+        QGuiApplication::restoreOverrideCursor();
+    }
 }
 
 void TCDialog_PhoneBook::btn_newClick() {

@@ -162,8 +162,25 @@ TEST_F(PhoneBookTest, DeletingCheckedRowsOnPageTwoReloadsPageTwo) {
     EXPECT_EQ(Window().DeletionWorker(), nullptr);
     MessageBoxes::ClearHistory();
 
+    // While it runs the hourglass shows over the whole window.
+    std::vector<int> cursors;
+    auto* watcher = new QObject(&Window());
+    struct CursorWatch : QObject {
+        std::vector<int>& seen;
+        CursorWatch(std::vector<int>& s, QObject* parent) : QObject(parent), seen(s) {}
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::EnabledChange) {
+                const QCursor* cursor = QGuiApplication::overrideCursor();
+                seen.push_back(cursor ? cursor->shape() : -1);
+            }
+            return false;
+        }
+    };
+    Find<QWidget>("pnl_tool")->installEventFilter(new CursorWatch(cursors, watcher));
     MessageBoxes::Script({MessageAnswer::Ok});
     DeleteChecked();
+    EXPECT_EQ(cursors, (std::vector<int>{Qt::WaitCursor, Qt::WaitCursor}));
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     const auto shown = Messages();
     ASSERT_EQ(shown.size(), 2u);
     EXPECT_EQ(shown[0].text, "确定要删除选择的数据吗？");

@@ -117,6 +117,12 @@ int main(int argc, char** argv) {
         window.OnLoginSucceeded();
         QTest::qWait(50);
         Save(window, out / "main.png");
+        // The smallest screens it must stay tidy on.
+        for (const QSize size : {QSize(1024, 768 - 40), QSize(600, 400)}) {
+            window.resize(size);
+            QTest::qWait(50);
+            Save(window, out / ("main-" + std::to_string(size.width()) + ".png"));
+        }
     }
     std::filesystem::remove_all(folder);
     return 0;

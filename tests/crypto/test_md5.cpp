@@ -24,20 +24,22 @@ std::string ContextDigest(const std::string& text) {
 }
 
 struct Vector {
+    const char* name;
     std::string input;
     std::string digest;
 };
 
 const std::vector<Vector> kVectors = {
     // RFC 1321 test suite
-    {"", "D41D8CD98F00B204E9800998ECF8427E"},
-    {"a", "0CC175B9C0F1B6A831C399E269772661"},
-    {"abc", "900150983CD24FB0D6963F7D28E17F72"},
-    {"message digest", "F96B697D7CB7938D525A2F31AAF161D0"},
-    {"abcdefghijklmnopqrstuvwxyz", "C3FCD3D76192E4007DFB496CCA67E13B"},
-    {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+    {"Empty", "", "D41D8CD98F00B204E9800998ECF8427E"},
+    {"A", "a", "0CC175B9C0F1B6A831C399E269772661"},
+    {"Abc", "abc", "900150983CD24FB0D6963F7D28E17F72"},
+    {"MessageDigest", "message digest", "F96B697D7CB7938D525A2F31AAF161D0"},
+    {"Alphabet", "abcdefghijklmnopqrstuvwxyz", "C3FCD3D76192E4007DFB496CCA67E13B"},
+    {"Alphanumeric", "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
      "D174AB98D277D9F5A5611C2C9F419D9F"},
-    {[] {
+    {"EightyDigits",
+     [] {
          std::string s;
          for (int i = 0; i < 8; ++i) {
              s += "1234567890";
@@ -46,28 +48,34 @@ const std::vector<Vector> kVectors = {
      }(),
      "57EDF4A22BE3C955AC49DA2E2107B67A"},
     // Lengths around the padding boundary: from 56 bytes the length field needs a second block.
-    {std::string(55, 'a'), "EF1772B6DFF9A122358552954AD0DF65"},
-    {std::string(56, 'a'), "3B0C8AC703F828B04C6C197006D17218"},
-    {std::string(63, 'a'), "B06521F39153D618550606BE297466D5"},
-    {std::string(64, 'a'), "014842D480B571495A4A0363793F7367"},
-    {std::string(65, 'a'), "C743A45E0D2E6A95CB859ADAE0248435"},
+    {"Bytes55", std::string(55, 'a'), "EF1772B6DFF9A122358552954AD0DF65"},
+    {"Bytes56", std::string(56, 'a'), "3B0C8AC703F828B04C6C197006D17218"},
+    {"Bytes63", std::string(63, 'a'), "B06521F39153D618550606BE297466D5"},
+    {"Bytes64", std::string(64, 'a'), "014842D480B571495A4A0363793F7367"},
+    {"Bytes65", std::string(65, 'a'), "C743A45E0D2E6A95CB859ADAE0248435"},
 };
 
-TEST(Md5, BothImplementationsGiveTheStandardDigests) {
-    for (const Vector& v : kVectors) {
-        EXPECT_EQ(ContextDigest(v.input), v.digest) << v.input.size() << " bytes";
-        EXPECT_EQ(Md5HexString(v.input.c_str()), v.digest) << v.input.size() << " bytes";
-    }
+class Md5Vector : public ::testing::TestWithParam<Vector> {};
+
+TEST_P(Md5Vector, BothImplementationsGiveTheStandardDigest) {
+    EXPECT_EQ(ContextDigest(GetParam().input), GetParam().digest);
+    EXPECT_EQ(Md5HexString(GetParam().input.c_str()), GetParam().digest);
 }
 
-TEST(Md5, ContextGivesTheSameDigestWhateverTheUpdateSizes) {
+INSTANTIATE_TEST_SUITE_P(Standard, Md5Vector, ::testing::ValuesIn(kVectors),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+class Md5Chunks : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(Md5Chunks, ContextGivesTheSameDigestWhateverTheUpdateSizes) {
     std::string data;
     for (int i = 0; i < 5; ++i) {
         for (int b = 0; b < 256; ++b) {
             data += static_cast<char>(b);
         }
     }
-    for (std::size_t chunk : {1u, 3u, 63u, 64u, 65u, 200u}) {
+    {
+        const std::size_t chunk = GetParam();
         MD5_CTX ctx;
         for (std::size_t at = 0; at < data.size(); at += chunk) {
             const std::size_t n = std::min(chunk, data.size() - at);
@@ -76,9 +84,12 @@ TEST(Md5, ContextGivesTheSameDigestWhateverTheUpdateSizes) {
         }
         unsigned char digest[16];
         ctx.Final(digest);
-        EXPECT_EQ(ToUpperHex(digest, 16), "82829F1F3F2BB0F18B25F278E5BBA8BD") << chunk;
+        EXPECT_EQ(ToUpperHex(digest, 16), "82829F1F3F2BB0F18B25F278E5BBA8BD");
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(UpdateSizes, Md5Chunks, ::testing::Values(1u, 3u, 63u, 64u, 65u, 200u),
+                         [](const auto& info) { return "Bytes" + std::to_string(info.param); });
 
 TEST(Md5, ContextCanDigestAgainAfterFinal) {
     MD5_CTX ctx;

@@ -247,21 +247,23 @@ TEST_F(LoginWindow, ASettingsFileThatCannotBeWrittenIsReportedAndTheLoginStops) 
     EXPECT_EQ(CurrentLoginArea().name, "");
 }
 
-TEST_F(LoginWindow, EnterInAnyControlLogsInOnce) {
-    for (const char* control : {"edt_username", "edt_password", "cbb_area"}) {
-        SCOPED_TRACE(control);
-        MessageBoxes::ClearHistory();
-        auto window = ShowWindow();
-        Type(*window, kUser, kPassword);
-        Areas(*window)->setCurrentIndex(3);
-        QTest::keyClick(window->findChild<QWidget*>(control), Qt::Key_Return);
-        EXPECT_TRUE(MessageBoxes::History().empty());
-        EXPECT_EQ(spy_->count(), 1);
-        EXPECT_FALSE(window->isVisible());
-        EXPECT_EQ(ReadLoginAreaCode(installation_.config), "130000");
-    }
+class LoginWindowEnter : public LoginWindow, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LoginWindowEnter, LogsInOnce) {
+    auto window = ShowWindow();
+    Type(*window, kUser, kPassword);
+    Areas(*window)->setCurrentIndex(3);
+    QTest::keyClick(window->findChild<QWidget*>(GetParam()), Qt::Key_Return);
+    EXPECT_TRUE(MessageBoxes::History().empty());
+    EXPECT_EQ(spy_->count(), 1);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(ReadLoginAreaCode(installation_.config), "130000");
     EXPECT_TRUE(exits_.empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(InEveryControl, LoginWindowEnter,
+                         ::testing::Values("edt_username", "edt_password", "cbb_area"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST_F(LoginWindow, EnterOnAFailedLoginShowsOneMessage) {
     auto window = ShowWindow();

@@ -20,18 +20,15 @@ void SendReport(int fd, StartError error, int errorNumber) {
     }
 }
 
-[[noreturn]] void RunMiddle(int reportFd, const std::vector<std::string>& argv) {
+// Only async-signal-safe calls after fork: the caller may have other threads (the GUI's),
+// so the argument array is built before forking.
+[[noreturn]] void RunMiddle(int reportFd, char* const* args) {
     ::setsid();
-    std::vector<char*> args;
-    for (const std::string& arg : argv) {
-        args.push_back(const_cast<char*>(arg.c_str()));
-    }
-    args.push_back(nullptr);
     const pid_t grandchild = ::fork();
     if (grandchild < 0) {
         SendReport(reportFd, StartError::ForkFailed, errno);
     } else if (grandchild == 0) {
-        ::execvp(args[0], args.data());
+        ::execvp(args[0], args);
         SendReport(reportFd, StartError::ExecFailed, errno);
     }
     ::_exit(0);
@@ -56,6 +53,11 @@ StartResult StartDetached(const std::vector<std::string>& argv) {
     if (argv.empty()) {
         return {StartError::ExecFailed, EINVAL};
     }
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         return {StartError::ForkFailed, errno};
@@ -69,7 +71,7 @@ StartResult StartDetached(const std::vector<std::string>& argv) {
     }
     if (middle == 0) {
         ::close(fds[0]);
-        RunMiddle(fds[1], argv);
+        RunMiddle(fds[1], args.data());
     }
     ::close(fds[1]);
     int status = 0;

@@ -7,11 +7,14 @@
 #include "ui/message_box.h"
 #include "ui/ui_resources.h"
 
+#include <cstdio>
 #include <exception>
 
 int main(int argc, char** argv) {
     if (!IsAdministrator()) {
-        RestartElevated(Installation::ExecutablePath());
+        if (const StartResult restart = RestartElevated(Installation::ExecutablePath()); !restart) {
+            std::fprintf(stderr, "%s\n", DescribeRestartFailure(restart).c_str());
+        }
         return 0;
     }
     QuillonApplication app(argc, argv);

@@ -1,29 +1,11 @@
 #include "platform/ini_file.h"
 
-#include <algorithm>
-#include <cctype>
-#include <fstream>
+#include "platform/strings.h"
+
 #include <optional>
-#include <sstream>
 #include <vector>
 
 namespace {
-
-std::string Trim(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t\r");
-    if (first == std::string::npos) {
-        return {};
-    }
-    const auto last = s.find_last_not_of(" \t\r");
-    return s.substr(first, last - first + 1);
-}
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::optional<std::string> SectionName(const std::string& line) {
     const std::string t = Trim(line);
@@ -42,84 +24,86 @@ std::optional<std::string> KeyName(const std::string& line) {
     return Trim(line.substr(0, eq));
 }
 
-struct IniText {
-    std::vector<std::string> lines;
-    std::string eol = "\n";
+struct Loaded {
+    FileResult status;
+    std::vector<TextLine> lines;
 };
 
-IniText Load(const std::filesystem::path& file) {
-    IniText ini;
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    const std::string text = buffer.str();
-    if (text.find("\r\n") != std::string::npos) {
-        ini.eol = "\r\n";
+// A missing file is an empty one.
+Loaded Load(const std::filesystem::path& file) {
+    FileContents contents = ReadSmallFile(file);
+    if (!contents.status) {
+        return {contents.status, {}};
     }
-    std::size_t start = 0;
-    while (start < text.size()) {
-        auto end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        ini.lines.push_back(line);
-        start = end + 1;
+    return {{}, SplitLines(contents.bytes)};
+}
+
+bool MissingOnly(const FileResult& status) {
+    return status.error == FileError::NotFound;
+}
+
+void InsertEntry(std::vector<TextLine>& lines, std::optional<std::size_t> sectionEnd,
+                 const std::string& section, const std::string& entry) {
+    if (!sectionEnd) {
+        AppendLine(lines, "[" + section + "]");
+        AppendLine(lines, entry);
+        return;
     }
-    return ini;
+    if (*sectionEnd == lines.size()) {
+        AppendLine(lines, entry);
+        return;
+    }
+    const std::string eol = PrevalentLineEnding(lines);
+    lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*sectionEnd), TextLine{entry, eol});
 }
 
 } // namespace
 
-std::string ReadIniValue(const std::filesystem::path& file, const std::string& section,
-                         const std::string& key, const std::string& fallback) {
+IniValue ReadIniEntry(const std::filesystem::path& file, const std::string& section,
+                      const std::string& key, const std::string& fallback) {
+    const Loaded ini = Load(file);
     bool inSection = false;
-    for (const std::string& line : Load(file).lines) {
-        if (auto name = SectionName(line)) {
+    for (const TextLine& line : ini.lines) {
+        if (auto name = SectionName(line.text)) {
             inSection = EqualsIgnoreCase(*name, section);
-        } else if (auto k = KeyName(line); inSection && k && EqualsIgnoreCase(*k, key)) {
-            return Trim(line.substr(line.find('=') + 1));
+        } else if (auto k = KeyName(line.text); inSection && k && EqualsIgnoreCase(*k, key)) {
+            return {ini.status, Trim(line.text.substr(line.text.find('=') + 1))};
         }
     }
-    return fallback;
+    return {ini.status, fallback};
 }
 
-bool WriteIniValue(const std::filesystem::path& file, const std::string& section,
-                   const std::string& key, const std::string& value) {
-    IniText ini = Load(file);
+std::string ReadIniValue(const std::filesystem::path& file, const std::string& section,
+                         const std::string& key, const std::string& fallback) {
+    return ReadIniEntry(file, section, key, fallback).value;
+}
+
+FileResult WriteIniValue(const std::filesystem::path& file, const std::string& section,
+                         const std::string& key, const std::string& value) {
+    Loaded ini = Load(file);
+    if (!ini.status && !MissingOnly(ini.status)) {
+        return ini.status;
+    }
     const std::string entry = key + "=" + value;
     std::optional<std::size_t> sectionEnd; // index after the section's last line
-    bool inSection = false, written = false;
-    for (std::size_t i = 0; i < ini.lines.size() && !written; ++i) {
-        if (auto name = SectionName(ini.lines[i])) {
+    bool inSection = false;
+    for (std::size_t i = 0; i < ini.lines.size(); ++i) {
+        TextLine& line = ini.lines[i];
+        if (auto name = SectionName(line.text)) {
             inSection = EqualsIgnoreCase(*name, section);
             if (inSection) {
                 sectionEnd = i + 1;
             }
         } else if (inSection) {
-            if (auto k = KeyName(ini.lines[i]); k && EqualsIgnoreCase(*k, key)) {
-                ini.lines[i] = entry;
-                written = true;
-            } else if (!Trim(ini.lines[i]).empty()) {
+            if (auto k = KeyName(line.text); k && EqualsIgnoreCase(*k, key)) {
+                line.text = entry; // keeps this line's own ending
+                return ReplaceFileAtomically(file, JoinLines(ini.lines));
+            }
+            if (!Trim(line.text).empty()) {
                 sectionEnd = i + 1;
             }
         }
     }
-    if (!written) {
-        if (sectionEnd) {
-            ini.lines.insert(ini.lines.begin() + *sectionEnd, entry);
-        } else {
-            ini.lines.push_back("[" + section + "]");
-            ini.lines.push_back(entry);
-        }
-    }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    for (const std::string& line : ini.lines) {
-        out << line << ini.eol;
-    }
-    out.close();
-    return static_cast<bool>(out);
+    InsertEntry(ini.lines, sectionEnd, section, entry);
+    return ReplaceFileAtomically(file, JoinLines(ini.lines));
 }

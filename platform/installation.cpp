@@ -16,5 +16,9 @@ std::filesystem::path Installation::ExecutablePath() {
 }
 
 Installation Installation::OfExecutable() {
-    return InFolder(ExecutablePath().parent_path());
+    Installation inst = InFolder(ExecutablePath().parent_path());
+    // The failed-login count belongs to the machine, not to one copy of the program
+    // folder: a copied folder must not start counting from zero.
+    inst.registry = kMachineRegistry;
+    return inst;
 }

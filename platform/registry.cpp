@@ -1,10 +1,10 @@
 #include "platform/registry.h"
 
-#include <algorithm>
+#include "platform/files.h"
+#include "platform/strings.h"
+
 #include <cctype>
 #include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -12,21 +12,6 @@ namespace {
 
 constexpr char kHeader[] = "Windows Registry Editor Version 5.00";
 constexpr char kDwordPrefix[] = "dword:";
-
-bool EqualsIgnoreCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
-std::string TrimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
 
 // The key's file: one folder per path element, the last element with ".reg". Elements that
 // could leave the root ("..", "/") make the path unusable.
@@ -54,103 +39,26 @@ std::optional<std::filesystem::path> KeyFile(const std::filesystem::path& root,
     return file;
 }
 
-std::optional<std::string> ReadAll(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    std::string text;
-    char chunk[4096];
-    ssize_t n;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0) {
-        text.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (n < 0) {
-        return std::nullopt;
-    }
-    return text;
-}
-
 struct KeyText {
-    std::vector<std::string> lines;
-    std::string eol = "\n";
+    std::vector<TextLine> lines;
 };
 
-// A missing file is an empty key. nullopt when the file exists but cannot be read, or is a
-// UTF-16 export (regedit's own default), which rewriting as bytes would ruin.
+// A missing file is an empty key. nullopt when the file exists but cannot be read (not a
+// regular file, too large, read error), or is a UTF-16 export (regedit's own default),
+// which rewriting as bytes would ruin.
 std::optional<KeyText> Load(const std::filesystem::path& file) {
-    KeyText key;
-    std::error_code error;
-    if (!std::filesystem::exists(file, error)) {
-        return error ? std::nullopt : std::optional<KeyText>(key);
+    const FileContents contents = ReadSmallFile(file);
+    if (contents.status.error == FileError::NotFound) {
+        return KeyText{};
     }
-    const auto text = ReadAll(file);
-    if (!text) {
+    if (!contents.status) {
         return std::nullopt;
     }
-    if (text->starts_with("\xFF\xFE") || text->starts_with("\xFE\xFF")) {
+    const std::string& text = contents.bytes;
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
         return std::nullopt;
     }
-    if (text->find("\r\n") != std::string::npos) {
-        key.eol = "\r\n";
-    }
-    std::size_t start = 0;
-    while (start < text->size()) {
-        auto end = text->find('\n', start);
-        if (end == std::string::npos) {
-            end = text->size();
-        }
-        std::string line = text->substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        key.lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return key;
-}
-
-std::string Join(const KeyText& key) {
-    std::string text;
-    for (const std::string& line : key.lines) {
-        text += line + key.eol;
-    }
-    return text;
-}
-
-bool WriteAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Writes beside the file and renames over it, keeping the old file's permissions.
-bool ReplaceFile(const std::filesystem::path& file, const std::string& bytes) {
-    mode_t mode = 0644;
-    struct stat existing {};
-    if (::stat(file.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
-    }
-    std::filesystem::path temp = file;
-    temp += ".tmp" + std::to_string(::getpid());
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), file.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    return true;
+    return KeyText{SplitLines(text)};
 }
 
 // A line "name"=data, the name with regedit's escapes (\\ and \") undone.
@@ -174,11 +82,11 @@ std::optional<ValueLine> ParseValueLine(const std::string& line) {
     if (i >= line.size()) {
         return std::nullopt;
     }
-    const std::string rest = TrimBlanks(line.substr(i + 1));
+    const std::string rest = Trim(line.substr(i + 1));
     if (rest.empty() || rest.front() != '=') {
         return std::nullopt;
     }
-    value.data = TrimBlanks(rest.substr(1));
+    value.data = Trim(rest.substr(1));
     return value;
 }
 
@@ -232,9 +140,9 @@ struct Section {
 std::optional<Section> FindSection(const KeyText& key, const std::string& keyPath) {
     const std::string header = SectionHeader(keyPath);
     for (std::size_t i = 0; i < key.lines.size(); ++i) {
-        if (EqualsIgnoreCase(TrimBlanks(key.lines[i]), header)) {
+        if (EqualsIgnoreCase(Trim(key.lines[i].text), header)) {
             std::size_t end = i + 1;
-            while (end < key.lines.size() && !IsSectionHeader(key.lines[end])) {
+            while (end < key.lines.size() && !IsSectionHeader(key.lines[end].text)) {
                 ++end;
             }
             return Section{i + 1, end};
@@ -246,7 +154,7 @@ std::optional<Section> FindSection(const KeyText& key, const std::string& keyPat
 std::optional<std::size_t> FindValue(const KeyText& key, const Section& section,
                                      const std::string& name) {
     for (std::size_t i = section.first; i < section.last; ++i) {
-        if (auto value = ParseValueLine(key.lines[i]);
+        if (auto value = ParseValueLine(key.lines[i].text);
             value && EqualsIgnoreCase(value->name, name)) {
             return i;
         }
@@ -259,28 +167,33 @@ void SetValueLine(KeyText& key, const std::string& keyPath, const std::string& l
     auto section = FindSection(key, keyPath);
     if (!section) {
         if (key.lines.empty()) {
-            key.lines.push_back(kHeader);
+            AppendLine(key.lines, kHeader);
         }
-        if (!TrimBlanks(key.lines.back()).empty()) {
-            key.lines.emplace_back();
+        if (!Trim(key.lines.back().text).empty()) {
+            AppendLine(key.lines, "");
         }
-        key.lines.push_back(SectionHeader(keyPath));
-        key.lines.push_back(line);
-        key.lines.emplace_back();
+        AppendLine(key.lines, SectionHeader(keyPath));
+        AppendLine(key.lines, line);
+        AppendLine(key.lines, "");
         return;
     }
     if (auto existing = FindValue(key, *section, name)) {
-        key.lines[*existing] = line;
+        key.lines[*existing].text = line; // keeps the line's own ending
         return;
     }
     // After the section's last non-blank line, so the blank line that ends it stays last.
     std::size_t at = section->first;
     for (std::size_t i = section->first; i < section->last; ++i) {
-        if (!TrimBlanks(key.lines[i]).empty()) {
+        if (!Trim(key.lines[i].text).empty()) {
             at = i + 1;
         }
     }
-    key.lines.insert(key.lines.begin() + static_cast<std::ptrdiff_t>(at), line);
+    if (at == key.lines.size()) {
+        AppendLine(key.lines, line);
+        return;
+    }
+    const std::string eol = PrevalentLineEnding(key.lines);
+    key.lines.insert(key.lines.begin() + static_cast<std::ptrdiff_t>(at), TextLine{line, eol});
 }
 
 } // namespace
@@ -296,14 +209,17 @@ std::optional<RegistryKey> RegistryKey::OpenForWrite(const std::filesystem::path
     if (error) {
         return std::nullopt;
     }
-    if (!std::filesystem::exists(*file, error)) {
+    // Only a missing file is created; anything unreadable at the path is left alone.
+    const FileResult existing = ReadSmallFile(*file).status;
+    if (existing.error == FileError::NotFound) {
         const std::string empty = std::string(kHeader) + "\n\n" + SectionHeader(keyPath) + "\n\n";
-        if (!ReplaceFile(*file, empty)) {
+        if (!ReplaceFileAtomically(*file, empty)) {
             return std::nullopt;
         }
+    } else if (!existing) {
+        return std::nullopt;
     }
-    if (!std::filesystem::is_regular_file(*file, error) ||
-        ::access(file->parent_path().c_str(), W_OK) != 0 || ::access(file->c_str(), W_OK) != 0) {
+    if (::access(file->parent_path().c_str(), W_OK) != 0 || ::access(file->c_str(), W_OK) != 0) {
         return std::nullopt;
     }
     return RegistryKey(keyPath, *file);
@@ -323,7 +239,7 @@ std::optional<std::uint32_t> RegistryKey::ReadDword(const std::string& name) con
     if (!line) {
         return std::nullopt;
     }
-    return ParseDword(ParseValueLine(key.lines[*line])->data);
+    return ParseDword(ParseValueLine(key.lines[*line].text)->data);
 }
 
 bool RegistryKey::WriteDword(const std::string& name, std::uint32_t value) {
@@ -332,7 +248,7 @@ bool RegistryKey::WriteDword(const std::string& name, std::uint32_t value) {
         return false;
     }
     SetValueLine(*key, keyPath_, DwordLine(name, value), name);
-    return ReplaceFile(file_, Join(*key));
+    return static_cast<bool>(ReplaceFileAtomically(file_, JoinLines(key->lines)));
 }
 
 bool IncrementRegistryCounter(const std::filesystem::path& root, const std::string& keyPath,

@@ -1,7 +1,5 @@
 #include "platform/settings.h"
 
-#include "platform/ini_file.h"
-
 #include <stdexcept>
 
 namespace {
@@ -10,20 +8,27 @@ constexpr char kKey[] = "AREA";
 } // namespace
 
 bool EnsureSettingsFile(const std::filesystem::path& config) {
-    std::error_code error;
-    if (std::filesystem::exists(config, error)) {
+    const FileContents existing = ReadSmallFile(config);
+    if (existing.status) {
         return true;
     }
-    if (!WriteIniValue(config, kSection, kKey, "")) {
-        throw std::runtime_error("Cannot create " + config.string());
+    if (existing.status.error != FileError::NotFound) {
+        throw std::runtime_error("Cannot use " + config.string() + ": " + existing.status.detail);
+    }
+    if (const FileResult written = WriteIniValue(config, kSection, kKey, ""); !written) {
+        throw std::runtime_error("Cannot create " + config.string() + ": " + written.detail);
     }
     return true;
 }
 
 std::string ReadLoginAreaCode(const std::filesystem::path& config) {
-    return ReadIniValue(config, kSection, kKey);
+    return ReadLoginAreaSetting(config).value;
 }
 
-bool WriteLoginAreaCode(const std::filesystem::path& config, const std::string& code) {
+IniValue ReadLoginAreaSetting(const std::filesystem::path& config) {
+    return ReadIniEntry(config, kSection, kKey);
+}
+
+FileResult WriteLoginAreaCode(const std::filesystem::path& config, const std::string& code) {
     return WriteIniValue(config, kSection, kKey, code);
 }

@@ -1,5 +1,6 @@
 #include "store/areas.h"
 
+#include "platform/strings.h"
 #include "platform/text.h"
 #include "store/contact_store.h"
 #include "store/database.h"
@@ -34,13 +35,9 @@ std::vector<AreaRow> SeedRows() {
     const std::string_view text(reinterpret_cast<const char*>(quillon_areas_tsv),
                                 quillon_areas_tsv_size);
     std::vector<AreaRow> rows;
-    std::size_t start = text.find('\n') + 1; // skip the header
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        }
-        const std::string_view line = text.substr(start, end - start);
+    const std::vector<TextLine> lines = SplitLines(text);
+    for (std::size_t i = 1; i < lines.size(); ++i) { // line 0 is the header
+        const std::string_view line = lines[i].text;
         const std::size_t tab1 = line.find('\t');
         const std::size_t tab2 = line.find('\t', tab1 + 1);
         if (tab1 != std::string_view::npos && tab2 != std::string_view::npos) {
@@ -48,7 +45,6 @@ std::vector<AreaRow> SeedRows() {
                             std::string(line.substr(tab1 + 1, tab2 - tab1 - 1)),
                             Utf8ToGbk(std::string(line.substr(tab2 + 1)))});
         }
-        start = end + 1;
     }
     return rows;
 }

@@ -1,7 +1,10 @@
+#include "planted_files.h"
+#include "platform/installation.h"
 #include "platform/registry.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -138,6 +141,61 @@ TEST(Registry, AUtf16ExportIsLeftAlone) {
     WriteFileBytes(KeyFileIn(root), utf16);
     EXPECT_FALSE(IncrementRegistryCounter(root.path(), kKey, kCounter));
     EXPECT_EQ(ReadFileBytes(KeyFileIn(root)), utf16);
+}
+
+class UnreadableKeyFile : public testing::TestWithParam<UnreadableCase> {};
+
+TEST_P(UnreadableKeyFile, IsSkippedAndLeftAsItIs) {
+    TempDir root;
+    std::filesystem::create_directories(KeyFileIn(root).parent_path());
+    PlantUnreadable(KeyFileIn(root), GetParam().what);
+    const std::string before = WhatIsAt(KeyFileIn(root));
+    EXPECT_FALSE(RegistryKey::OpenForWrite(root.path(), kKey));
+    EXPECT_FALSE(IncrementRegistryCounter(root.path(), kKey, kCounter));
+    EXPECT_EQ(WhatIsAt(KeyFileIn(root)), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(KeyFileIn(root).parent_path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, UnreadableKeyFile, testing::ValuesIn(kUnreadable),
+                         UnreadableName);
+
+TEST(Registry, MixedLineEndingsAreKeptAndNewLinesFollowTheUsualOne) {
+    TempDir root;
+    std::filesystem::create_directories(KeyFileIn(root).parent_path());
+    WriteFileBytes(KeyFileIn(root), "Windows Registry Editor Version 5.00\r\n\r\n[" + kKey +
+                                        "]\r\n\"A\"=dword:00000001\n\"" + kCounter +
+                                        "\"=dword:00000002");
+    ASSERT_TRUE(IncrementRegistryCounter(root.path(), kKey, kCounter));
+    EXPECT_EQ(ReadFileBytes(KeyFileIn(root)), "Windows Registry Editor Version 5.00\r\n\r\n[" +
+                                                  kKey + "]\r\n\"A\"=dword:00000001\n\"" +
+                                                  kCounter + "\"=dword:00000003");
+    auto key = RegistryKey::OpenForWrite(root.path(), kKey);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(key->WriteDword("B", 4));
+    EXPECT_EQ(ReadFileBytes(KeyFileIn(root)), "Windows Registry Editor Version 5.00\r\n\r\n[" +
+                                                  kKey + "]\r\n\"A\"=dword:00000001\n\"" +
+                                                  kCounter + "\"=dword:00000003\r\n" +
+                                                  "\"B\"=dword:00000004\r\n");
+}
+
+TEST(Registry, ALinkPlantedAtTheOldTemporaryNameIsNotFollowed) {
+    TempDir root;
+    ASSERT_TRUE(IncrementRegistryCounter(root.path(), kKey, kCounter));
+    WriteFileBytes(root / "victim", "precious");
+    auto planted = KeyFileIn(root);
+    planted += ".tmp" + std::to_string(::getpid());
+    std::filesystem::create_symlink(root / "victim", planted);
+    ASSERT_TRUE(IncrementRegistryCounter(root.path(), kKey, kCounter));
+    EXPECT_EQ(ReadFileBytes(root / "victim"), "precious");
+    EXPECT_NE(ReadFileBytes(KeyFileIn(root)).find("=dword:00000002"), std::string::npos);
+}
+
+TEST(Installation, TheProgramCountsFailedLoginsMachineWideAndTestsInTheirOwnFolder) {
+    EXPECT_EQ(Installation::OfExecutable().registry, "/var/lib/quillon/registry");
+    TempDir dir;
+    EXPECT_EQ(Installation::InFolder(dir.path()).registry, dir / "registry");
 }
 
 } // namespace

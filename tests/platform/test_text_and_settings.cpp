@@ -1,3 +1,4 @@
+#include "planted_files.h"
 #include "platform/ini_file.h"
 #include "platform/settings.h"
 #include "platform/text.h"
@@ -60,6 +61,69 @@ TEST(Settings, EnsureSettingsFileCreatesAnEmptyAreaAndLeavesAnExistingFileAlone)
 TEST(Settings, EnsureSettingsFileThrowsWhenTheFileCannotBeCreated) {
     TempDir dir;
     EXPECT_THROW(EnsureSettingsFile(dir / "missing" / "config.ini"), std::runtime_error);
+}
+
+} // namespace
+
+namespace {
+
+TEST(IniFile, EveryLineKeepsItsOwnEndingAndNewLinesTakeTheFilesUsualOne) {
+    TempDir dir;
+    const auto ini = dir / "config.ini";
+    // Mostly CRLF, one LF line, no ending on the last line.
+    WriteFileBytes(ini, "[LOGIN]\r\nAREA=1\n[Other]\r\nX=y\r\nZ=w");
+    ASSERT_TRUE(WriteIniValue(ini, "LOGIN", "AREA", "650000"));
+    EXPECT_EQ(ReadFileBytes(ini), "[LOGIN]\r\nAREA=650000\n[Other]\r\nX=y\r\nZ=w");
+
+    ASSERT_TRUE(WriteIniValue(ini, "LOGIN", "NEW", "1"));
+    ASSERT_TRUE(WriteIniValue(ini, "Other", "Q", "2"));
+    ASSERT_TRUE(WriteIniValue(ini, "Added", "K", "v"));
+    EXPECT_EQ(ReadFileBytes(ini),
+              "[LOGIN]\r\nAREA=650000\nNEW=1\r\n[Other]\r\nX=y\r\nZ=w\r\nQ=2\r\n"
+              "[Added]\r\nK=v\r\n");
+}
+
+} // namespace
+
+namespace {
+
+class UnreadableConfig : public testing::TestWithParam<UnreadableCase> {};
+
+TEST_P(UnreadableConfig, IsNeitherTakenAsEmptyNorRewritten) {
+    TempDir dir;
+    const auto ini = dir / "config.ini";
+    PlantUnreadable(ini, GetParam().what);
+    const std::string before = WhatIsAt(ini);
+
+    const IniValue read = ReadLoginAreaSetting(ini);
+    EXPECT_FALSE(read.readable());
+    EXPECT_EQ(read.status.error, GetParam().error);
+    EXPECT_EQ(read.value, "");
+    EXPECT_EQ(ReadIniValue(ini, "LOGIN", "AREA", "fallback"), "fallback");
+
+    const FileResult written = WriteLoginAreaCode(ini, "650000");
+    EXPECT_FALSE(written);
+    EXPECT_EQ(written.error, GetParam().error);
+    EXPECT_EQ(WhatIsAt(ini), before);
+
+    // Start-up must not create a settings file over it either.
+    EXPECT_THROW(EnsureSettingsFile(ini), std::runtime_error);
+    EXPECT_EQ(WhatIsAt(ini), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Planted, UnreadableConfig, testing::ValuesIn(kUnreadable), UnreadableName);
+
+TEST(Settings, AMissingFileReadsAsNoAreaWithoutBeingAFailure) {
+    TempDir dir;
+    const IniValue read = ReadLoginAreaSetting(dir / "config.ini");
+    EXPECT_TRUE(read.readable());
+    EXPECT_EQ(read.value, "");
+    ASSERT_TRUE(WriteLoginAreaCode(dir / "config.ini", "110000"));
+    EXPECT_EQ(ReadLoginAreaSetting(dir / "config.ini").value, "110000");
+    EXPECT_TRUE(ReadLoginAreaSetting(dir / "config.ini").status);
 }
 
 } // namespace

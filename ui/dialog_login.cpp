@@ -3,6 +3,7 @@
 #include "crypto/my_md5.h"
 #include "platform/registry.h"
 #include "platform/settings.h"
+#include "platform/strings.h"
 #include "ui/image_button.h"
 #include "ui/login_area.h"
 #include "ui/message_box.h"
@@ -40,21 +41,6 @@ constexpr int kExitButtonLeft = 720;
 
 constexpr char kCounterKey[] = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 constexpr char kCounterName[] = "Quillon_LoginErrTimes";
-
-// Blanks and control characters, as the credential check ignores them at both ends. GBK's
-// lead and trail bytes are all above 0x20, so trimming bytes never cuts a character.
-std::string TrimBlanksAndControls(const std::string& text) {
-    const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-    auto first = text.begin();
-    auto last = text.end();
-    while (first != last && isBlank(*first)) {
-        ++first;
-    }
-    while (last != first && isBlank(*(last - 1))) {
-        --last;
-    }
-    return std::string(first, last);
-}
 
 bool IsEnterKey(const QKeyEvent* event) {
     return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;

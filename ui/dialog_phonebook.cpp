@@ -11,7 +11,6 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -110,9 +109,9 @@ QFont SongTi(int pixels) {
 
 } // namespace
 
-std::function<void(const QUrl&)>& TCDialog_PhoneBook::OpenUrl() {
-    static std::function<void(const QUrl&)> open = [](const QUrl& url) {
-        QDesktopServices::openUrl(url);
+TCDialog_PhoneBook::DocumentOpener& TCDialog_PhoneBook::OpenDocument() {
+    static DocumentOpener open = [](const std::filesystem::path& file) {
+        return OpenDocumentWithDesktop(file);
     };
     return open;
 }
@@ -460,7 +459,14 @@ void TCDialog_PhoneBook::btn_exportTemplateClick() {
 void TCDialog_PhoneBook::btn_AreaClick() {}
 
 void TCDialog_PhoneBook::btn_helpClick() {
-    OpenUrl()(QUrl::fromLocalFile(QString::fromStdString(installation_.help.string())));
+    // Where the desktop has no handler and our viewer cannot start either, nothing would
+    // happen at all: say so.
+    if (!OpenDocument()(installation_.help)) {
+        MessageBoxes::Show(this, MessageKind::Error,
+                           "无法打开帮助文件：" +
+                               QString::fromStdString(installation_.help.string()),
+                           MessageButtons::Yes);
+    }
 }
 
 void TCDialog_PhoneBook::btn_exitClick() {

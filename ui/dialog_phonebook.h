@@ -1,11 +1,11 @@
 #pragma once
 
+#include "platform/desktop_open.h"
 #include "platform/installation.h"
 #include "ui/login_digests.h"
 #include "ui/message_box.h"
 
 #include <QMainWindow>
-#include <QUrl>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -37,7 +37,8 @@ public:
     CMyThread* DeletionWorker() const { return worker_; }
 
     // How help files and folders are opened; tests replace it.
-    static std::function<void(const QUrl&)>& OpenUrl();
+    using DocumentOpener = std::function<OpenDocumentResult(const std::filesystem::path&)>;
+    static DocumentOpener& OpenDocument();
 
     // Command handlers, named after their buttons.
     void btn_newClick();

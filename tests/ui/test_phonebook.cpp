@@ -338,12 +338,24 @@ TEST_F(PhoneBookTest, ImportFinishedReloadsPageOneWithFreshLabels) {
 }
 
 TEST_F(PhoneBookTest, WindowCommandsHelpExitAndSize) {
-    QUrl opened;
-    const auto keep = TCDialog_PhoneBook::OpenUrl();
-    TCDialog_PhoneBook::OpenUrl() = [&](const QUrl& url) { opened = url; };
+    std::filesystem::path opened;
+    const auto keep = TCDialog_PhoneBook::OpenDocument();
+    TCDialog_PhoneBook::OpenDocument() = [&](const std::filesystem::path& file) {
+        opened = file;
+        return OpenDocumentResult{OpenedWith::Viewer, OpenError::None, {}};
+    };
     Click("btn_help");
-    TCDialog_PhoneBook::OpenUrl() = keep;
-    EXPECT_EQ(opened.toLocalFile().toStdString(), installation.help.string());
+    EXPECT_EQ(opened, installation.help);
+    EXPECT_TRUE(Messages().empty());
+    // Nothing could open it: the operator is told, instead of nothing happening.
+    TCDialog_PhoneBook::OpenDocument() = [&](const std::filesystem::path&) {
+        return OpenDocumentResult{OpenedWith::Nothing, OpenError::NoProgram, "xchm"};
+    };
+    Click("btn_help");
+    TCDialog_PhoneBook::OpenDocument() = keep;
+    ExpectOneMessage(MessageKind::Error, "错误",
+                     "无法打开帮助文件：" + QString::fromStdString(installation.help.string()),
+                     MessageButtons::Yes);
 
     Window().resize(100, 100);
     EXPECT_GE(Window().width(), 600);

@@ -153,7 +153,7 @@ TEST_F(StoreTest, DropAndRecreateEmptiesTheTable) {
     ASSERT_TRUE(Insert(Record("A", "13500000000")));
     ASSERT_TRUE(store.OpenContactDatabase());
     EXPECT_TRUE(store.DropContactTable());
-    EXPECT_EQ(store.CountContacts(Gbk("全国")), 0);
+    EXPECT_FALSE(store.CountContacts(Gbk("全国"))); // no table is not an empty table
     EXPECT_TRUE(store.CreateContactTable());
     store.CloseContactDatabase();
     EXPECT_EQ(Count(), 0);
@@ -167,7 +167,10 @@ TEST(StoreFailures, AnUnopenableDatabaseGivesNothingAndNoMessage) {
     std::vector<ContactRecord> records;
     EXPECT_FALSE(store.OpenContactDatabase());
     EXPECT_FALSE(store.SelectContactPage(1, Gbk("全国"), records));
-    EXPECT_EQ(store.CountContactsForExport(Gbk("全国")), 0);
+    const StoreResult<int> count = store.CountContactsForExport(Gbk("全国"));
+    EXPECT_FALSE(count);
+    EXPECT_EQ(count.status().error, StoreError::CannotOpen);
+    EXPECT_EQ(store.LastStatus().error, StoreError::CannotOpen);
     EXPECT_TRUE(prompter.shown.empty());
 }
 

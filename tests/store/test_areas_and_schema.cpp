@@ -1,9 +1,11 @@
+#include "damage.h"
 #include "store/areas.h"
 #include "store/database.h"
 #include "store_fixture.h"
 
 #include <sqlcipher/sqlite3.h>
 
+#include <functional>
 #include <map>
 
 namespace {
@@ -125,12 +127,17 @@ TEST_F(BootstrapTest, AreaQueriesFollowTheParentChain) {
     EXPECT_EQ(missing.status().error, StoreError::CannotOpen);
 }
 
-class UnreadableDatabase : public ::testing::TestWithParam<std::string> {};
+struct UnreadableCase {
+    std::string name;
+    StoreError error; // what opening the file reports
+};
+
+class UnreadableDatabase : public ::testing::TestWithParam<UnreadableCase> {};
 
 TEST_P(UnreadableDatabase, StartUpRefusesAndLeavesTheFileAlone) {
     TempDir dir;
     const auto db = dir / "mydb";
-    const std::string kind = GetParam();
+    const std::string kind = GetParam().name;
     if (kind == "garbage") {
         WriteFileBytes(db, std::string(8192, '\x5A'));
     } else if (kind == "plain") {
@@ -143,6 +150,12 @@ TEST_P(UnreadableDatabase, StartUpRefusesAndLeavesTheFileAlone) {
         std::filesystem::create_directory(db); // cannot be opened at all
     }
     const std::string before = kind == "folder" ? "" : ReadFileBytes(db);
+    const StoreResult<Connection> opened = Connection::Open(db);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(opened.status().error, GetParam().error);
+    EXPECT_FALSE(opened.status().detail.empty());
+    EXPECT_FALSE(ChildrenOfArea(db, kRootAreaCode));
+
     ScriptedPrompter prompter;
     EXPECT_FALSE(CreateSchema(db, prompter));
     ASSERT_EQ(prompter.shown.size(), 1u);
@@ -155,6 +168,40 @@ TEST_P(UnreadableDatabase, StartUpRefusesAndLeavesTheFileAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UnreadableDatabase,
-                         ::testing::Values("garbage", "plain", "folder"));
+                         ::testing::Values(UnreadableCase{"garbage", StoreError::NotReadable},
+                                           UnreadableCase{"plain", StoreError::NotReadable},
+                                           UnreadableCase{"folder", StoreError::CannotOpen}),
+                         [](const auto& info) { return info.param.name; });
+
+// Each area read, by name, on a file whose area pages are damaged.
+struct AreaReadCase {
+    std::string name;
+    std::function<AreaRows(const std::filesystem::path&)> read;
+};
+
+class DamagedAreas : public StoreTest, public ::testing::WithParamInterface<AreaReadCase> {};
+
+TEST_P(DamagedAreas, ReadFailsInsteadOfReturningNoAreas) {
+    const auto db = dir / "mydb";
+    const AreaRows before = GetParam().read(db);
+    ASSERT_TRUE(before) << before.status().detail;
+    ASSERT_FALSE(before.value().empty());
+
+    DamagePagesAfterTheFirst(db);
+
+    const AreaRows after = GetParam().read(db);
+    EXPECT_FALSE(after);
+    EXPECT_EQ(after.status().error, StoreError::StatementFailed);
+    EXPECT_FALSE(after.status().detail.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, DamagedAreas,
+    ::testing::Values(
+        AreaReadCase{"ProvincesForLoginArea",
+                     [](const auto& db) { return ProvincesForLoginArea(db, kRootAreaCode); }},
+        AreaReadCase{"ChildrenOfArea", [](const auto& db) { return ChildrenOfArea(db, "110000"); }},
+        AreaReadCase{"AreasByName", [](const auto& db) { return AreasByName(db, Gbk("开发区")); }}),
+    [](const auto& info) { return info.param.name; });
 
 } // namespace

@@ -78,6 +78,8 @@ public:
     StoreResult<int> CountContactsForExport(const std::string& areaName);
 
     const StoreStatus& LastStatus() const { return status_; }
+    // The connection OpenContactDatabase opened; nullptr when closed.
+    const Connection* CurrentConnection() const { return db_ ? &*db_ : nullptr; }
     sqlite3* Handle() const { return db_ ? db_->Handle() : nullptr; }
     const std::filesystem::path& DatabasePath() const { return database_; }
 

@@ -26,8 +26,14 @@ const char* const kProvinces[] = {
 void Populate(const std::filesystem::path& db, int records) {
     SilentPrompter prompter;
     CreateSchema(db, prompter);
-    sqlite3* handle = OpenKeyedDatabase(db);
-    sqlite3_exec(handle, "begin;", nullptr, nullptr, nullptr);
+    const StoreResult<Connection> connection = Connection::Open(db);
+    if (!connection) {
+        std::fprintf(stderr, "cannot open %s: %s\n", db.c_str(),
+                     connection.status().detail.c_str());
+        return;
+    }
+    sqlite3* handle = connection.value().Handle();
+    Transaction transaction(connection.value());
     sqlite3_stmt* insert = nullptr;
     sqlite3_prepare_v2(handle,
                        "insert into t_address_book values(?,?,?,'男','1980-01-01','大学',"
@@ -51,6 +57,7 @@ void Populate(const std::filesystem::path& db, int records) {
         sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
-    sqlite3_exec(handle, "commit;", nullptr, nullptr, nullptr);
-    CloseDatabase(handle);
+    if (const StoreStatus committed = transaction.Commit(); !committed) {
+        std::fprintf(stderr, "cannot fill %s: %s\n", db.c_str(), committed.detail.c_str());
+    }
 }

@@ -35,9 +35,10 @@ void BenchOpen(const fs::path& dir) {
     sqlite3_close(h);
     const char* sql = "select count(*) from sqlite_master;";
     const double oursMs = MedianMs(31, [&] {
-        sqlite3* d = OpenKeyedDatabase(ours);
-        sqlite3_exec(d, sql, nullptr, nullptr, nullptr);
-        CloseDatabase(d);
+        const StoreResult<Connection> d = Connection::Open(ours);
+        if (d) {
+            d.value().Execute(sql);
+        }
     });
     const double peerMs = MedianMs(11, [&] {
         sqlite3* d = OpenWithDefaultDerivation(peer);
@@ -59,7 +60,7 @@ void BenchPages(const fs::path& dir, int records, double targetMs) {
         int count = 0;
         const auto turn = [&](bool last) {
             store.OpenContactDatabase();
-            count = store.CountContacts(area);
+            count = store.CountContacts(area).value_or(0);
             store.CloseContactDatabase();
             std::vector<ContactRecord> page;
             const int pages = std::max(1, (count + kContactsPerPage - 1) / kContactsPerPage);

@@ -17,15 +17,19 @@ namespace {
 // seed row returns at start-up only when its whole batch is gone; the split is fixed.
 constexpr std::array<std::size_t, 9> kBatchSizes = {465, 451, 450, 456, 454, 467, 459, 93, 138};
 
-std::vector<AreaRow> ReadAreas(const std::filesystem::path& file, const std::string& sql) {
+AreaRows ReadAreas(const std::filesystem::path& file, const std::string& sql) {
+    StoreResult<Connection> db = Connection::Open(file);
+    if (!db) {
+        return db.status();
+    }
     std::vector<AreaRow> rows;
-    if (sqlite3* db = OpenKeyedDatabase(file)) {
-        QueryRows(db, sql, [&](const std::vector<std::string>& row) {
-            if (row.size() >= 3) {
-                rows.push_back({row[0], row[1], row[2]});
-            }
-        });
-        CloseDatabase(db);
+    const StoreStatus read = db.value().Query(sql, [&](const std::vector<std::string>& row) {
+        if (row.size() >= 3) {
+            rows.push_back({row[0], row[1], row[2]});
+        }
+    });
+    if (!read) {
+        return read;
     }
     return rows;
 }
@@ -56,21 +60,23 @@ std::string Triple(const AreaRow& row) {
 
 } // namespace
 
-std::vector<AreaRow> ProvincesForLoginArea(const std::filesystem::path& db,
-                                           const std::string& loginCode) {
+AreaRows ProvincesForLoginArea(const std::filesystem::path& db, const std::string& loginCode) {
     const std::string sql = loginCode == kRootAreaCode
                                 ? "select * from t_area where Parent_ID='000000'"
                                 : "select * from t_area where UI_ID=" + SqlLiteral(loginCode);
-    std::vector<AreaRow> rows = ReadAreas(db, sql);
-    std::erase_if(rows, [](const AreaRow& row) { return row.Area_Name == WholeCountryName(); });
+    AreaRows rows = ReadAreas(db, sql);
+    if (rows) {
+        std::erase_if(rows.value(),
+                      [](const AreaRow& row) { return row.Area_Name == WholeCountryName(); });
+    }
     return rows;
 }
 
-std::vector<AreaRow> ChildrenOfArea(const std::filesystem::path& db, const std::string& code) {
+AreaRows ChildrenOfArea(const std::filesystem::path& db, const std::string& code) {
     return ReadAreas(db, "select * from t_area where Parent_ID=" + SqlLiteral(code));
 }
 
-std::vector<AreaRow> AreasByName(const std::filesystem::path& db, const std::string& name) {
+AreaRows AreasByName(const std::filesystem::path& db, const std::string& name) {
     return ReadAreas(db, "select * from t_area where Area_Name=" + SqlLiteral(name));
 }
 

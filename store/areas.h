@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/database.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,14 +16,18 @@ struct AreaRow {
 
 inline constexpr char kRootAreaCode[] = "000000";
 
+using AreaRows = StoreResult<std::vector<AreaRow>>;
+
+// Each read opens and closes the file by itself and fails, rather than returning an empty
+// list, when the file cannot be opened or read.
+
 // Provinces the login area may work with: all of them for the root, else the area itself.
 // The root row (named "全国") is never among them.
-std::vector<AreaRow> ProvincesForLoginArea(const std::filesystem::path& db,
-                                           const std::string& loginCode);
+AreaRows ProvincesForLoginArea(const std::filesystem::path& db, const std::string& loginCode);
 // Direct children of an area; the children of the root include the root itself.
-std::vector<AreaRow> ChildrenOfArea(const std::filesystem::path& db, const std::string& code);
+AreaRows ChildrenOfArea(const std::filesystem::path& db, const std::string& code);
 // Every area of that name, at any level.
-std::vector<AreaRow> AreasByName(const std::filesystem::path& db, const std::string& name);
+AreaRows AreasByName(const std::filesystem::path& db, const std::string& name);
 
 // The ten seed statements as GBK text: the root row, then the nine batches, each batch one
 // multi-row insert so that it goes in whole or not at all.

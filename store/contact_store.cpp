@@ -83,39 +83,49 @@ std::string SelectContactPageStatement(int page, const std::string& areaName) {
 ContactStore::ContactStore(std::filesystem::path database, Prompter& prompter, Clock clock)
     : database_(std::move(database)), prompter_(prompter), clock_(std::move(clock)) {}
 
-ContactStore::~ContactStore() {
-    CloseContactDatabase();
+ContactStore::~ContactStore() = default;
+
+StoreStatus ContactStore::Note(StoreStatus status) {
+    status_ = status;
+    return status;
 }
 
-bool ContactStore::OpenContactDatabase() {
+StoreStatus ContactStore::OpenContactDatabase() {
     CloseContactDatabase();
-    db_ = OpenKeyedDatabase(database_);
-    return db_ != nullptr;
+    StoreResult<Connection> opened = Connection::Open(database_);
+    if (!opened) {
+        return Note(opened.status());
+    }
+    db_.emplace(std::move(opened.value()));
+    return Note(StoreStatus::Ok());
 }
 
 bool ContactStore::CloseContactDatabase() {
-    if (db_) {
-        CloseDatabase(db_);
-        db_ = nullptr;
-    }
+    db_.reset();
     return true;
 }
 
 bool ContactStore::ExecuteStatement(const std::string& gbk) {
-    return ::ExecuteStatement(gbk, db_);
+    if (!db_) {
+        return Note({StoreError::NotConnected, "no open connection"}).ok();
+    }
+    return Note(db_->Execute(gbk)).ok();
 }
 
 ContactStore::NameCheck ContactStore::CheckSameName(const ContactRecord& record) {
+    if (!db_) {
+        Note({StoreError::NotConnected, "no open connection"});
+        return NameCheck::Failed;
+    }
     bool sameName = false, sameMobile = false;
-    const bool ok =
-        QueryRows(db_,
-                  "select Mobile_NO , User_Name from t_address_book where User_Name = " +
-                      SqlLiteral(record[kUser_Name]),
-                  [&](const std::vector<std::string>& row) {
-                      sameName = true;
-                      sameMobile = sameMobile || row[0] == record[kMobile_NO];
-                  });
-    if (!ok) {
+    const StoreStatus read =
+        db_->Query("select Mobile_NO , User_Name from t_address_book where User_Name = " +
+                       SqlLiteral(record[kUser_Name]),
+                   [&](const std::vector<std::string>& row) {
+                       sameName = true;
+                       sameMobile = sameMobile || row[0] == record[kMobile_NO];
+                   });
+    if (!Note(read)) {
         return NameCheck::Failed;
     }
     return sameMobile ? NameCheck::SameNameAndMobile
@@ -134,8 +144,10 @@ bool ContactStore::InsertContactRow(const ContactRecord& record) {
             return false;
         }
         break;
-    case NameCheck::Unique:
     case NameCheck::Failed:
+        // The duplicate check could not run; inserting anyway could add a duplicate.
+        return false;
+    case NameCheck::Unique:
         break;
     }
     return ExecuteStatement(InsertStatement(record, clock_()));
@@ -146,15 +158,18 @@ bool ContactStore::DeleteContactRow(const std::string& id) {
 }
 
 bool ContactStore::ReplaceContactRow(const std::string& oldId, const ContactRecord& record) {
+    if (!db_) {
+        return Note({StoreError::NotConnected, "no open connection"}).ok();
+    }
     // One transaction, so a refused, cancelled or failed insert brings the old row back.
-    if (!ExecuteStatement("begin transaction;")) {
+    Transaction transaction(*db_);
+    if (!Note(transaction.status())) {
         return false;
     }
-    if (DeleteContactRow(oldId) && InsertContactRow(record) && ExecuteStatement("commit;")) {
-        return true;
+    if (!DeleteContactRow(oldId) || !InsertContactRow(record)) {
+        return false;
     }
-    ExecuteStatement("rollback;");
-    return false;
+    return Note(transaction.Commit()).ok();
 }
 
 bool ContactStore::DropContactTable() {
@@ -163,39 +178,54 @@ bool ContactStore::DropContactTable() {
 
 bool ContactStore::CreateContactTable() {
     const bool created = ExecuteStatement(ContactTableCreateStatement());
-    ExecuteStatement(ContactIndexStatements());
+    if (db_) {
+        db_->Execute(ContactIndexStatements()); // the indexes only change speed
+    }
     return created;
 }
 
-int ContactStore::CountContacts(const std::string& areaName) {
-    int count = 0;
-    QueryRows(db_, CountContactsStatement(areaName),
-              [&](const std::vector<std::string>& row) { count = std::atoi(row[0].c_str()); });
-    return count;
+StoreResult<int> ContactStore::CountContacts(const std::string& areaName) {
+    if (!db_) {
+        return Note({StoreError::NotConnected, "no open connection"});
+    }
+    std::optional<int> count;
+    const StoreStatus read =
+        db_->Query(CountContactsStatement(areaName),
+                   [&](const std::vector<std::string>& row) { count = std::atoi(row[0].c_str()); });
+    if (!Note(read)) {
+        return read;
+    }
+    if (!count) {
+        return Note({StoreError::StatementFailed, "the count returned no row"});
+    }
+    return *count;
 }
 
-bool ContactStore::SelectContactPage(int page, const std::string& areaName,
-                                     std::vector<ContactRecord>& records) {
+StoreStatus ContactStore::SelectContactPage(int page, const std::string& areaName,
+                                            std::vector<ContactRecord>& records) {
     records.clear();
-    if (!OpenContactDatabase()) {
-        return false;
+    if (StoreStatus opened = OpenContactDatabase(); !opened) {
+        return opened;
     }
-    QueryRows(db_, SelectContactPageStatement(page, areaName),
-              [&](const std::vector<std::string>& row) {
-                  ContactRecord& record = records.emplace_back();
-                  for (std::size_t i = 0; i < std::size(kPageColumns); ++i) {
-                      record[kPageColumns[i]] = row[i];
-                  }
-              });
+    const StoreStatus read = db_->Query(
+        SelectContactPageStatement(page, areaName), [&](const std::vector<std::string>& row) {
+            ContactRecord& record = records.emplace_back();
+            for (std::size_t i = 0; i < std::size(kPageColumns); ++i) {
+                record[kPageColumns[i]] = row[i];
+            }
+        });
     CloseContactDatabase();
-    return true;
+    if (!read) {
+        records.clear(); // rows read before the failure are not the page
+    }
+    return Note(read);
 }
 
-int ContactStore::CountContactsForExport(const std::string& areaName) {
-    if (!OpenContactDatabase()) {
-        return 0;
+StoreResult<int> ContactStore::CountContactsForExport(const std::string& areaName) {
+    if (StoreStatus opened = OpenContactDatabase(); !opened) {
+        return opened;
     }
-    const int count = CountContacts(areaName);
+    StoreResult<int> count = CountContacts(areaName);
     CloseContactDatabase();
     return count;
 }

@@ -1,14 +1,14 @@
 #pragma once
 
 #include "platform/prompter.h"
+#include "store/database.h"
 
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
-
-struct sqlite3;
 
 // One contact as eleven GBK texts, in the order the list, the editor, the spreadsheets
 // and the package lines use (not the table's column order).
@@ -43,7 +43,8 @@ std::string CountContactsStatement(const std::string& areaName);
 std::string SelectContactPageStatement(int page, const std::string& areaName);
 
 // The contact table. Each operation works on the connection opened by OpenContactDatabase
-// and closed by CloseContactDatabase, except the two that open and close by themselves.
+// and closed by CloseContactDatabase (or by the store's destruction), except the two that
+// open and close by themselves. LastStatus() tells why the latest operation failed.
 class ContactStore {
 public:
     using Clock = std::function<std::string()>;
@@ -53,11 +54,12 @@ public:
     ContactStore(const ContactStore&) = delete;
     ContactStore& operator=(const ContactStore&) = delete;
 
-    bool OpenContactDatabase();
+    StoreStatus OpenContactDatabase();
     bool CloseContactDatabase();
     bool ExecuteStatement(const std::string& gbk);
 
-    // Asks about same-name records first; false when refused, cancelled or failed.
+    // Asks about same-name records first; false when refused, cancelled or failed (a
+    // failed same-name check inserts nothing). A refusal or cancel leaves LastStatus() ok.
     bool InsertContactRow(const ContactRecord& record);
     bool DeleteContactRow(const std::string& id);
     // Deletes the old row and inserts the new one; the old row stays when the insert
@@ -66,21 +68,31 @@ public:
     bool DropContactTable();
     // Creates the contact table and its indexes (the indexes only change speed).
     bool CreateContactTable();
-    int CountContacts(const std::string& areaName);
+    // The count, or why there is none: a failed read is not an empty register.
+    StoreResult<int> CountContacts(const std::string& areaName);
 
-    bool SelectContactPage(int page, const std::string& areaName,
-                           std::vector<ContactRecord>& records);
-    int CountContactsForExport(const std::string& areaName);
+    // Opens and closes by itself. Fails, leaving records empty, when the query fails.
+    StoreStatus SelectContactPage(int page, const std::string& areaName,
+                                  std::vector<ContactRecord>& records);
+    // Opens and closes by itself.
+    StoreResult<int> CountContactsForExport(const std::string& areaName);
 
-    sqlite3* Handle() const { return db_; }
+    const StoreStatus& LastStatus() const { return status_; }
+    // The connection OpenContactDatabase opened; nullptr when closed.
+    const Connection* CurrentConnection() const { return db_ ? &*db_ : nullptr; }
+    sqlite3* Handle() const { return db_ ? db_->Handle() : nullptr; }
     const std::filesystem::path& DatabasePath() const { return database_; }
 
 private:
     enum class NameCheck { Unique, SameName, SameNameAndMobile, Failed };
     NameCheck CheckSameName(const ContactRecord& record);
 
+    // Records the outcome as LastStatus() and passes it on.
+    StoreStatus Note(StoreStatus status);
+
     std::filesystem::path database_;
     Prompter& prompter_;
     Clock clock_;
-    sqlite3* db_ = nullptr;
+    std::optional<Connection> db_;
+    StoreStatus status_;
 };

@@ -6,22 +6,132 @@
 
 #include <cstring>
 
-sqlite3* OpenKeyedDatabase(const std::filesystem::path& file) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(file.c_str(), &db) != SQLITE_OK) {
-        sqlite3_close(db);
-        return nullptr;
+namespace {
+
+StoreStatus FailureOf(sqlite3* db, StoreError error) {
+    return {error, db ? sqlite3_errmsg(db) : "no database handle"};
+}
+
+// Every statement of a GBK text, in turn, with the rows handed to onRow when given.
+StoreStatus Run(sqlite3* db, const std::string& gbk, const RowCallback* onRow) {
+    if (!db) {
+        return {StoreError::NotConnected, "no open connection"};
     }
-    sqlite3_key(db, kDatabaseKey, static_cast<int>(std::strlen(kDatabaseKey)));
+    const std::string utf8 = GbkToUtf8(gbk);
+    const char* next = utf8.c_str();
+    while (*next) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, next, -1, &stmt, &next) != SQLITE_OK) {
+            StoreStatus failure = FailureOf(db, StoreError::StatementFailed);
+            sqlite3_finalize(stmt);
+            return failure;
+        }
+        if (!stmt) { // white space or a comment
+            continue;
+        }
+        const int columns = sqlite3_column_count(stmt);
+        std::vector<std::string> row(columns);
+        int rc;
+        while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+            if (!onRow) {
+                continue;
+            }
+            for (int i = 0; i < columns; ++i) {
+                const auto* text = sqlite3_column_text(stmt, i);
+                row[i] = text ? Utf8ToGbk(reinterpret_cast<const char*>(text)) : std::string();
+            }
+            (*onRow)(row);
+        }
+        if (rc != SQLITE_DONE) {
+            StoreStatus failure = FailureOf(db, StoreError::StatementFailed);
+            sqlite3_finalize(stmt);
+            return failure;
+        }
+        sqlite3_finalize(stmt);
+    }
+    return StoreStatus::Ok();
+}
+
+} // namespace
+
+StoreResult<Connection> Connection::Open(const std::filesystem::path& file) {
+    sqlite3* raw = nullptr;
+    const int opened =
+        sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    Connection connection(raw); // closes raw on every early return
+    if (opened != SQLITE_OK) {
+        return FailureOf(raw, StoreError::CannotOpen);
+    }
+    if (sqlite3_key(raw, kDatabaseKey, static_cast<int>(std::strlen(kDatabaseKey))) != SQLITE_OK) {
+        return FailureOf(raw, StoreError::KeyRejected);
+    }
     const std::string settings = "PRAGMA kdf_iter = " + std::to_string(kKdfIterations) +
                                  "; PRAGMA cipher_page_size = " + std::to_string(kCipherPageSize) +
                                  ";";
-    sqlite3_exec(db, settings.c_str(), nullptr, nullptr, nullptr);
-    return db;
+    if (sqlite3_exec(raw, settings.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return FailureOf(raw, StoreError::KeyRejected);
+    }
+    // Keying and the settings succeed whatever the file holds; the first read tells.
+    const int read =
+        sqlite3_exec(raw, "select count(*) from sqlite_master;", nullptr, nullptr, nullptr);
+    if (read != SQLITE_OK) {
+        const int code = sqlite3_errcode(raw) & 0xFF;
+        const bool cannotOpen = code == SQLITE_CANTOPEN || code == SQLITE_PERM ||
+                                code == SQLITE_IOERR || code == SQLITE_READONLY;
+        return FailureOf(raw, cannotOpen ? StoreError::CannotOpen : StoreError::NotReadable);
+    }
+    return connection;
 }
 
-void CloseDatabase(sqlite3* db) {
-    sqlite3_close(db);
+Connection::Connection(Connection&& other) noexcept : db_(std::exchange(other.db_, nullptr)) {}
+
+Connection& Connection::operator=(Connection&& other) noexcept {
+    if (this != &other) {
+        sqlite3_close(db_);
+        db_ = std::exchange(other.db_, nullptr);
+    }
+    return *this;
+}
+
+Connection::~Connection() {
+    // Statements are always finalized before their call returns, so the close succeeds.
+    sqlite3_close(db_);
+}
+
+StoreStatus Connection::Execute(const std::string& gbk) const {
+    return Run(db_, gbk, nullptr);
+}
+
+StoreStatus Connection::Query(const std::string& gbk, const RowCallback& onRow) const {
+    return Run(db_, gbk, &onRow);
+}
+
+StoreStatus Connection::Failure(StoreError error) const {
+    return FailureOf(db_, error);
+}
+
+Transaction::Transaction(const Connection& connection)
+    : connection_(connection), begun_(connection.Execute("begin transaction;")),
+      open_(begun_.ok()) {}
+
+Transaction::~Transaction() {
+    // A failed statement may already have ended the transaction (SQLite rolls back by
+    // itself on some errors); rolling back then would only fail.
+    if (open_ && connection_.Handle() && !sqlite3_get_autocommit(connection_.Handle())) {
+        connection_.Execute("rollback;");
+    }
+}
+
+StoreStatus Transaction::Commit() {
+    if (!open_) {
+        return begun_.ok() ? StoreStatus{StoreError::StatementFailed, "transaction already ended"}
+                           : begun_;
+    }
+    StoreStatus committed = connection_.Execute("commit;");
+    if (committed.ok()) {
+        open_ = false;
+    }
+    return committed;
 }
 
 bool DatabaseIsReadable(sqlite3* db) {
@@ -45,21 +155,5 @@ std::string SqlLiteral(const std::string& value) {
 }
 
 bool QueryRows(sqlite3* db, const std::string& gbk, const RowCallback& onRow) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, GbkToUtf8(gbk).c_str(), -1, &stmt, nullptr) != SQLITE_OK || !stmt) {
-        sqlite3_finalize(stmt);
-        return false;
-    }
-    const int columns = sqlite3_column_count(stmt);
-    std::vector<std::string> row(columns);
-    int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        for (int i = 0; i < columns; ++i) {
-            const auto* text = sqlite3_column_text(stmt, i);
-            row[i] = text ? Utf8ToGbk(reinterpret_cast<const char*>(text)) : std::string();
-        }
-        onRow(row);
-    }
-    sqlite3_finalize(stmt);
-    return rc == SQLITE_DONE;
+    return Run(db, gbk, &onRow).ok();
 }

@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -20,9 +22,97 @@ inline constexpr int kKdfIterations = 256;
 // pages mean fewer page MACs to check when the list counts a large register.
 inline constexpr int kCipherPageSize = 65536;
 
-// Opens and keys a database file; nullptr when it cannot be opened.
-sqlite3* OpenKeyedDatabase(const std::filesystem::path& file);
-void CloseDatabase(sqlite3* db);
+// Why a store operation did not succeed. The windows turn these into the operator's texts.
+enum class StoreError {
+    None,
+    CannotOpen,      // the file cannot be opened or created
+    KeyRejected,     // the key or the cipher settings could not be applied
+    NotReadable,     // the file opens but cannot be read: damaged, or made with another key
+    NotConnected,    // an operation needing an open connection ran without one
+    StatementFailed, // a statement could not be prepared or failed while running
+};
+
+// Outcome of an operation: success, or the reason with SQLite's message as detail.
+struct StoreStatus {
+    StoreError error = StoreError::None;
+    std::string detail;
+
+    static StoreStatus Ok() { return {}; }
+    bool ok() const { return error == StoreError::None; }
+    explicit operator bool() const { return ok(); }
+};
+
+// A value, or the reason there is none.
+template <class T> class StoreResult {
+public:
+    StoreResult(T value) : value_(std::move(value)) {}
+    StoreResult(StoreStatus failure) : status_(std::move(failure)) {
+        if (status_.ok()) {
+            // A failure without a reason would read as success with no value.
+            status_.error = StoreError::StatementFailed;
+        }
+    }
+
+    bool ok() const { return value_.has_value(); }
+    explicit operator bool() const { return ok(); }
+    const StoreStatus& status() const { return status_; }
+    // Only when ok().
+    T& value() { return *value_; }
+    const T& value() const { return *value_; }
+    T value_or(T fallback) const { return value_ ? *value_ : std::move(fallback); }
+
+private:
+    std::optional<T> value_;
+    StoreStatus status_;
+};
+
+// Rows as column texts converted to GBK (NULL as "").
+using RowCallback = std::function<void(const std::vector<std::string>& row)>;
+
+// One open, keyed database handle; closes itself.
+class Connection {
+public:
+    // Opens (creating when missing) and keys the file, applies the cipher settings and
+    // checks that the file can be read with them.
+    static StoreResult<Connection> Open(const std::filesystem::path& file);
+
+    Connection(Connection&& other) noexcept;
+    Connection& operator=(Connection&& other) noexcept;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    ~Connection();
+
+    sqlite3* Handle() const { return db_; }
+
+    // Runs a GBK statement (converted to UTF-8) without reading results.
+    StoreStatus Execute(const std::string& gbk) const;
+    // Runs a GBK query and hands each row to the callback.
+    StoreStatus Query(const std::string& gbk, const RowCallback& onRow) const;
+    // The failure of the last call on this handle, with SQLite's message.
+    StoreStatus Failure(StoreError error) const;
+
+private:
+    explicit Connection(sqlite3* db) : db_(db) {}
+    sqlite3* db_ = nullptr;
+};
+
+// A transaction on a connection; rolls back when destroyed before Commit().
+class Transaction {
+public:
+    explicit Transaction(const Connection& connection);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    // Whether the transaction began.
+    const StoreStatus& status() const { return begun_; }
+    StoreStatus Commit();
+
+private:
+    const Connection& connection_;
+    StoreStatus begun_;
+    bool open_ = false;
+};
 
 // Whether the keyed file can actually be read: a damaged file or one with another key
 // opens fine and fails only at the first statement.
@@ -34,7 +124,6 @@ bool ExecuteStatement(const std::string& gbk, sqlite3* db);
 // A value as one SQL string literal: quoted, with every single quote doubled.
 std::string SqlLiteral(const std::string& value);
 
-// Runs a GBK query and hands each row's column texts, converted to GBK (NULL as ""), to
-// the callback. Returns false when the statement could not be prepared or failed.
-using RowCallback = std::function<void(const std::vector<std::string>& row)>;
+// Runs a GBK query and hands each row's column texts to the callback. Returns false when
+// the statement could not be prepared or failed.
 bool QueryRows(sqlite3* db, const std::string& gbk, const RowCallback& onRow);

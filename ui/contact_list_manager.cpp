@@ -94,7 +94,8 @@ bool ContactListManager::Recount() {
     if (!store_.OpenContactDatabase()) {
         return false;
     }
-    const int count = store_.CountContacts(CurrentLoginArea().name);
+    // A failed count shows as none, as before; LastStoreStatus() keeps the reason.
+    const int count = store_.CountContacts(CurrentLoginArea().name).value_or(0);
     store_.CloseContactDatabase();
     OnGui([&] {
         totalPages_ = PagesFor(count);

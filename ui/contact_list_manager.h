@@ -50,6 +50,8 @@ public:
     // The record shown in a row; field 0 (the identifier) is left empty, as the editor
     // receives it.
     ContactRecord RowRecord(int row) const;
+    // Why the latest store operation failed (ok after success, a refusal or a cancel).
+    const StoreStatus& LastStoreStatus() const { return store_.LastStatus(); }
 
 signals:
     // The edit cell of a row was clicked.

@@ -139,7 +139,7 @@ void TCDialog_Login::BuildControls() {
 
 void TCDialog_Login::LoadAreaChoices() {
     // A database that cannot be read leaves the list empty; the login then asks for an area.
-    areas_ = ChildrenOfArea(installation_.database, kRootAreaCode);
+    areas_ = ChildrenOfArea(installation_.database, kRootAreaCode).value_or({});
 }
 
 void TCDialog_Login::FormShow() {

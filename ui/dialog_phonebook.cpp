@@ -431,7 +431,7 @@ void TCDialog_PhoneBook::btn_exportClick() {
         return;
     }
     ContactStore store(installation_.database, prompter_);
-    if (store.CountContactsForExport(CurrentLoginArea().name) > 0) {
+    if (store.CountContactsForExport(CurrentLoginArea().name).value_or(0) > 0) {
         manager_->Recount();
     } else {
         MessageBoxes::Show(this, MessageKind::Warning, "通讯录中没有数据，无法导出！",

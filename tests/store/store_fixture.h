@@ -51,7 +51,11 @@ protected:
         return records;
     }
 
-    int Count(const std::string& area = Gbk("全国")) { return store.CountContactsForExport(area); }
+    int Count(const std::string& area = Gbk("全国")) {
+        const StoreResult<int> count = store.CountContactsForExport(area);
+        EXPECT_TRUE(count) << count.status().detail;
+        return count.value_or(-1);
+    }
 
     TempDir dir;
     ScriptedPrompter prompter;

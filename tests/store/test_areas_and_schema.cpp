@@ -1,35 +1,39 @@
+#include "damage.h"
 #include "store/areas.h"
 #include "store/database.h"
 #include "store_fixture.h"
 
 #include <sqlcipher/sqlite3.h>
 
+#include <functional>
 #include <map>
 
 namespace {
 
 int QueryInt(const std::filesystem::path& db, const std::string& sql) {
     int value = -1;
-    sqlite3* handle = OpenKeyedDatabase(db);
-    QueryRows(handle, sql,
-              [&](const std::vector<std::string>& row) { value = std::atoi(row[0].c_str()); });
-    CloseDatabase(handle);
+    const StoreResult<Connection> handle = Connection::Open(db);
+    EXPECT_TRUE(handle) << handle.status().detail;
+    if (handle) {
+        EXPECT_TRUE(handle.value().Query(
+            sql, [&](const std::vector<std::string>& row) { value = std::atoi(row[0].c_str()); }));
+    }
     return value;
 }
 
 bool Execute(const std::filesystem::path& db, const std::string& sql) {
-    sqlite3* handle = OpenKeyedDatabase(db);
-    const bool ok = ExecuteStatement(sql, handle);
-    CloseDatabase(handle);
-    return ok;
+    const StoreResult<Connection> handle = Connection::Open(db);
+    return handle && handle.value().Execute(sql);
 }
 
 std::map<int, int> RowsPerLevel(const std::filesystem::path& db) {
     std::map<std::string, std::string> parent;
-    sqlite3* handle = OpenKeyedDatabase(db);
-    QueryRows(handle, "select UI_ID, Parent_ID from t_area",
-              [&](const std::vector<std::string>& row) { parent[row[0]] = row[1]; });
-    CloseDatabase(handle);
+    const StoreResult<Connection> handle = Connection::Open(db);
+    EXPECT_TRUE(handle);
+    if (handle) {
+        handle.value().Query("select UI_ID, Parent_ID from t_area",
+                             [&](const std::vector<std::string>& row) { parent[row[0]] = row[1]; });
+    }
     std::map<int, int> levels;
     for (const auto& [code, up] : parent) {
         int level = 0;
@@ -67,7 +71,7 @@ TEST_F(BootstrapTest, LaterStartsChangeNothingAndRestoreOnlyWholeBatches) {
     EXPECT_TRUE(CreateSchema(db, prompter));
     EXPECT_EQ(QueryInt(db, "select count(*) from t_area"), 3434 - 1);
     EXPECT_EQ(QueryInt(db, "select count(*) from t_area where UI_ID='330100'"), 0);
-    EXPECT_EQ(AreasByName(db, Gbk("新名")).size(), 1u);
+    EXPECT_EQ(AreasByName(db, Gbk("新名")).value_or({}).size(), 1u);
     EXPECT_EQ(Count(), 1);
 }
 
@@ -99,28 +103,41 @@ TEST(AreaSeed, TenStatementsSplitAtTheFixedBatchRows) {
 
 TEST_F(BootstrapTest, AreaQueriesFollowTheParentChain) {
     const auto db = dir / "mydb";
-    const auto roots = ChildrenOfArea(db, kRootAreaCode);
+    const auto roots = ChildrenOfArea(db, kRootAreaCode).value_or({});
     ASSERT_EQ(roots.size(), 35u);
     EXPECT_EQ(roots.front(), (AreaRow{"000000", "000000", Gbk("全国")}));
-    const auto provinces = ProvincesForLoginArea(db, kRootAreaCode);
+    const auto provinces = ProvincesForLoginArea(db, kRootAreaCode).value_or({});
     EXPECT_EQ(provinces.size(), 34u);
     EXPECT_EQ(provinces.front().Area_Name, Gbk("北京市"));
-    EXPECT_EQ(ProvincesForLoginArea(db, "650000"),
+    EXPECT_EQ(ProvincesForLoginArea(db, "650000").value_or({}),
               (std::vector<AreaRow>{{"650000", "000000", Gbk("新疆维吾尔自治区")}}));
-    EXPECT_EQ(ChildrenOfArea(db, "110000").size(), 16u);
-    EXPECT_TRUE(ChildrenOfArea(db, "110101").empty());
-    EXPECT_TRUE(ChildrenOfArea(db, "710000").empty());
-    EXPECT_EQ(AreasByName(db, Gbk("开发区")).size(), 23u);
-    EXPECT_TRUE(ProvincesForLoginArea(db, "' or '1'='1").empty());
-    EXPECT_TRUE(ChildrenOfArea(dir / "missing" / "mydb", kRootAreaCode).empty());
+    EXPECT_EQ(ChildrenOfArea(db, "110000").value_or({}).size(), 16u);
+    // No rows is a successful read with an empty list.
+    for (const char* leaf : {"110101", "710000"}) {
+        const AreaRows children = ChildrenOfArea(db, leaf);
+        ASSERT_TRUE(children) << leaf;
+        EXPECT_TRUE(children.value().empty()) << leaf;
+    }
+    EXPECT_EQ(AreasByName(db, Gbk("开发区")).value_or({}).size(), 23u);
+    const AreaRows hostile = ProvincesForLoginArea(db, "' or '1'='1");
+    ASSERT_TRUE(hostile);
+    EXPECT_TRUE(hostile.value().empty());
+    const AreaRows missing = ChildrenOfArea(dir / "missing" / "mydb", kRootAreaCode);
+    EXPECT_FALSE(missing);
+    EXPECT_EQ(missing.status().error, StoreError::CannotOpen);
 }
 
-class UnreadableDatabase : public ::testing::TestWithParam<std::string> {};
+struct UnreadableCase {
+    std::string name;
+    StoreError error; // what opening the file reports
+};
+
+class UnreadableDatabase : public ::testing::TestWithParam<UnreadableCase> {};
 
 TEST_P(UnreadableDatabase, StartUpRefusesAndLeavesTheFileAlone) {
     TempDir dir;
     const auto db = dir / "mydb";
-    const std::string kind = GetParam();
+    const std::string kind = GetParam().name;
     if (kind == "garbage") {
         WriteFileBytes(db, std::string(8192, '\x5A'));
     } else if (kind == "plain") {
@@ -133,6 +150,12 @@ TEST_P(UnreadableDatabase, StartUpRefusesAndLeavesTheFileAlone) {
         std::filesystem::create_directory(db); // cannot be opened at all
     }
     const std::string before = kind == "folder" ? "" : ReadFileBytes(db);
+    const StoreResult<Connection> opened = Connection::Open(db);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(opened.status().error, GetParam().error);
+    EXPECT_FALSE(opened.status().detail.empty());
+    EXPECT_FALSE(ChildrenOfArea(db, kRootAreaCode));
+
     ScriptedPrompter prompter;
     EXPECT_FALSE(CreateSchema(db, prompter));
     ASSERT_EQ(prompter.shown.size(), 1u);
@@ -146,6 +169,40 @@ TEST_P(UnreadableDatabase, StartUpRefusesAndLeavesTheFileAlone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, UnreadableDatabase,
-                         ::testing::Values("garbage", "plain", "folder"));
+                         ::testing::Values(UnreadableCase{"garbage", StoreError::NotReadable},
+                                           UnreadableCase{"plain", StoreError::NotReadable},
+                                           UnreadableCase{"folder", StoreError::CannotOpen}),
+                         [](const auto& info) { return info.param.name; });
+
+// Each area read, by name, on a file whose area pages are damaged.
+struct AreaReadCase {
+    std::string name;
+    std::function<AreaRows(const std::filesystem::path&)> read;
+};
+
+class DamagedAreas : public StoreTest, public ::testing::WithParamInterface<AreaReadCase> {};
+
+TEST_P(DamagedAreas, ReadFailsInsteadOfReturningNoAreas) {
+    const auto db = dir / "mydb";
+    const AreaRows before = GetParam().read(db);
+    ASSERT_TRUE(before) << before.status().detail;
+    ASSERT_FALSE(before.value().empty());
+
+    DamagePagesAfterTheFirst(db);
+
+    const AreaRows after = GetParam().read(db);
+    EXPECT_FALSE(after);
+    EXPECT_EQ(after.status().error, StoreError::StatementFailed);
+    EXPECT_FALSE(after.status().detail.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reads, DamagedAreas,
+    ::testing::Values(
+        AreaReadCase{"ProvincesForLoginArea",
+                     [](const auto& db) { return ProvincesForLoginArea(db, kRootAreaCode); }},
+        AreaReadCase{"ChildrenOfArea", [](const auto& db) { return ChildrenOfArea(db, "110000"); }},
+        AreaReadCase{"AreasByName", [](const auto& db) { return AreasByName(db, Gbk("开发区")); }}),
+    [](const auto& info) { return info.param.name; });
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "damage.h"
 #include "store/database.h"
 #include "store_fixture.h"
 
@@ -153,7 +154,7 @@ TEST_F(StoreTest, DropAndRecreateEmptiesTheTable) {
     ASSERT_TRUE(Insert(Record("A", "13500000000")));
     ASSERT_TRUE(store.OpenContactDatabase());
     EXPECT_TRUE(store.DropContactTable());
-    EXPECT_EQ(store.CountContacts(Gbk("全国")), 0);
+    EXPECT_FALSE(store.CountContacts(Gbk("全国"))); // no table is not an empty table
     EXPECT_TRUE(store.CreateContactTable());
     store.CloseContactDatabase();
     EXPECT_EQ(Count(), 0);
@@ -167,8 +168,78 @@ TEST(StoreFailures, AnUnopenableDatabaseGivesNothingAndNoMessage) {
     std::vector<ContactRecord> records;
     EXPECT_FALSE(store.OpenContactDatabase());
     EXPECT_FALSE(store.SelectContactPage(1, Gbk("全国"), records));
-    EXPECT_EQ(store.CountContactsForExport(Gbk("全国")), 0);
+    const StoreResult<int> count = store.CountContactsForExport(Gbk("全国"));
+    EXPECT_FALSE(count);
+    EXPECT_EQ(count.status().error, StoreError::CannotOpen);
+    EXPECT_EQ(store.LastStatus().error, StoreError::CannotOpen);
     EXPECT_TRUE(prompter.shown.empty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(StoreTest, ADamagedFileFailsTheCountAndThePageInsteadOfShowingNoRows) {
+    const std::string all = Gbk("全国");
+    {
+        const StoreResult<Connection> db = Connection::Open(dir / "mydb");
+        ASSERT_TRUE(db) << db.status().detail;
+        ASSERT_TRUE(db.value().Execute(
+            "with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+            "insert into t_address_book (UI_ID, User_Name, Mobile_NO, Province, Add_Time) "
+            "select printf('%032X', i), 'N' || i, printf('135%08d', i), " +
+            SqlLiteral(Gbk("北京市")) + ", printf('2025-01-01 %08d', i) from n;"));
+    }
+    ASSERT_EQ(Count(), 3000);
+    ASSERT_EQ(Page(1).size(), 200u);
+    ASSERT_GT(ReadFileBytes(dir / "mydb").size(), 4u * kCipherPageSize);
+
+    DamagePagesAfterTheFirst(dir / "mydb");
+
+    const StoreResult<int> count = store.CountContactsForExport(all);
+    EXPECT_FALSE(count);
+    EXPECT_EQ(count.status().error, StoreError::StatementFailed);
+    EXPECT_FALSE(count.status().detail.empty());
+
+    std::vector<ContactRecord> records;
+    const StoreStatus page = store.SelectContactPage(1, all, records);
+    EXPECT_FALSE(page);
+    EXPECT_EQ(page.error, StoreError::StatementFailed);
+    EXPECT_TRUE(records.empty());
+
+    // The file still opens; what fails is each read, and a write does not pass for done.
+    ASSERT_TRUE(store.OpenContactDatabase());
+    EXPECT_FALSE(store.CountContacts(all));
+    EXPECT_FALSE(store.InsertContactRow(Record("A", "13500000000")));
+    EXPECT_EQ(store.LastStatus().error, StoreError::StatementFailed);
+    store.CloseContactDatabase();
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST_F(StoreTest, ATransactionRollsBackUnlessCommitted) {
+    const StoreResult<Connection> db = Connection::Open(dir / "mydb");
+    ASSERT_TRUE(db);
+    const std::string insert =
+        "insert into t_address_book (UI_ID, User_Name, Add_Time) values('1', 'A', 't');";
+    {
+        Transaction dropped(db.value());
+        ASSERT_TRUE(dropped.status());
+        ASSERT_TRUE(db.value().Execute(insert));
+    }
+    EXPECT_EQ(Count(), 0);
+    {
+        Transaction kept(db.value());
+        ASSERT_TRUE(db.value().Execute(insert));
+        EXPECT_TRUE(kept.Commit());
+        EXPECT_FALSE(kept.Commit()); // already ended
+    }
+    EXPECT_EQ(Count(), 1);
+    // A second transaction cannot begin inside the first.
+    Transaction outer(db.value());
+    Transaction inner(db.value());
+    EXPECT_TRUE(outer.status());
+    EXPECT_FALSE(inner.status());
+    EXPECT_FALSE(inner.Commit());
 }
 
 } // namespace

@@ -42,7 +42,8 @@ protected:
         ScriptedPrompter prompter;
         ContactStore store(installation.database, prompter, [this] { return clock(); });
         ASSERT_TRUE(store.OpenContactDatabase());
-        store.ExecuteStatement("begin;");
+        Transaction batch(*store.CurrentConnection());
+        ASSERT_TRUE(batch.status());
         for (int i = 0; i < count; ++i) {
             ContactRecord r;
             r[kUser_Name] = "N" + std::to_string(added);
@@ -52,8 +53,7 @@ protected:
             ++added;
             ASSERT_TRUE(store.InsertContactRow(r));
         }
-        store.ExecuteStatement("commit;");
-        store.CloseContactDatabase();
+        ASSERT_TRUE(batch.Commit());
     }
 
     TCDialog_PhoneBook& Window() {

@@ -49,8 +49,10 @@ void AddSampleRecords(const std::filesystem::path& database, int count) {
         ++second;
         return std::string(text);
     });
-    store.OpenContactDatabase();
-    store.ExecuteStatement("begin;");
+    if (!store.OpenContactDatabase()) {
+        return;
+    }
+    Transaction batch(*store.CurrentConnection());
     for (int i = 0; i < count; ++i) {
         const Place& place = places[i % 4];
         ContactRecord r;
@@ -70,8 +72,7 @@ void AddSampleRecords(const std::filesystem::path& database, int count) {
         r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
         store.InsertContactRow(r);
     }
-    store.ExecuteStatement("commit;");
-    store.CloseContactDatabase();
+    batch.Commit();
 }
 
 void Save(QWidget& widget, const std::filesystem::path& file) {

@@ -4,6 +4,7 @@
 #include "platform/text.h"
 #include "ui/login_area.h"
 #include "ui/qt_text.h"
+#include "ui/store_messages.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -91,12 +92,18 @@ bool ContactListManager::Bind(QTableWidget* list, QLineEdit* pageEdit, QCheckBox
 }
 
 bool ContactListManager::Recount() {
-    if (!store_.OpenContactDatabase()) {
+    if (const StoreStatus opened = store_.OpenContactDatabase(); !opened) {
+        ReportReadFailure(opened);
         return false;
     }
-    // A failed count shows as none, as before; LastStoreStatus() keeps the reason.
-    const int count = store_.CountContacts(CurrentLoginArea().name).value_or(0);
+    const StoreResult<int> counted = store_.CountContacts(CurrentLoginArea().name);
     store_.CloseContactDatabase();
+    // A count that could not be read is not an empty register: the labels stay.
+    if (!counted) {
+        ReportReadFailure(counted.status());
+        return false;
+    }
+    const int count = counted.value();
     OnGui([&] {
         totalPages_ = PagesFor(count);
         if (count < 1) {
@@ -114,7 +121,9 @@ void ContactListManager::UpdatePageLabel() {
 
 bool ContactListManager::LoadPage(int page) {
     std::vector<ContactRecord> records;
-    if (!store_.SelectContactPage(page, CurrentLoginArea().name, records)) {
+    if (const StoreStatus read = store_.SelectContactPage(page, CurrentLoginArea().name, records);
+        !read) {
+        ReportReadFailure(read);
         return false;
     }
     OnGui([&] {
@@ -125,37 +134,42 @@ bool ContactListManager::LoadPage(int page) {
     return true;
 }
 
+void ContactListManager::ReportReadFailure(const StoreStatus& status) {
+    // Emitted from the deletion worker too; the window shows it on the GUI thread.
+    emit readFailed(DatabaseFailureText(status));
+}
+
+// The page operations stop when the recount could not read the table: the page could not be
+// read either, and one message says so.
 bool ContactListManager::FirstPage() {
-    Recount();
-    return LoadPage(1);
+    return Recount() && LoadPage(1);
 }
 
 bool ContactListManager::LastPage() {
     if (currentPage_ == totalPages_) {
         return true;
     }
-    Recount();
-    return LoadPage(totalPages_);
+    return Recount() && LoadPage(totalPages_);
 }
 
 bool ContactListManager::NextPage() {
-    Recount();
-    if (currentPage_ >= totalPages_) {
+    if (!Recount() || currentPage_ >= totalPages_) {
         return false;
     }
     return LoadPage(currentPage_ + 1);
 }
 
 bool ContactListManager::PreviousPage() {
-    Recount();
-    if (currentPage_ <= 1) {
+    if (!Recount() || currentPage_ <= 1) {
         return false;
     }
     return LoadPage(currentPage_ - 1);
 }
 
 bool ContactListManager::GoToPage(bool reload) {
-    Recount();
+    if (!Recount()) {
+        return false;
+    }
     if (reload) {
         // Deleting the last rows of the last page takes that page away: show the new last.
         return LoadPage(std::min(currentPage_, totalPages_));

@@ -54,11 +54,15 @@ public:
     const StoreStatus& LastStoreStatus() const { return store_.LastStatus(); }
 
 signals:
+    // The table could not be read; text says why, in the operator's words.
+    void readFailed(const QString& text);
+
     // The edit cell of a row was clicked.
     void editRequested(int row);
 
 private:
     bool LoadPage(int page);
+    void ReportReadFailure(const StoreStatus& status);
     void FillList(const std::vector<ContactRecord>& records);
     void FitColumnsToContents();
     void SetRow(int row, const ContactRecord& record);

@@ -8,6 +8,7 @@
 #include "ui/login_area.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
+#include "ui/store_messages.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -138,8 +139,11 @@ void TCDialog_Login::BuildControls() {
 }
 
 void TCDialog_Login::LoadAreaChoices() {
-    // A database that cannot be read leaves the list empty; the login then asks for an area.
-    areas_ = ChildrenOfArea(installation_.database, kRootAreaCode).value_or({});
+    // A database that cannot be read leaves the list empty, and the window says why when it
+    // shows; the login then asks for an area.
+    AreaRows read = ChildrenOfArea(installation_.database, kRootAreaCode);
+    areasStatus_ = read.status();
+    areas_ = read.value_or({});
 }
 
 void TCDialog_Login::FormShow() {
@@ -165,6 +169,10 @@ void TCDialog_Login::FormShow() {
         cbb_area_->setEnabled(true);
     }
     edt_username_->setFocus();
+    if (!areasStatus_) {
+        MessageBoxes::Show(this, MessageKind::Error, DatabaseFailureText(areasStatus_),
+                           MessageButtons::Ok);
+    }
 }
 
 void TCDialog_Login::btn_loginClick() {

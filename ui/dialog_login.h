@@ -57,6 +57,7 @@ private:
     Installation installation_;
     LoginDigests digests_;
     std::vector<AreaRow> areas_;
+    StoreStatus areasStatus_;
     bool closeFlag_ = true;
 
     QLabel* img_login_bk_ = nullptr;

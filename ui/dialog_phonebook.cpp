@@ -7,6 +7,7 @@
 #include "ui/image_button.h"
 #include "ui/login_area.h"
 #include "ui/my_thread.h"
+#include "ui/store_messages.h"
 
 #include <QBoxLayout>
 #include <QCheckBox>
@@ -298,6 +299,8 @@ void TCDialog_PhoneBook::OnLoginSucceeded() {
                        lbl_items_);
         connect(manager_, &ContactListManager::editRequested, this,
                 &TCDialog_PhoneBook::OnEditRequested);
+        connect(manager_, &ContactListManager::readFailed, this,
+                &TCDialog_PhoneBook::ShowReadFailure);
     }
     show();
 }
@@ -426,12 +429,19 @@ void TCDialog_PhoneBook::btn_importClick() {
     manager_->Recount();
 }
 
+void TCDialog_PhoneBook::ShowReadFailure(const QString& text) {
+    MessageBoxes::Show(this, MessageKind::Error, text, MessageButtons::Ok);
+}
+
 void TCDialog_PhoneBook::btn_exportClick() {
     if (!manager_) {
         return;
     }
     ContactStore store(installation_.database, prompter_);
-    if (store.CountContactsForExport(CurrentLoginArea().name).value_or(0) > 0) {
+    const StoreResult<int> count = store.CountContactsForExport(CurrentLoginArea().name);
+    if (!count) {
+        ShowReadFailure(DatabaseFailureText(count.status()));
+    } else if (count.value() > 0) {
         manager_->Recount();
     } else {
         MessageBoxes::Show(this, MessageKind::Warning, "通讯录中没有数据，无法导出！",

@@ -69,6 +69,8 @@ private:
     void onMyThread();
     void OnDeletionFinished();
     void OnEditRequested(int row);
+    // The database could not be read: an error box instead of a list that looks empty.
+    void ShowReadFailure(const QString& text);
 
     Installation installation_;
     LoginDigests digests_;

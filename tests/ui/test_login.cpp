@@ -224,6 +224,12 @@ TEST_F(LoginWindow, AnUnreadableDatabaseLeavesNothingToChoose) {
     WriteFileBytes(installation_.database, std::string(4096, 'x'));
     auto window = ShowWindow();
     EXPECT_EQ(Areas(*window)->count(), 0);
+    // The operator learns why there is nothing to choose.
+    ASSERT_EQ(MessageBoxes::History().size(), 1u);
+    EXPECT_EQ(MessageBoxes::History()[0].kind, MessageKind::Error);
+    EXPECT_TRUE(MessageBoxes::History()[0].text.startsWith("无法读取数据库："))
+        << MessageBoxes::History()[0].text.toStdString();
+    MessageBoxes::ClearHistory();
     Type(*window, kUser, kPassword);
     window->btn_loginClick();
     ExpectWarnings({kChooseArea});

@@ -1,6 +1,7 @@
 #include "crypto/my_md5.h"
 #include "exchange/template.h"
 #include "phonebook_fixture.h"
+#include "store/damage.h"
 
 #include <QComboBox>
 #include <QFileDialog>
@@ -371,6 +372,30 @@ TEST_F(PhoneBookTest, WindowCommandsHelpExitAndSize) {
     MessageBoxes::Script({MessageAnswer::Ok});
     Click("btn_exit");
     EXPECT_FALSE(Window().isVisible());
+}
+
+TEST_F(PhoneBookTest, ADamagedDatabaseIsReportedNotShownAsAnEmptyRegister) {
+    AddRecords(450);
+    Window();
+    GoTo("2");
+    DamagePagesAfterTheFirst(installation.database);
+    MessageBoxes::ClearHistory();
+    Click("btn_next");
+    // One box naming the reason; the labels and the page shown stay as they were.
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].kind, MessageKind::Error);
+    EXPECT_EQ(Messages()[0].title, "错误");
+    EXPECT_TRUE(Messages()[0].text.startsWith("无法读取数据库："))
+        << Messages()[0].text.toStdString();
+    EXPECT_EQ(PageLabel(), "2/3");
+    EXPECT_EQ(CountLabel(), "共450条记录,每页200条");
+    EXPECT_EQ(List()->rowCount(), 200);
+
+    // The export does not claim the register is empty either.
+    MessageBoxes::ClearHistory();
+    Click("btn_export");
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_TRUE(Messages()[0].text.startsWith("无法读取数据库："));
 }
 
 TEST_F(PhoneBookTest, TheKeyboardWorksTheListAndThePageBox) {

@@ -1,0 +1,32 @@
+#include "ui/store_messages.h"
+
+#include "ui/qt_text.h"
+
+namespace {
+
+QString ReasonOf(StoreError error) {
+    switch (error) {
+    case StoreError::CannotOpen:
+        return "数据库文件无法打开。";
+    case StoreError::KeyRejected:
+        return "数据库文件无法用本程序的密钥打开。";
+    case StoreError::NotReadable:
+        return "数据库文件已损坏，或不是本程序的数据库。";
+    case StoreError::NotConnected:
+    case StoreError::StatementFailed:
+    case StoreError::None:
+        break;
+    }
+    return "读取数据时出错，数据库文件可能已损坏。";
+}
+
+} // namespace
+
+QString DatabaseFailureText(const StoreStatus& status) {
+    QString text = "无法读取数据库：" + ReasonOf(status.error);
+    if (!status.detail.empty()) {
+        // SQLite's own words, for whoever looks after the machine.
+        text += "\n(" + QString::fromUtf8(status.detail) + ")";
+    }
+    return text;
+}

@@ -64,7 +64,7 @@ private:
     void SetPanelsEnabled(bool enabled);
     // The deletion job; runs on the worker.
     void onMyThread();
-    void OnDeletionFinished();
+    void OnDeletionFinished(bool jobCompleted);
     void OnEditRequested(int row);
 
     Installation installation_;

@@ -43,7 +43,8 @@ std::optional<QString> HomeOfUid(uid_t uid) {
 }
 
 // Qt's file model formats dates with the machine's locale and names folders through a
-// provider the Chinese catalogue does not cover; the program's dialogs speak Chinese.
+// provider the Chinese catalogue does not cover, and sizes in English; the program's dialogs speak
+// Chinese.
 class ChineseColumns : public QIdentityProxyModel {
 public:
     using QIdentityProxyModel::QIdentityProxyModel;
@@ -54,6 +55,9 @@ public:
             if (files && source.isValid()) {
                 if (index.column() == 3) {
                     return QLocale().toString(files->lastModified(source), "yyyy/M/d HH:mm");
+                }
+                if (index.column() == 1 && !files->isDir(source)) {
+                    return QLocale().formattedDataSize(files->size(source));
                 }
                 if (index.column() == 2 && files->isDir(source)) {
                     return QStringLiteral("文件夹");
@@ -114,6 +118,7 @@ std::unique_ptr<QFileDialog> FileDialogs::Build(QWidget* parent, const QString& 
     if (auto* view = dialog->findChild<QTreeView*>("treeView")) {
         view->header()->setMinimumSectionSize(60);
         view->header()->resizeSection(0, 260);
+        view->header()->resizeSection(2, 130);
         view->header()->resizeSection(3, 150);
     }
     return dialog;

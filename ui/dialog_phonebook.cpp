@@ -158,8 +158,15 @@ void TCDialog_PhoneBook::PlaceOnScreen() {
 }
 
 TCDialog_PhoneBook::~TCDialog_PhoneBook() {
+    // The deletion job makes waiting calls into this window: serve them in a nested loop
+    // while it ends, instead of blocking on a worker that is blocked on us. Its end report
+    // is not wanted any more.
     if (worker_) {
-        worker_->wait();
+        disconnect(worker_, nullptr, this, nullptr);
+        worker_->RequestStop();
+        worker_->WaitServingGui();
+        delete worker_;
+        worker_ = nullptr;
     }
 }
 
@@ -324,10 +331,12 @@ void TCDialog_PhoneBook::showEvent(QShowEvent* event) {
 }
 
 void TCDialog_PhoneBook::closeEvent(QCloseEvent* event) {
-    // The deletion worker reports to this window; it must finish before the window goes.
+    // The deletion worker reports to this window: let it end (its calls are served
+    // meanwhile) and report before the window goes.
     if (worker_) {
-        event->ignore();
-        return;
+        worker_->RequestStop();
+        worker_->WaitServingGui();
+        QCoreApplication::sendPostedEvents(worker_);
     }
     QMainWindow::closeEvent(event);
 }
@@ -371,24 +380,19 @@ void TCDialog_PhoneBook::btn_deleteClick() {
         return;
     }
     worker_ = new CMyThread(this);
-    connect(worker_, &QThread::finished, this, &TCDialog_PhoneBook::OnDeletionFinished);
-    worker_->SetJob(
-        [](TCDialog_PhoneBook* window) {
-            auto onGui = [window](auto work) {
-                QMetaObject::invokeMethod(window, work, Qt::BlockingQueuedConnection);
-            };
-            onGui([window] {
-                window->setCursor(Qt::WaitCursor);
-                window->SetPanelsEnabled(false);
-            });
-            window->onMyThread();
-            onGui([window] {
-                window->SetPanelsEnabled(true);
-                window->unsetCursor();
-            });
-        },
-        this);
-    worker_->start();
+    connect(worker_, &WorkerAdaptor::finished, this, &TCDialog_PhoneBook::OnDeletionFinished);
+    worker_->SetJob([worker = worker_](TCDialog_PhoneBook* window, WorkerContext&) {
+        worker->CallOnGui([window] {
+            window->setCursor(Qt::WaitCursor);
+            window->SetPanelsEnabled(false);
+        });
+        window->onMyThread();
+        worker->CallOnGui([window] {
+            window->SetPanelsEnabled(true);
+            window->unsetCursor();
+        });
+    });
+    worker_->Start();
 }
 
 void TCDialog_PhoneBook::onMyThread() {
@@ -396,9 +400,15 @@ void TCDialog_PhoneBook::onMyThread() {
     manager_->GoToPage(true);
 }
 
-void TCDialog_PhoneBook::OnDeletionFinished() {
+void TCDialog_PhoneBook::OnDeletionFinished(bool jobCompleted) {
+    if (!worker_) {
+        return;
+    }
     worker_->deleteLater();
     worker_ = nullptr;
+    if (!jobCompleted) {
+        deletionSucceeded_ = false;
+    }
     if (deletionSucceeded_) {
         MessageBoxes::Show(this, MessageKind::Information, "删除成功！", MessageButtons::Ok);
     } else {

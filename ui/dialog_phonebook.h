@@ -67,7 +67,7 @@ private:
     void SetPanelsEnabled(bool enabled);
     // The deletion job; runs on the worker.
     void onMyThread();
-    void OnDeletionFinished();
+    void OnDeletionFinished(bool jobCompleted);
     void OnEditRequested(int row);
     // The database could not be read: an error box instead of a list that looks empty.
     void ShowReadFailure(const QString& text);

@@ -1,31 +1,25 @@
 #pragma once
 
-#include <QThread>
+#include "ui/worker_adaptor.h"
+
 #include <functional>
 
 class TCDialog_PhoneBook;
 
-// A worker that runs one job for a window, then ends. Created idle; the creator sets the
-// job and connects finished() (its termination handler, run on the GUI thread).
-class CMyThread : public QThread {
+// The main window's deletion worker: one job run on a plain Worker, reported through the
+// adaptor. Created idle; the creator sets the job, connects finished() (run on the GUI
+// thread) and starts it. Destroying it never waits on a call it has posted to the window.
+class CMyThread : public WorkerAdaptor {
     Q_OBJECT
 public:
-    using Job = std::function<void(TCDialog_PhoneBook*)>;
+    using Job = std::function<void(TCDialog_PhoneBook*, WorkerContext&)>;
 
-    explicit CMyThread(QObject* parent = nullptr) : QThread(parent) {}
-    void SetJob(Job job, TCDialog_PhoneBook* window) {
-        job_ = std::move(job);
-        window_ = window;
-    }
-
-protected:
-    void run() override {
-        if (job_ && window_) {
-            job_(window_);
-        }
-    }
+    explicit CMyThread(TCDialog_PhoneBook* window);
+    void SetJob(Job job) { job_ = std::move(job); }
+    // False when there is no job or it was started before.
+    bool Start();
 
 private:
+    TCDialog_PhoneBook* window_;
     Job job_;
-    TCDialog_PhoneBook* window_ = nullptr;
 };

@@ -13,7 +13,7 @@ int CountAll(const Installation& installation) {
     if (!store.OpenContactDatabase()) {
         return -1;
     }
-    const int count = store.CountContacts(CurrentLoginArea().name);
+    const int count = store.CountContacts(CurrentLoginArea().name).value_or(-1);
     store.CloseContactDatabase();
     return count;
 }

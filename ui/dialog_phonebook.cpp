@@ -4,6 +4,7 @@
 #include "store/contact_store.h"
 #include "ui/contact_list_manager.h"
 #include "ui/dialog_login.h"
+#include "ui/file_dialog.h"
 #include "ui/image_button.h"
 #include "ui/login_area.h"
 #include "ui/my_thread.h"
@@ -12,7 +13,6 @@
 #include <QBoxLayout>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -135,7 +135,6 @@ TCDialog_PhoneBook::TCDialog_PhoneBook(const Installation& installation,
     layout->addWidget(BuildPagingPanel());
     layout->addWidget(BuildCommandPanel());
     setCentralWidget(central);
-    BuildDialogs();
 
     PlaceOnScreen();
 }
@@ -273,23 +272,6 @@ QWidget* TCDialog_PhoneBook::BuildCommandPanel() {
     add("btn_export", "main_btn_export", "导出", &TCDialog_PhoneBook::btn_exportClick);
     row->addStretch();
     return panel2_;
-}
-
-void TCDialog_PhoneBook::BuildDialogs() {
-    dlgOpen1_ = new QFileDialog(this, "导入通讯录");
-    dlgOpen1_->setObjectName("dlgOpen1");
-    dlgOpen1_->setOption(QFileDialog::DontUseNativeDialog);
-    dlgOpen1_->setFileMode(QFileDialog::ExistingFiles);
-    dlgOpen1_->setAcceptMode(QFileDialog::AcceptOpen);
-    dlgOpen1_->setNameFilters({".xls (*.xls)", ".qsec (*.qsec)"});
-
-    dlgSave_ = new QFileDialog(this, "导出通讯录");
-    dlgSave_->setObjectName("dlgSave");
-    dlgSave_->setOption(QFileDialog::DontUseNativeDialog);
-    dlgSave_->setAcceptMode(QFileDialog::AcceptSave);
-    dlgSave_->setFileMode(QFileDialog::AnyFile);
-    dlgSave_->setDefaultSuffix("xls");
-    dlgSave_->setNameFilters({".xls (*.xls)"});
 }
 
 void TCDialog_PhoneBook::FormCreate() {
@@ -433,7 +415,9 @@ void TCDialog_PhoneBook::btn_deleteAllClick() {
 }
 
 void TCDialog_PhoneBook::btn_importClick() {
-    if (dlgOpen1_->exec() != QDialog::Accepted || !manager_) {
+    if (!manager_ ||
+        FileDialogs::GetOpenFileNames(this, "导入通讯录", ".xls (*.xls);;.qsec (*.qsec)")
+            .isEmpty()) {
         return;
     }
     manager_->Recount();
@@ -460,15 +444,12 @@ void TCDialog_PhoneBook::btn_exportClick() {
 }
 
 void TCDialog_PhoneBook::btn_exportTemplateClick() {
-    dlgSave_->selectFile("手机号码采集统计表模板");
-    if (dlgSave_->exec() != QDialog::Accepted || dlgSave_->selectedFiles().isEmpty()) {
-        return;
-    }
-    const QString file = dlgSave_->selectedFiles().constFirst();
+    const QString file = FileDialogs::GetSaveFileName(this, "导出通讯录", "手机号码采集统计表模板",
+                                                      "xls", ".xls (*.xls)");
     if (file.isEmpty()) {
         return;
     }
-    if (quillon::SaveSpreadsheetTemplate(file.toStdString())) {
+    if (quillon::SaveSpreadsheetTemplate(std::filesystem::path(file.toStdString()))) {
         MessageBoxes::Show(this, MessageKind::Information, "导出模版成功!", MessageButtons::Yes);
     } else {
         MessageBoxes::Show(this, MessageKind::Information,

@@ -13,7 +13,6 @@
 class CMyThread;
 class ContactListManager;
 class QCheckBox;
-class QFileDialog;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -63,7 +62,6 @@ private:
     QWidget* BuildPagingPanel();
     QWidget* BuildCommandPanel();
     void BuildList();
-    void BuildDialogs();
     void SetPanelsEnabled(bool enabled);
     // The deletion job; runs on the worker.
     void onMyThread();
@@ -89,6 +87,4 @@ private:
     QLabel* label_page_ = nullptr;
     QLabel* lbl_items_ = nullptr;
     QProgressBar* pb_my_ = nullptr;
-    QFileDialog* dlgOpen1_ = nullptr;
-    QFileDialog* dlgSave_ = nullptr;
 };

@@ -3,8 +3,8 @@
 #include "phonebook_fixture.h"
 #include "store/damage.h"
 
+#include "ui/file_dialog.h"
 #include <QComboBox>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -299,23 +299,32 @@ TEST_F(PhoneBookTest, TheTemplateIsSavedWithTheXlsExtensionAndExactBytes) {
     std::filesystem::path expected = target;
     expected += ".xls";
     WriteFileBytes(expected, std::string(100000, 'x')); // longer: must be truncated
-    QTimer::singleShot(0, [&] {
-        auto* dialog = Window().findChild<QFileDialog*>("dlgSave");
-        ASSERT_TRUE(dialog && dialog->isVisible());
-        EXPECT_EQ(dialog->windowTitle(), "导出通讯录");
-        // Replacing the existing file is confirmed in a box of the dialog's own.
-        QTimer::singleShot(0, [] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                box->button(QMessageBox::Yes)->click();
-            }
-        });
-        dialog->selectFile(QString::fromStdString(target.string()));
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
+    // The dialog is asked for the ".xls" it adds to a name typed without one.
+    FileDialogs::Script({FileDialogs::Answer::Files({QString::fromStdString(expected.string())})});
     Click("btn_exportTemplate");
+    FileDialogs::StopScripting();
+    ASSERT_EQ(FileDialogs::History().size(), 1u);
+    EXPECT_EQ(FileDialogs::History()[0].title, "导出通讯录");
+    EXPECT_EQ(FileDialogs::History()[0].defaultName, "手机号码采集统计表模板");
+    EXPECT_EQ(FileDialogs::History()[0].defaultSuffix, "xls");
+    EXPECT_EQ(FileDialogs::History()[0].filters, QStringList{".xls (*.xls)"});
+    FileDialogs::ClearHistory();
     ExpectOneMessage(MessageKind::Information, "信息", "导出模版成功!", MessageButtons::Yes);
     const auto bytes = quillon::SpreadsheetTemplateBytes();
     EXPECT_EQ(ReadFileBytes(expected), std::string(bytes.begin(), bytes.end()));
+}
+
+TEST_F(PhoneBookTest, TheImportDialogOffersWorkbooksAndPackages) {
+    Window();
+    FileDialogs::Script({FileDialogs::Answer::Cancel()});
+    Click("btn_import");
+    FileDialogs::StopScripting();
+    ASSERT_EQ(FileDialogs::History().size(), 1u);
+    EXPECT_EQ(FileDialogs::History()[0].kind, FileDialogs::Asked::Kind::Open);
+    EXPECT_EQ(FileDialogs::History()[0].title, "导入通讯录");
+    EXPECT_EQ(FileDialogs::History()[0].filters, (QStringList{".xls (*.xls)", ".qsec (*.qsec)"}));
+    FileDialogs::ClearHistory();
+    EXPECT_TRUE(Messages().empty());
 }
 
 TEST_F(PhoneBookTest, TestDataAddsOneRowAndRefusesTheRest) {

@@ -40,9 +40,15 @@ ContactListManager::ContactListManager(const Installation& installation, Prompte
 void ContactListManager::OnGui(const std::function<void()>& work) {
     if (QThread::currentThread() == thread()) {
         work();
-    } else {
-        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+    } else if (guiCaller_) {
+        // A worker's waiting call that its window can release: a window that goes while
+        // the worker runs never waits on a worker that waits on it.
+        guiCaller_(work);
     }
+}
+
+void ContactListManager::SetGuiCaller(GuiCaller caller) {
+    guiCaller_ = std::move(caller);
 }
 
 bool ContactListManager::Bind(QTableWidget* list, QLineEdit* pageEdit, QCheckBox* checkAll,
@@ -433,8 +439,7 @@ bool ContactListManager::DeleteCheckedContacts() {
         for (const std::string& id : ids) {
             if (store_.DeleteContactRow(id)) {
                 deleted.push_back(id);
-                QMetaObject::invokeMethod(progress_, "setValue", Qt::QueuedConnection,
-                                          Q_ARG(int, static_cast<int>(deleted.size())));
+                OnGui([&] { progress_->setValue(static_cast<int>(deleted.size())); });
             }
         }
         store_.CloseContactDatabase();

@@ -37,6 +37,12 @@ public:
     bool PreviousPage();
     bool GoToPage(bool reload);
 
+    // How a worker running one of the operations above reaches the widgets: runs the work on
+    // the GUI thread and waits for it (false when the window no longer takes calls). Set by
+    // the window for as long as its worker runs.
+    using GuiCaller = std::function<bool(const std::function<void()>&)>;
+    void SetGuiCaller(GuiCaller caller);
+
     bool AddContact(ContactRecord record);
     bool EditContact(ContactRecord record);
     bool DeleteCheckedContacts();
@@ -79,7 +85,8 @@ private:
     void OnCheckAllClicked(bool checked);
     std::string RowId(int row) const;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    // Runs widget work on the GUI thread, waiting for it when called from a worker.
+    // Runs widget work on the GUI thread, waiting for it when called from a worker (through
+    // the window's GUI caller).
     void OnGui(const std::function<void()>& work);
 
     ContactStore store_;
@@ -94,4 +101,5 @@ private:
     int totalPages_ = 1;
     int currentPage_ = 1;
     bool syncingChecks_ = false;
+    GuiCaller guiCaller_;
 };

@@ -363,16 +363,12 @@ void TCDialog_PhoneBook::btn_deleteClick() {
     }
     worker_ = new CMyThread(this);
     connect(worker_, &WorkerAdaptor::finished, this, &TCDialog_PhoneBook::OnDeletionFinished);
+    manager_->SetGuiCaller(
+        [worker = worker_](const std::function<void()>& work) { return worker->CallOnGui(work); });
     worker_->SetJob([worker = worker_](TCDialog_PhoneBook* window, WorkerContext&) {
-        worker->CallOnGui([window] {
-            window->setCursor(Qt::WaitCursor);
-            window->SetPanelsEnabled(false);
-        });
+        worker->CallOnGui([window] { window->SetPanelsEnabled(false); });
         window->onMyThread();
-        worker->CallOnGui([window] {
-            window->SetPanelsEnabled(true);
-            window->unsetCursor();
-        });
+        worker->CallOnGui([window] { window->SetPanelsEnabled(true); });
     });
     worker_->Start();
 }
@@ -388,6 +384,7 @@ void TCDialog_PhoneBook::OnDeletionFinished(bool jobCompleted) {
     }
     worker_->deleteLater();
     worker_ = nullptr;
+    manager_->SetGuiCaller({});
     if (!jobCompleted) {
         deletionSucceeded_ = false;
     }

@@ -3,6 +3,7 @@
 #include "platform/text.h"
 #include "store/database.h"
 
+#include <charconv>
 #include <ctime>
 
 namespace {
@@ -190,8 +191,13 @@ StoreResult<int> ContactStore::CountContacts(const std::string& areaName) {
     }
     std::optional<int> count;
     const StoreStatus read =
-        db_->Query(CountContactsStatement(areaName),
-                   [&](const std::vector<std::string>& row) { count = std::atoi(row[0].c_str()); });
+        db_->Query(CountContactsStatement(areaName), [&](const std::vector<std::string>& row) {
+            int value = 0;
+            const char* end = row[0].data() + row[0].size();
+            if (std::from_chars(row[0].data(), end, value).ptr == end) {
+                count = value;
+            }
+        });
     if (!Note(read)) {
         return read;
     }

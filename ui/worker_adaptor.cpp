@@ -112,11 +112,12 @@ void WorkerAdaptor::WaitServingGui() {
 }
 
 void WorkerAdaptor::Release() {
+    // Stop first: a worker woken by the release below must already see the request.
+    worker_.RequestStop();
     {
         std::lock_guard lock(handoff_->mutex);
         handoff_->closed = true;
         handoff_->changed.notify_all();
     }
-    worker_.RequestStop();
     worker_.Join();
 }

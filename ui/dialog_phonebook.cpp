@@ -3,8 +3,10 @@
 #include "exchange/template.h"
 #include "store/contact_store.h"
 #include "ui/contact_list_manager.h"
+#include "ui/dialog_buissness_card.h"
 #include "ui/dialog_login.h"
 #include "ui/file_dialog.h"
+#include "ui/fonts.h"
 #include "ui/image_button.h"
 #include "ui/login_area.h"
 #include "ui/my_thread.h"
@@ -99,13 +101,6 @@ ImageButton* AddButton(QBoxLayout* row, QWidget* panel, TCDialog_PhoneBook* wind
     QObject::connect(button, &QPushButton::clicked, window, handler);
     row->addWidget(button);
     return button;
-}
-
-QFont SongTi(int pixels) {
-    QFont font("SimSun");
-    font.setFamilies({"宋体", "SimSun", "Noto Serif CJK SC", "Noto Sans CJK SC"});
-    font.setPixelSize(pixels);
-    return font;
 }
 
 } // namespace
@@ -323,8 +318,17 @@ void TCDialog_PhoneBook::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void TCDialog_PhoneBook::OnEditRequested(int) {
-    // The editor reports back through the manager; afterwards no row keeps the focus.
+void TCDialog_PhoneBook::OnEditRequested(int row) {
+    if (!manager_) {
+        return;
+    }
+    {
+        // The manager finds the row being edited through the list's current row, so the
+        // selection is cleared only once the editor has closed.
+        TCDialog_BuissnessCard editor(installation_, *manager_, nullptr, this);
+        editor.LoadRecord(manager_->RowRecord(row));
+        editor.exec();
+    }
     quillon_list_->setCurrentItem(nullptr);
     quillon_list_->clearSelection();
 }
@@ -344,9 +348,14 @@ void TCDialog_PhoneBook::SetPanelsEnabled(bool enabled) {
 }
 
 void TCDialog_PhoneBook::btn_newClick() {
-    if (manager_) {
-        manager_->Recount();
+    if (!manager_) {
+        return;
     }
+    {
+        TCDialog_BuissnessCard editor(installation_, *manager_, this);
+        editor.exec();
+    }
+    manager_->Recount();
 }
 
 void TCDialog_PhoneBook::btn_deleteClick() {

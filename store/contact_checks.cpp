@@ -1,0 +1,58 @@
+#include "store/contact_checks.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr std::array kRequiredFields = {kUser_Name,           kUser_Sex,    kUser_Birthday,
+                                        kUser_Education,      kRecode_Type, kProvince,
+                                        kOrganization_Detial, kMobile_NO};
+
+bool IsAsciiDigit(unsigned char byte) {
+    return byte >= '0' && byte <= '9';
+}
+
+bool IsAsciiLetter(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+constexpr unsigned char kFirstChineseLead = 0xB0;
+
+} // namespace
+
+bool IsEditorName(std::string_view gbk) {
+    std::size_t i = 0;
+    while (i < gbk.size()) {
+        const auto byte = static_cast<unsigned char>(gbk[i]);
+        if (byte == '-' || IsAsciiDigit(byte) || IsAsciiLetter(byte)) {
+            i += 1;
+        } else if (byte >= kFirstChineseLead) {
+            i += 2;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsEditorMobileNumber(std::string_view text) {
+    return text.size() == 11 && text[0] == '1' &&
+           (text[1] == '3' || text[1] == '5' || text[1] == '8') &&
+           std::all_of(text.begin(), text.end(),
+                       [](char c) { return IsAsciiDigit(static_cast<unsigned char>(c)); });
+}
+
+EditorCheck CheckEditorRecord(const ContactRecord& record) {
+    if (std::any_of(kRequiredFields.begin(), kRequiredFields.end(),
+                    [&](ContactField field) { return record[field].empty(); })) {
+        return EditorCheck::MissingRequired;
+    }
+    if (!IsEditorName(record[kUser_Name])) {
+        return EditorCheck::ForbiddenNameCharacter;
+    }
+    if (!IsEditorMobileNumber(record[kMobile_NO])) {
+        return EditorCheck::BadMobileNumber;
+    }
+    return EditorCheck::Passed;
+}

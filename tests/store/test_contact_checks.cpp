@@ -1,0 +1,89 @@
+#include "platform/text.h"
+#include "store/contact_checks.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Case {
+    const char* what;
+    std::string value;
+    bool accepted;
+};
+
+ContactRecord CompleteRecord() {
+    ContactRecord r;
+    r[kUser_Name] = Gbk("张三");
+    r[kUser_Sex] = Gbk("男");
+    r[kUser_Birthday] = "1980-01-02";
+    r[kUser_Education] = Gbk("大学");
+    r[kRecode_Type] = Gbk("机关");
+    r[kProvince] = Gbk("北京市");
+    r[kOrganization_Detial] = Gbk("某单位");
+    r[kMobile_NO] = "13588888888";
+    return r;
+}
+
+} // namespace
+
+TEST(EditorChecks, NamesByTheirGbkBytes) {
+    const Case cases[] = {
+        {"Chinese", Gbk("张三"), true},
+        {"letters, digits and a hyphen", "John-Smith2", true},
+        {"a blank", "John Smith", false},
+        {"an apostrophe", "O'Brien", false},
+        {"a full-width middle dot (A1 A4)", Gbk("约翰·史密斯"), false},
+        {"an extension character with lead byte 0x81", "\x81\x40", false},
+        {"lead byte 0xAF", "\xAF\xA1", false},
+        {"a control character", "A\tB", false},
+        // The trail byte of a Chinese character is never examined, even when it is missing.
+        {"a lone lead byte at the end", "Li\xB0", true},
+        {"a trail byte that is ASCII punctuation", "\xB0'", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsEditorName(c.value), c.accepted) << c.what;
+    }
+}
+
+TEST(EditorChecks, MobileNumbers) {
+    const Case cases[] = {
+        {"13", "13588888888", true},
+        {"15", "15012345678", true},
+        {"18", "18900000000", true},
+        {"ten digits", "1358888888", false},
+        {"twelve digits", "135888888888", false},
+        {"starts with 2", "23588888888", false},
+        {"10", "10588888888", false},
+        {"11", "11588888888", false},
+        {"12", "12588888888", false},
+        {"14", "14588888888", false},
+        {"16", "16588888888", false},
+        {"17", "17588888888", false},
+        {"19", "19588888888", false},
+        {"a letter", "1358888888a", false},
+        {"full-width digit", "1358888888\xA3\xB1", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsEditorMobileNumber(c.value), c.accepted) << c.what;
+    }
+}
+
+TEST(EditorChecks, RequiredFieldsComeFirstThenNameThenNumber) {
+    EXPECT_EQ(CheckEditorRecord(CompleteRecord()), EditorCheck::Passed);
+
+    for (ContactField field : {kUser_Name, kUser_Sex, kUser_Birthday, kUser_Education, kRecode_Type,
+                               kProvince, kOrganization_Detial, kMobile_NO}) {
+        ContactRecord r = CompleteRecord();
+        r[field].clear();
+        EXPECT_EQ(CheckEditorRecord(r), EditorCheck::MissingRequired) << field;
+    }
+    ContactRecord withoutCityAndCounty = CompleteRecord();
+    EXPECT_EQ(CheckEditorRecord(withoutCityAndCounty), EditorCheck::Passed);
+
+    ContactRecord bothWrong = CompleteRecord();
+    bothWrong[kUser_Name] = "a b";
+    bothWrong[kMobile_NO] = "123";
+    EXPECT_EQ(CheckEditorRecord(bothWrong), EditorCheck::ForbiddenNameCharacter);
+    bothWrong[kUser_Name] = "ab";
+    EXPECT_EQ(CheckEditorRecord(bothWrong), EditorCheck::BadMobileNumber);
+}

@@ -1,0 +1,365 @@
+#include "phonebook_fixture.h"
+#include "ui/dialog_buissness_card.h"
+#include "ui/qt_text.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QTimer>
+
+namespace {
+
+QStringList Items(const QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) {
+        items << box->itemText(i);
+    }
+    return items;
+}
+
+class EditorTest : public PhoneBookTest {
+protected:
+    TCDialog_BuissnessCard& Editor() {
+        if (!editor) {
+            editor = std::make_unique<TCDialog_BuissnessCard>(installation, *Window().Manager(),
+                                                              &Window());
+        }
+        return *editor;
+    }
+    template <typename T> T* Field(const char* name) {
+        T* widget = Editor().findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+    QComboBox* Box(const char* name) { return Field<QComboBox>(name); }
+    QLineEdit* Edit(const char* name) { return Field<QLineEdit>(name); }
+
+    // Picks an item as the operator does, raising the box's choice handler.
+    void Choose(const char* box, const QString& text) {
+        QComboBox* combo = Box(box);
+        const int index = combo->findText(text);
+        ASSERT_GE(index, 0) << text.toStdString();
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+    }
+
+    // A complete, valid new contact in 北京市 without city or county.
+    void FillValidContact(const QString& name = "张三", const QString& phone = "13588888888") {
+        Edit("edt_name")->setText(name);
+        Choose("cbb_sex", "男");
+        Choose("cbb_education", "大学");
+        Choose("cbb_type", "机关");
+        Edit("edt_department")->setText("某单位 科长");
+        Edit("edt_phone")->setText(phone);
+    }
+
+    // Runs act on the editor once it is up as a modal window; closes it if act did not.
+    void WhenEditorOpens(std::function<void(TCDialog_BuissnessCard&)> act) {
+        QTimer::singleShot(0, [act] {
+            auto* open = qobject_cast<TCDialog_BuissnessCard*>(QApplication::activeModalWidget());
+            ASSERT_NE(open, nullptr);
+            act(*open);
+            if (open->isVisible()) {
+                open->reject();
+            }
+        });
+    }
+
+    std::vector<std::string> StoredNames() {
+        std::vector<std::string> names;
+        const StoreResult<Connection> db = Connection::Open(installation.database);
+        EXPECT_TRUE(db);
+        if (db) {
+            db.value().Query("select User_Name, UI_ID from t_address_book order by User_Name",
+                             [&](const std::vector<std::string>& row) {
+                                 names.push_back(row[0] + "/" + row[1]);
+                             });
+        }
+        return names;
+    }
+
+    std::unique_ptr<TCDialog_BuissnessCard> editor;
+};
+
+TEST_F(EditorTest, OpensForTheWholeCountryWithNothingChosenButTheFirstProvince) {
+    EXPECT_EQ(Editor().windowTitle(), "Quillon");
+    EXPECT_FALSE(Editor().EditMode());
+    QComboBox* province = Box("cbb_province");
+    EXPECT_EQ(province->count(), 34);
+    EXPECT_FALSE(Items(province).contains("全国"));
+    EXPECT_EQ(province->currentText(), "北京市");
+    EXPECT_TRUE(province->isEnabled());
+    EXPECT_EQ(Editor().CurrentProvinceCode(), "110000");
+    QComboBox* city = Box("cbb_city");
+    EXPECT_EQ(city->count(), 16);
+    EXPECT_EQ(city->itemText(0), "东城区");
+    EXPECT_EQ(city->currentIndex(), -1);
+    EXPECT_FALSE(Box("cbb_county")->isEnabled());
+    for (const char* name : {"cbb_sex", "cbb_education", "cbb_type"}) {
+        EXPECT_EQ(Box(name)->currentIndex(), -1) << name;
+    }
+    EXPECT_EQ(Items(Box("cbb_sex")), QStringList({"男", "女"}));
+    EXPECT_EQ(Box("cbb_education")->count(), 9);
+    EXPECT_EQ(Box("cbb_type")->count(), 18);
+    EXPECT_EQ(Box("cbb_type")->itemText(17), "组工干部");
+    auto* birthday = Field<QDateEdit>("dtp_DataBirthday");
+    EXPECT_EQ(birthday->date(), QDate::currentDate());
+    EXPECT_EQ(birthday->displayFormat(), "yyyy-MM-dd");
+    EXPECT_EQ(Edit("edt_name")->maxLength(), 40);
+    EXPECT_EQ(Edit("edt_department")->maxLength(), 200);
+    EXPECT_EQ(Edit("edt_phone")->maxLength(), 11);
+    QTest::keyClicks(Edit("edt_phone"), "13a5-8");
+    EXPECT_EQ(Edit("edt_phone")->text(), "1358");
+}
+
+TEST_F(EditorTest, EveryControlHasItsLabelsNameAndTheTabOrderFollowsTheForm) {
+    const std::pair<const char*, const char*> fields[] = {
+        {"edt_name", "姓名"},      {"cbb_sex", "性别"},    {"dtp_DataBirthday", "出生年月"},
+        {"cbb_education", "学历"}, {"cbb_province", "省"}, {"cbb_city", "地市"},
+        {"cbb_county", "县"},      {"cbb_type", "类别"},   {"edt_department", "单位及职务"},
+        {"edt_phone", "手机号码"},
+    };
+    Editor().show();
+    QApplication::setActiveWindow(&Editor());
+    Field<QWidget>("edt_name")->setFocus();
+    for (const auto& [name, accessible] : fields) {
+        QWidget* field = Field<QWidget>(name);
+        EXPECT_EQ(field->accessibleName(), accessible) << name;
+        if (!field->isEnabled()) {
+            continue; // the county box, until a city with counties is chosen
+        }
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_TRUE(focus == field || field->isAncestorOf(focus))
+            << name << " focus "
+            << (focus ? focus->objectName().toStdString() + "/" + focus->metaObject()->className()
+                      : "none");
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    EXPECT_EQ(Field<QWidget>("btn_save")->accessibleName(), "保存");
+    EXPECT_EQ(Field<QWidget>("btn_cance")->accessibleName(), "取消");
+    EXPECT_EQ(Field<QLabel>("lbl_note")->text(), "注： 带 *  项为必填项！");
+}
+
+TEST_F(EditorTest, AProvinceLoginOffersOnlyItsProvinceAndItsCities) {
+    CurrentLoginArea() = {"320000", Gbk("江苏省")};
+    QComboBox* province = Box("cbb_province");
+    EXPECT_EQ(Items(province), QStringList({"江苏省"}));
+    EXPECT_EQ(province->currentIndex(), 0);
+    EXPECT_FALSE(province->isEnabled());
+    EXPECT_EQ(Box("cbb_city")->count(), 13);
+    EXPECT_EQ(Box("cbb_city")->itemText(0), "南京市");
+    EXPECT_TRUE(Box("cbb_city")->isEnabled());
+}
+
+TEST_F(EditorTest, ProvinceCityAndCountyCascade) {
+    Choose("cbb_province", "江苏省");
+    EXPECT_EQ(Editor().CurrentProvinceCode(), "320000");
+    EXPECT_EQ(Box("cbb_city")->count(), 13);
+    EXPECT_EQ(Box("cbb_city")->currentIndex(), -1);
+    EXPECT_FALSE(Box("cbb_county")->isEnabled());
+
+    Choose("cbb_city", "南京市");
+    QComboBox* county = Box("cbb_county");
+    EXPECT_TRUE(county->isEnabled());
+    EXPECT_GT(county->count(), 5);
+    EXPECT_EQ(county->currentIndex(), -1);
+    Choose("cbb_county", county->itemText(0));
+
+    // Another province: the old city and county go; the county box is off again.
+    Choose("cbb_province", "北京市");
+    EXPECT_EQ(Box("cbb_city")->count(), 16);
+    EXPECT_FALSE(county->isEnabled());
+    EXPECT_EQ(county->currentIndex(), -1);
+    Choose("cbb_city", "东城区"); // a district has no counties
+    EXPECT_FALSE(county->isEnabled());
+    EXPECT_EQ(county->count(), 0);
+
+    // "省直辖县级行政区划" stands under three provinces: the chosen item's own code counts.
+    Choose("cbb_province", "湖北省");
+    Choose("cbb_city", "省直辖县级行政区划");
+    EXPECT_TRUE(Items(county).contains("仙桃市"));
+}
+
+TEST_F(EditorTest, EachCheckStopsTheSaveWithItsMessage) {
+    const QString required = "请确保必填项不为空（带 * 为必填项）！";
+    const QString badName = "姓名中只允许输入中文或者英文字母及数字，请重新输入!";
+    const QString badPhone = "请输入正确的手机号";
+    struct Case {
+        const char* what;
+        QString name;
+        QString phone;
+        QString message;
+    } const cases[] = {
+        {"blank name", "", "13588888888", required},
+        {"blank number", "张三", "", required},
+        {"a blank in the name", "张 三", "13588888888", badName},
+        {"an apostrophe", "O'Brien", "13588888888", badName},
+        {"a middle dot", "约翰·史密斯", "13588888888", badName},
+        {"ten digits", "张三", "1358888888", badPhone},
+        {"starts with 2", "张三", "23588888888", badPhone},
+        {"starts with 14", "张三", "14588888888", badPhone},
+        {"starts with 19", "张三", "19588888888", badPhone},
+    };
+    for (const Case& c : cases) {
+        FillValidContact(c.name, c.phone);
+        MessageBoxes::ClearHistory();
+        EXPECT_FALSE(Editor().SaveRecord()) << c.what;
+        ExpectOneMessage(MessageKind::Warning, "警告", c.message, MessageButtons::Yes);
+        EXPECT_EQ(Edit("edt_name")->text(), c.name) << c.what;
+    }
+    EXPECT_TRUE(StoredNames().empty());
+}
+
+TEST_F(EditorTest, ARecordWithoutCityAndCountyIsStoredAndShownFirst) {
+    AddRecords(2);
+    Window();
+    FillValidContact("John-Smith2", "18900000000");
+    EXPECT_TRUE(Editor().SaveRecord());
+    EXPECT_TRUE(MessageBoxes::History().empty());
+    EXPECT_EQ(Name(0), "John-Smith2");
+    const ContactRecord shown = Window().Manager()->RowRecord(0);
+    EXPECT_EQ(shown[kProvince], Gbk("北京市"));
+    EXPECT_EQ(shown[kCity], "");
+    EXPECT_EQ(shown[kCounty_Seat], "");
+    EXPECT_EQ(shown[kUser_Birthday], FromQString(QDate::currentDate().toString("yyyy-MM-dd")));
+}
+
+TEST_F(EditorTest, EnterInAnyFieldSavesAndClosesTheWindow) {
+    const std::pair<const char*, const char*> fields[] = {{"edt_name", "13500000001"},
+                                                          {"cbb_type", "13500000002"},
+                                                          {"dtp_DataBirthday", "13500000003"},
+                                                          {"edt_phone", "13500000004"}};
+    for (const auto& [field, phone] : fields) {
+        editor.reset();
+        Editor().show();
+        FillValidContact(QString("Enter") + field[0] + field[4], phone);
+        QTest::keyClick(Field<QWidget>(field), Qt::Key_Return);
+        EXPECT_FALSE(Editor().isVisible()) << field;
+        EXPECT_EQ(Editor().result(), QDialog::Accepted) << field;
+    }
+    EXPECT_EQ(StoredNames().size(), 4u);
+
+    // A failing check keeps the window open with what was typed.
+    editor.reset();
+    Editor().show();
+    QTest::keyClick(Edit("edt_name"), Qt::Key_Return);
+    EXPECT_TRUE(Editor().isVisible());
+    ExpectOneMessage(MessageKind::Warning, "警告", "请确保必填项不为空（带 * 为必填项）！",
+                     MessageButtons::Yes);
+}
+
+TEST_F(EditorTest, UnknownChoicesInARowStayUnselectedUntilPicked) {
+    ContactRecord row;
+    row[kUser_Name] = Gbk("李四");
+    row[kUser_Sex] = Gbk("未知");
+    row[kUser_Birthday] = "1980-1-2";
+    row[kUser_Education] = Gbk("幼儿园");
+    row[kRecode_Type] = Gbk("其他");
+    row[kProvince] = Gbk("全国");
+    row[kCity] = Gbk("东城区");
+    row[kOrganization_Detial] = Gbk("单位");
+    row[kMobile_NO] = "13500000001";
+    Editor().LoadRecord(row);
+    EXPECT_TRUE(Editor().EditMode());
+    for (const char* name : {"cbb_sex", "cbb_education", "cbb_type", "cbb_province"}) {
+        EXPECT_EQ(Box(name)->currentIndex(), -1) << name;
+    }
+    EXPECT_EQ(Editor().CurrentProvinceCode(), "");
+    EXPECT_EQ(Box("cbb_city")->count(), 0);
+    EXPECT_FALSE(Box("cbb_city")->isEnabled());
+    EXPECT_EQ(Field<QDateEdit>("dtp_DataBirthday")->date(), QDate(1980, 1, 2));
+
+    const char* picks[][2] = {{"cbb_sex", "女"},
+                              {"cbb_education", "硕士"},
+                              {"cbb_type", "村"},
+                              {"cbb_province", "北京市"}};
+    for (const auto& [box, text] : picks) {
+        MessageBoxes::ClearHistory();
+        EXPECT_FALSE(Editor().SaveRecord()) << box;
+        ExpectOneMessage(MessageKind::Warning, "警告", "请确保必填项不为空（带 * 为必填项）！",
+                         MessageButtons::Yes);
+        Choose(box, text);
+    }
+    EXPECT_EQ(Editor().CollectRecord()[kProvince], Gbk("北京市"));
+    EXPECT_EQ(Editor().CollectRecord()[kCity], "");
+}
+
+TEST_F(EditorTest, ARowLoadsItsAreasAndKeepsTodayForABirthdayThatIsNoDate) {
+    ContactRecord row;
+    row[kUser_Name] = Gbk("王五");
+    row[kUser_Sex] = Gbk("男");
+    row[kUser_Birthday] = "2015.5.5";
+    row[kUser_Education] = Gbk("大学");
+    row[kRecode_Type] = Gbk("机关");
+    row[kProvince] = Gbk("江苏省");
+    row[kCity] = Gbk("南京市");
+    row[kCounty_Seat] = Gbk("玄武区");
+    row[kOrganization_Detial] = Gbk("单位");
+    row[kMobile_NO] = "13500000002";
+    Editor().LoadRecord(row);
+    EXPECT_EQ(Field<QDateEdit>("dtp_DataBirthday")->date(), QDate::currentDate());
+    ContactRecord collected = Editor().CollectRecord();
+    collected[kUser_Birthday] = row[kUser_Birthday];
+    EXPECT_EQ(collected, row);
+    EXPECT_EQ(Editor().CurrentProvinceCode(), "320000");
+    EXPECT_TRUE(Box("cbb_county")->isEnabled());
+}
+
+TEST_F(EditorTest, NoProvinceToOfferMeansNoChoiceAndNoSave) {
+    CurrentLoginArea() = {"990000", Gbk("无此省")};
+    EXPECT_EQ(Box("cbb_province")->count(), 0);
+    EXPECT_EQ(Box("cbb_province")->currentIndex(), -1);
+    EXPECT_EQ(Editor().CurrentProvinceCode(), "");
+    EXPECT_EQ(Box("cbb_city")->count(), 0);
+    FillValidContact();
+    EXPECT_FALSE(Editor().SaveRecord());
+    ExpectOneMessage(MessageKind::Warning, "警告", "请确保必填项不为空（带 * 为必填项）！",
+                     MessageButtons::Yes);
+}
+
+TEST_F(EditorTest, TheNewButtonStoresThroughTheEditorAndRecounts) {
+    AddRecords(1);
+    Window();
+    WhenEditorOpens([this](TCDialog_BuissnessCard& open) {
+        EXPECT_EQ(open.parentWidget(), &Window());
+        editor.reset(&open);
+        FillValidContact("新人", "15000000000");
+        QTest::mouseClick(Field<QWidget>("btn_save"), Qt::LeftButton);
+        editor.release();
+    });
+    Click("btn_new");
+    EXPECT_EQ(Name(0), "新人");
+    EXPECT_TRUE(CountLabel().contains("2")) << CountLabel().toStdString();
+}
+
+TEST_F(EditorTest, TheEditCellReplacesTheRowAndItsIdentifierThenClearsTheSelection) {
+    AddRecords(3); // rows show N2, N1, N0
+    Window();
+    const std::string oldId = MakeUIID("N1", "13500000001");
+    WhenEditorOpens([this](TCDialog_BuissnessCard& open) {
+        EXPECT_EQ(open.parentWidget(), nullptr);
+        EXPECT_TRUE(open.EditMode());
+        editor.reset(&open);
+        EXPECT_EQ(Edit("edt_name")->text(), "N1");
+        EXPECT_EQ(Box("cbb_province")->currentText(), "北京市");
+        Choose("cbb_sex", "女");
+        Choose("cbb_education", "大学");
+        Choose("cbb_type", "村");
+        Edit("edt_department")->setText("新单位");
+        Edit("edt_name")->setText("N1b");
+        QTest::mouseClick(Field<QWidget>("btn_save"), Qt::LeftButton);
+        EXPECT_FALSE(open.isVisible());
+        editor.release();
+    });
+    ClickCell(1, ContactListManager::kEditColumn);
+    EXPECT_EQ(Name(1), "N1b");
+    EXPECT_EQ(List()->currentRow(), -1);
+    EXPECT_TRUE(List()->selectedItems().isEmpty());
+    const std::string newId = MakeUIID("N1b", "13500000001");
+    const std::vector<std::string> names = StoredNames();
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"N0/" + MakeUIID("N0", "13500000000"), "N1b/" + newId,
+                                        "N2/" + MakeUIID("N2", "13500000002")}));
+    EXPECT_NE(oldId, newId);
+}
+
+} // namespace

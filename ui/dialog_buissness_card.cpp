@@ -1,0 +1,370 @@
+#include "ui/dialog_buissness_card.h"
+
+#include "platform/dates.h"
+#include "store/contact_checks.h"
+#include "ui/contact_list_manager.h"
+#include "ui/fonts.h"
+#include "ui/image_button.h"
+#include "ui/login_area.h"
+#include "ui/message_box.h"
+#include "ui/qt_text.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kFontPixels = 14;
+constexpr int kFieldWidth = 300;
+constexpr int kFieldHeight = 28;
+constexpr int kNameLength = 40;
+constexpr int kDepartmentLength = 200;
+constexpr int kPhoneLength = 11;
+
+const QStringList kSexes = {"男", "女"};
+const QStringList kEducations = {"小学", "初中", "高中", "中专", "大专",
+                                 "大学", "硕士", "博士", "其它"};
+const QStringList kCategories = {"乡镇",
+                                 "村",
+                                 "社区",
+                                 "街道",
+                                 "国有集体企业",
+                                 "非公企业",
+                                 "事业单位",
+                                 "社会团体",
+                                 "基金会",
+                                 "民办非企业单位",
+                                 "律师事务所",
+                                 "会计师事务所",
+                                 "机关",
+                                 "大学生村官",
+                                 "市县党委书记",
+                                 "组织人事部门正职",
+                                 "组织人事部门副职",
+                                 "组工干部"};
+
+QString EditorCheckText(EditorCheck check) {
+    switch (check) {
+    case EditorCheck::MissingRequired:
+        return "请确保必填项不为空（带 * 为必填项）！";
+    case EditorCheck::ForbiddenNameCharacter:
+        return "姓名中只允许输入中文或者英文字母及数字，请重新输入!";
+    case EditorCheck::BadMobileNumber:
+        return "请输入正确的手机号";
+    case EditorCheck::Passed:
+        break;
+    }
+    return {};
+}
+
+QComboBox* MakeList(QWidget* parent, const char* name, const QStringList& items = {}) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(name);
+    box->setEditable(false);
+    box->addItems(items);
+    box->setCurrentIndex(-1);
+    // Long area names (up to 15 characters) must not widen the window.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    box->setMinimumContentsLength(10);
+    return box;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, int maxLength) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setMaxLength(maxLength);
+    return edit;
+}
+
+bool IsEnterKey(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+std::string SelectedText(const QComboBox* box) {
+    return box->currentIndex() < 0 ? std::string() : FromQString(box->currentText());
+}
+
+} // namespace
+
+TCDialog_BuissnessCard::TCDialog_BuissnessCard(const Installation& installation,
+                                               ContactListManager& manager, QWidget* owner,
+                                               QWidget* centreOn)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      installation_(installation), manager_(manager), centreOn_(centreOn ? centreOn : owner) {
+    setObjectName("CDialog_BuissnessCard");
+    setWindowTitle("Quillon");
+    setFont(YaHei(kFontPixels));
+    BuildControls();
+    dtp_DataBirthday_->setDate(QDate::currentDate());
+    FillProvinceList();
+    FillCityList();
+    cbb_county_->setEnabled(false);
+    editMode_ = false;
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    CentreOnMainWindow();
+}
+
+QLabel* TCDialog_BuissnessCard::AddRow(int row, const char* labelName, const QString& label,
+                                       QWidget* field, const QString& accessibleName) {
+    auto* grid = static_cast<QGridLayout*>(layout()->itemAt(0)->layout());
+    auto* caption = new QLabel(label, this);
+    caption->setObjectName(labelName);
+    caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    caption->setBuddy(field);
+    field->setAccessibleName(accessibleName);
+    field->setFixedSize(kFieldWidth, kFieldHeight);
+    field->installEventFilter(this);
+    grid->addWidget(caption, row, 0);
+    grid->addWidget(field, row, 1);
+    return caption;
+}
+
+void TCDialog_BuissnessCard::BuildControls() {
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(28, 24, 36, 18);
+    outer->setSpacing(14);
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(10);
+    outer->addLayout(grid);
+
+    edt_name_ = MakeEdit(this, "edt_name", kNameLength);
+    cbb_sex_ = MakeList(this, "cbb_sex", kSexes);
+    dtp_DataBirthday_ = new QDateEdit(this);
+    dtp_DataBirthday_->setObjectName("dtp_DataBirthday");
+    dtp_DataBirthday_->setCalendarPopup(true);
+    dtp_DataBirthday_->setDisplayFormat("yyyy-MM-dd");
+    cbb_education_ = MakeList(this, "cbb_education", kEducations);
+    cbb_province_ = MakeList(this, "cbb_province");
+    cbb_city_ = MakeList(this, "cbb_city");
+    cbb_county_ = MakeList(this, "cbb_county");
+    cbb_type_ = MakeList(this, "cbb_type", kCategories);
+    edt_department_ = MakeEdit(this, "edt_department", kDepartmentLength);
+    edt_phone_ = MakeEdit(this, "edt_phone", kPhoneLength);
+    // Typed characters other than digits never reach the box, as in a number-only field.
+    edt_phone_->setValidator(
+        new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edt_phone_));
+
+    AddRow(0, "lbl_name", "* 姓名：", edt_name_, "姓名");
+    AddRow(1, "lbl_sex", "* 性别：", cbb_sex_, "性别");
+    AddRow(2, "lbl_birthday", "* 出生年月：", dtp_DataBirthday_, "出生年月");
+    AddRow(3, "lbl_education", "* 学历：", cbb_education_, "学历");
+    AddRow(4, "lbl_province", "* 省：", cbb_province_, "省");
+    AddRow(5, "lbl_city", "地市：", cbb_city_, "地市");
+    AddRow(6, "lbl_county", "县：", cbb_county_, "县");
+    AddRow(7, "lbl_type", "* 类别：", cbb_type_, "类别");
+    AddRow(8, "lbl_department", "* 单位及职务：", edt_department_, "单位及职务");
+    AddRow(9, "lbl_phone", "* 手机号码：", edt_phone_, "手机号码");
+
+    QWidget* order[] = {edt_name_, cbb_sex_,    dtp_DataBirthday_, cbb_education_,  cbb_province_,
+                        cbb_city_, cbb_county_, cbb_type_,         edt_department_, edt_phone_};
+    for (std::size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+
+    auto* note = new QLabel("注： 带 *  项为必填项！", this);
+    note->setObjectName("lbl_note");
+    note->setStyleSheet("color: #e00000;");
+    auto* noteRow = new QHBoxLayout;
+    noteRow->addSpacing(grid->columnMinimumWidth(0));
+    noteRow->addWidget(note);
+    outer->addLayout(noteRow);
+
+    btn_save_ = new ImageButton("btn_save", "editor_btn_save", "保存", this);
+    btn_cance_ = new ImageButton("btn_cance", "editor_btn_cance", "取消", this);
+    for (ImageButton* button : {btn_save_, btn_cance_}) {
+        button->setAutoDefault(false);
+        button->setDefault(false);
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(btn_save_);
+    buttons->addSpacing(40);
+    buttons->addWidget(btn_cance_);
+    buttons->addStretch();
+    outer->addLayout(buttons);
+
+    connect(btn_save_, &QPushButton::clicked, this, &TCDialog_BuissnessCard::btn_saveClick);
+    connect(btn_cance_, &QPushButton::clicked, this, &TCDialog_BuissnessCard::btn_canceClick);
+    // Only the operator's choices: lists the program fills or selects raise nothing.
+    connect(cbb_province_, &QComboBox::activated, this,
+            &TCDialog_BuissnessCard::cbb_provinceChange);
+    connect(cbb_city_, &QComboBox::activated, this, &TCDialog_BuissnessCard::cbb_citySelect);
+}
+
+void TCDialog_BuissnessCard::CentreOnMainWindow() {
+    if (!centreOn_) {
+        return;
+    }
+    const QRect frame = frameGeometry();
+    const QRect target = centreOn_->frameGeometry();
+    move(pos() + target.center() - frame.center());
+}
+
+void TCDialog_BuissnessCard::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The frame is known only once the window manager has the window.
+    CentreOnMainWindow();
+}
+
+void TCDialog_BuissnessCard::ShowAreas(QComboBox* box, const std::vector<AreaRow>& rows) {
+    box->clear();
+    for (const AreaRow& row : rows) {
+        box->addItem(ToQString(row.Area_Name));
+    }
+    box->setCurrentIndex(-1);
+    box->setEnabled(!rows.empty());
+}
+
+void TCDialog_BuissnessCard::FillProvinceList() {
+    const LoginArea& login = CurrentLoginArea();
+    AreaRows rows = ProvincesForLoginArea(installation_.database, login.code);
+    provinceEntries_ = rows ? std::move(rows.value()) : std::vector<AreaRow>{};
+    ShowAreas(cbb_province_, provinceEntries_);
+    // An operator logged in for one province cannot choose another.
+    cbb_province_->setEnabled(login.code == kRootAreaCode);
+    if (provinceEntries_.empty()) {
+        currentProvinceCode_.clear();
+        return;
+    }
+    cbb_province_->setCurrentIndex(0);
+    currentProvinceCode_ = provinceEntries_.front().UI_ID;
+}
+
+void TCDialog_BuissnessCard::FillCityList() {
+    const LoginArea& login = CurrentLoginArea();
+    const std::string& parent = login.code == kRootAreaCode ? currentProvinceCode_ : login.code;
+    cityEntries_.clear();
+    if (!parent.empty()) {
+        AreaRows rows = ChildrenOfArea(installation_.database, parent);
+        if (rows) {
+            cityEntries_ = std::move(rows.value());
+        }
+    }
+    ShowAreas(cbb_city_, cityEntries_);
+    FillCountyList();
+}
+
+void TCDialog_BuissnessCard::FillCountyList() {
+    const int city = cbb_city_->currentIndex();
+    if (city < 0 || city >= static_cast<int>(cityEntries_.size())) {
+        cbb_county_->setCurrentIndex(-1);
+        cbb_county_->setEnabled(false);
+        return;
+    }
+    AreaRows rows = ChildrenOfArea(installation_.database, cityEntries_[city].UI_ID);
+    countyEntries_ = rows ? std::move(rows.value()) : std::vector<AreaRow>{};
+    ShowAreas(cbb_county_, countyEntries_);
+}
+
+void TCDialog_BuissnessCard::cbb_provinceChange() {
+    // The code comes from the chosen item's own row: a search by name could land on another
+    // area of the same name.
+    const int index = cbb_province_->currentIndex();
+    currentProvinceCode_ = index >= 0 && index < static_cast<int>(provinceEntries_.size())
+                               ? provinceEntries_[index].UI_ID
+                               : std::string();
+    FillCityList();
+}
+
+void TCDialog_BuissnessCard::cbb_citySelect() {
+    FillCountyList();
+}
+
+bool TCDialog_BuissnessCard::SelectComboText(QComboBox* box, const QString& text) {
+    const int index = box->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index < 0) {
+        return false;
+    }
+    box->setCurrentIndex(index);
+    return true;
+}
+
+void TCDialog_BuissnessCard::LoadRecord(const ContactRecord& record) {
+    editMode_ = true;
+    edt_name_->setText(ToQString(record[kUser_Name]));
+    SelectComboText(cbb_sex_, ToQString(record[kUser_Sex]));
+    SelectComboText(cbb_education_, ToQString(record[kUser_Education]));
+    SelectComboText(cbb_type_, ToQString(record[kRecode_Type]));
+    // A province that is not offered (renamed, deleted, or from another installation's
+    // package) must not quietly become the first one: the operator has to choose.
+    if (!SelectComboText(cbb_province_, ToQString(record[kProvince]))) {
+        cbb_province_->setCurrentIndex(-1);
+    }
+    cbb_provinceChange();
+    SelectComboText(cbb_city_, ToQString(record[kCity]));
+    FillCountyList();
+    SelectComboText(cbb_county_, ToQString(record[kCounty_Seat]));
+    if (const auto birthday = ParseShortDate(record[kUser_Birthday])) {
+        dtp_DataBirthday_->setDate(QDate(birthday->year, birthday->month, birthday->day));
+    }
+    edt_department_->setText(ToQString(record[kOrganization_Detial]));
+    edt_phone_->setText(ToQString(record[kMobile_NO]));
+}
+
+ContactRecord TCDialog_BuissnessCard::CollectRecord() const {
+    ContactRecord record;
+    record[kUser_Name] = FromQString(edt_name_->text());
+    record[kUser_Sex] = SelectedText(cbb_sex_);
+    const QDate birthday = dtp_DataBirthday_->date();
+    record[kUser_Birthday] = FormatShortDate({birthday.year(), birthday.month(), birthday.day()});
+    record[kUser_Education] = SelectedText(cbb_education_);
+    record[kRecode_Type] = SelectedText(cbb_type_);
+    record[kProvince] = SelectedText(cbb_province_);
+    record[kCity] = SelectedText(cbb_city_);
+    record[kCounty_Seat] = SelectedText(cbb_county_);
+    record[kOrganization_Detial] = FromQString(edt_department_->text());
+    record[kMobile_NO] = FromQString(edt_phone_->text());
+    return record;
+}
+
+bool TCDialog_BuissnessCard::SaveRecord() {
+    const ContactRecord record = CollectRecord();
+    const EditorCheck check = CheckEditorRecord(record);
+    if (check != EditorCheck::Passed) {
+        MessageBoxes::Show(this, MessageKind::Warning, EditorCheckText(check), MessageButtons::Yes);
+        return false;
+    }
+    return editMode_ ? manager_.EditContact(record) : manager_.AddContact(record);
+}
+
+void TCDialog_BuissnessCard::btn_saveClick() {
+    if (SaveRecord()) {
+        accept();
+    }
+}
+
+void TCDialog_BuissnessCard::btn_canceClick() {
+    reject();
+}
+
+bool TCDialog_BuissnessCard::eventFilter(QObject* watched, QEvent* event) {
+    // Enter saves from whichever field has the focus.
+    if (IsEnterKey(event)) {
+        btn_saveClick();
+        return true;
+    }
+    // Tab leaves the date picker as it leaves every other field; the arrow keys move
+    // between its year, month and day.
+    if (watched == dtp_DataBirthday_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            focusNextPrevChild(key == Qt::Key_Tab);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}

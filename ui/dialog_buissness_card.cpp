@@ -178,10 +178,7 @@ void TCDialog_BuissnessCard::BuildControls() {
     auto* note = new QLabel("注： 带 *  项为必填项！", this);
     note->setObjectName("lbl_note");
     note->setStyleSheet("color: #e00000;");
-    auto* noteRow = new QHBoxLayout;
-    noteRow->addSpacing(grid->columnMinimumWidth(0));
-    noteRow->addWidget(note);
-    outer->addLayout(noteRow);
+    grid->addWidget(note, 10, 1);
 
     btn_save_ = new ImageButton("btn_save", "editor_btn_save", "保存", this);
     btn_cance_ = new ImageButton("btn_cance", "editor_btn_cance", "取消", this);

@@ -6,6 +6,8 @@
 #include "platform/text.h"
 #include "store/contact_store.h"
 #include "store/schema.h"
+#include "ui/contact_list_manager.h"
+#include "ui/dialog_buissness_card.h"
 #include "ui/dialog_login.h"
 #include "ui/dialog_phonebook.h"
 #include "ui/login_area.h"
@@ -80,6 +82,22 @@ void Save(QWidget& widget, const std::filesystem::path& file) {
     std::printf("wrote %s\n", file.c_str());
 }
 
+// The editor as the new button opens it, and as the edit cell opens it for the first row.
+void SaveEditors(const Installation& installation, TCDialog_PhoneBook& window,
+                 const std::filesystem::path& out) {
+    {
+        TCDialog_BuissnessCard editor(installation, *window.Manager(), &window);
+        editor.show();
+        QTest::qWait(50);
+        Save(editor, out / "editor-new.png");
+    }
+    TCDialog_BuissnessCard editor(installation, *window.Manager(), nullptr, &window);
+    editor.LoadRecord(window.Manager()->RowRecord(0));
+    editor.show();
+    QTest::qWait(50);
+    Save(editor, out / "editor-edit.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -118,6 +136,7 @@ int main(int argc, char** argv) {
         window.OnLoginSucceeded();
         QTest::qWait(50);
         Save(window, out / "main.png");
+        SaveEditors(installation, window, out);
         // The smallest screens it must stay tidy on.
         for (const QSize size : {QSize(1024, 768 - 40), QSize(600, 400)}) {
             window.resize(size);

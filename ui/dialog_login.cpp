@@ -122,6 +122,12 @@ void TCDialog_Login::BuildControls() {
     connect(btn_exit_, &QPushButton::clicked, this, &TCDialog_Login::btn_exitClick);
     connect(btn_close_, &QPushButton::clicked, this, &TCDialog_Login::btn_closeClick);
 
+    const std::pair<QLabel*, QWidget*> labelled[] = {
+        {lbl_user_, edt_username_}, {lbl_pwd_, edt_password_}, {lbl_area_, cbb_area_}};
+    for (const auto& [label, field] : labelled) {
+        label->setBuddy(field);
+        field->setAccessibleName(label->text().remove(' '));
+    }
     setTabOrder(edt_username_, edt_password_);
     setTabOrder(edt_password_, cbb_area_);
 

@@ -333,6 +333,17 @@ TEST_F(LoginWindow, ThePasswordIsShownAsStars) {
     EXPECT_EQ(password->maxLength(), 128);
 }
 
+TEST_F(LoginWindow, EachFieldIsNamedByItsLabel) {
+    auto window = ShowWindow();
+    const std::pair<const char*, const char*> fields[] = {
+        {"edt_username", "用户名"}, {"edt_password", "密码"}, {"cbb_area", "地区"}};
+    for (const auto& [name, accessible] : fields) {
+        QWidget* field = window->findChild<QWidget*>(name);
+        ASSERT_NE(field, nullptr) << name;
+        EXPECT_EQ(field->accessibleName(), accessible) << name;
+    }
+}
+
 // Run with --gtest_also_run_disabled_tests to look at the window.
 TEST_F(LoginWindow, DISABLED_GrabToPng) {
     auto window = ShowWindow();

@@ -6,7 +6,7 @@
 // message boxes; tests implement it with a scripted fake.
 // Plain: no icon and no title of its own (the caller gives the caption).
 enum class MessageKind { Warning, Error, Information, Confirmation, Plain };
-enum class MessageButtons { Ok, OkCancel, Yes, AbortRetryIgnore };
+enum class MessageButtons { Ok, OkCancel, Yes, YesNo, AbortRetryIgnore };
 enum class MessageAnswer { Ok, Cancel, Yes, No, Abort, Retry, Ignore, Closed };
 
 class Prompter {

@@ -12,8 +12,11 @@ StoreStatus FailureOf(sqlite3* db, StoreError error) {
     return {error, db ? sqlite3_errmsg(db) : "no database handle"};
 }
 
-// Every statement of a GBK text, in turn, with the rows handed to onRow when given.
-StoreStatus Run(sqlite3* db, const std::string& gbk, const RowCallback* onRow) {
+using RowWhile = std::function<bool(const std::vector<std::string>&)>;
+
+// Every statement of a GBK text, in turn, with the rows handed to onRow when given; a
+// callback returning false ends the run there.
+StoreStatus Run(sqlite3* db, const std::string& gbk, const RowWhile* onRow) {
     if (!db) {
         return {StoreError::NotConnected, "no open connection"};
     }
@@ -40,7 +43,10 @@ StoreStatus Run(sqlite3* db, const std::string& gbk, const RowCallback* onRow) {
                 const auto* text = sqlite3_column_text(stmt, i);
                 row[i] = text ? Utf8ToGbk(reinterpret_cast<const char*>(text)) : std::string();
             }
-            (*onRow)(row);
+            if (!(*onRow)(row)) {
+                sqlite3_finalize(stmt);
+                return StoreStatus::Ok();
+            }
         }
         if (rc != SQLITE_DONE) {
             StoreStatus failure = FailureOf(db, StoreError::StatementFailed);
@@ -103,6 +109,14 @@ StoreStatus Connection::Execute(const std::string& gbk) const {
 }
 
 StoreStatus Connection::Query(const std::string& gbk, const RowCallback& onRow) const {
+    const RowWhile always = [&](const std::vector<std::string>& row) {
+        onRow(row);
+        return true;
+    };
+    return Run(db_, gbk, &always);
+}
+
+StoreStatus Connection::QueryWhile(const std::string& gbk, const RowWhile& onRow) const {
     return Run(db_, gbk, &onRow);
 }
 
@@ -155,5 +169,9 @@ std::string SqlLiteral(const std::string& value) {
 }
 
 bool QueryRows(sqlite3* db, const std::string& gbk, const RowCallback& onRow) {
-    return Run(db, gbk, &onRow).ok();
+    const RowWhile always = [&](const std::vector<std::string>& row) {
+        onRow(row);
+        return true;
+    };
+    return Run(db, gbk, &always).ok();
 }

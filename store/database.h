@@ -88,6 +88,9 @@ public:
     StoreStatus Execute(const std::string& gbk) const;
     // Runs a GBK query and hands each row to the callback.
     StoreStatus Query(const std::string& gbk, const RowCallback& onRow) const;
+    // Like Query, but stops early, successfully, when the callback returns false.
+    StoreStatus QueryWhile(const std::string& gbk,
+                           const std::function<bool(const std::vector<std::string>&)>& onRow) const;
     // The failure of the last call on this handle, with SQLite's message.
     StoreStatus Failure(StoreError error) const;
 

@@ -19,6 +19,7 @@ MessageAnswer FirstAnswerOf(MessageButtons buttons) {
     case MessageButtons::OkCancel:
         return MessageAnswer::Ok;
     case MessageButtons::Yes:
+    case MessageButtons::YesNo:
         return MessageAnswer::Yes;
     case MessageButtons::AbortRetryIgnore:
         return MessageAnswer::Abort;
@@ -50,6 +51,8 @@ std::vector<std::pair<QString, MessageAnswer>> ButtonsOf(MessageButtons buttons)
         return {{"确定", MessageAnswer::Ok}, {"取消", MessageAnswer::Cancel}};
     case MessageButtons::Yes:
         return {{"是[&Y]", MessageAnswer::Yes}};
+    case MessageButtons::YesNo:
+        return {{"是[&Y]", MessageAnswer::Yes}, {"否[&N]", MessageAnswer::No}};
     case MessageButtons::AbortRetryIgnore:
         return {{"中断[&A]", MessageAnswer::Abort},
                 {"重试[&R]", MessageAnswer::Retry},
@@ -91,8 +94,9 @@ MessageAnswer MessageBoxes::Show(QWidget* parent, MessageKind kind, const QStrin
     QMessageBox box(IconOf(kind), title, text, QMessageBox::NoButton, parent);
     std::map<QAbstractButton*, MessageAnswer> answers;
     for (const auto& [label, answer] : ButtonsOf(buttons)) {
-        const auto role =
-            answer == MessageAnswer::Cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole;
+        const auto role = answer == MessageAnswer::Cancel || answer == MessageAnswer::No
+                              ? QMessageBox::RejectRole
+                              : QMessageBox::AcceptRole;
         answers[box.addButton(label, role)] = answer;
     }
     box.exec();

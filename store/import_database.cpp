@@ -1,0 +1,151 @@
+#include "store/import_database.h"
+
+#include "platform/dates.h"
+#include "platform/text.h"
+
+#include <sqlcipher/sqlite3.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr char kInsertStatement[] =
+    "insert into t_address_book (UI_ID, User_Name, Mobile_NO, User_Sex, User_Birthday, "
+    "User_Education, Organization_Detial, Recode_Type, Province, City, County_Seat, Add_Time) "
+    "values (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12);";
+
+// Insert parameters in statement order, mapped to the record's fields; the birthday (5)
+// and Add_Time (12) are bound apart.
+constexpr std::pair<int, ContactField> kInsertParameters[] = {
+    {1, kUI_ID},          {2, kUser_Name},           {3, kMobile_NO},   {4, kUser_Sex},
+    {6, kUser_Education}, {7, kOrganization_Detial}, {8, kRecode_Type}, {9, kProvince},
+    {10, kCity},          {11, kCounty_Seat}};
+
+void BindText(sqlite3_stmt* stmt, int index, const std::string& gbk) {
+    const std::string utf8 = GbkToUtf8(gbk);
+    sqlite3_bind_text(stmt, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
+// A statement prepared for one use; finalized however the use ends.
+class OneStatement {
+public:
+    OneStatement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
+    ~OneStatement() { sqlite3_finalize(stmt_); }
+    OneStatement(const OneStatement&) = delete;
+    OneStatement& operator=(const OneStatement&) = delete;
+    sqlite3_stmt* get() const { return stmt_; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+};
+
+} // namespace
+
+StoreResult<ImportDatabase> ImportDatabase::Open(const std::filesystem::path& file) {
+    StoreResult<Connection> opened = Connection::Open(file);
+    if (!opened) {
+        return opened.status();
+    }
+    return ImportDatabase(std::move(opened.value()));
+}
+
+ImportDatabase::ImportDatabase(ImportDatabase&& other) noexcept
+    : connection_(std::move(other.connection_)), insert_(std::exchange(other.insert_, nullptr)) {}
+
+ImportDatabase::~ImportDatabase() {
+    ForgetInsertStatement();
+}
+
+void ImportDatabase::ForgetInsertStatement() {
+    sqlite3_finalize(insert_);
+    insert_ = nullptr;
+}
+
+bool ImportDatabase::TableExists(const std::string& name) const {
+    OneStatement count(connection_.Handle(),
+                       "select count(*) from sqlite_master where type = 'table' and name = ?1;");
+    if (!count.get()) {
+        return true;
+    }
+    BindText(count.get(), 1, name);
+    if (sqlite3_step(count.get()) != SQLITE_ROW) {
+        return true;
+    }
+    return sqlite3_column_int(count.get(), 0) != 0;
+}
+
+TablePreparation ImportDatabase::PrepareContactTable(bool replace) {
+    // A statement still prepared on the table would keep it from being dropped.
+    ForgetInsertStatement();
+    const bool exists = TableExists("t_address_book");
+    if (replace && exists) {
+        if (!connection_.Execute("drop table t_address_book;")) {
+            return TablePreparation::DropFailed;
+        }
+        if (!connection_.Execute(ContactTableCreateStatement() + ContactIndexStatements())) {
+            return TablePreparation::CreateAfterDropFailed;
+        }
+        return TablePreparation::Ready;
+    }
+    if (!exists && !connection_.Execute(ContactTableCreateStatement() + ContactIndexStatements())) {
+        return TablePreparation::CreateFailed;
+    }
+    return TablePreparation::Ready;
+}
+
+InsertResult ImportDatabase::InsertRecord(const ContactRecord& record, const std::string& addTime) {
+    std::optional<CivilDate> birthday;
+    if (!record[kUser_Birthday].empty()) {
+        birthday = ParseShortDate(record[kUser_Birthday]);
+        if (!birthday) {
+            return {InsertOutcome::BadBirthday, record[kUser_Birthday]};
+        }
+    }
+    sqlite3* db = connection_.Handle();
+    if (!insert_ && sqlite3_prepare_v2(db, kInsertStatement, -1, &insert_, nullptr) != SQLITE_OK) {
+        ForgetInsertStatement();
+        return {InsertOutcome::Failed, sqlite3_errmsg(db)};
+    }
+    sqlite3_reset(insert_);
+    sqlite3_clear_bindings(insert_);
+    for (const auto& [index, field] : kInsertParameters) {
+        BindText(insert_, index, record[field]);
+    }
+    if (birthday) {
+        BindText(insert_, 5, FormatShortDate(*birthday));
+    }
+    BindText(insert_, 12, addTime);
+    const int stepped = sqlite3_step(insert_);
+    sqlite3_reset(insert_);
+    if (stepped == SQLITE_DONE) {
+        return {};
+    }
+    const std::string message = sqlite3_errmsg(db);
+    const bool duplicate = sqlite3_extended_errcode(db) == SQLITE_CONSTRAINT_PRIMARYKEY ||
+                           message.find("UNIQUE constraint") != std::string::npos;
+    return {duplicate ? InsertOutcome::Duplicate : InsertOutcome::Failed, message};
+}
+
+ImportDatabase::DeleteOutcome
+ImportDatabase::DeleteImportedRecords(const std::vector<std::string>& ids) {
+    if (ids.empty()) {
+        return DeleteOutcome::NothingToDo;
+    }
+    Transaction transaction(connection_);
+    if (!transaction.status()) {
+        return DeleteOutcome::Failed;
+    }
+    OneStatement remove(connection_.Handle(), "delete from t_address_book where UI_ID = ?1;");
+    if (!remove.get()) {
+        return DeleteOutcome::Failed;
+    }
+    for (const std::string& id : ids) {
+        sqlite3_reset(remove.get());
+        BindText(remove.get(), 1, id);
+        if (sqlite3_step(remove.get()) != SQLITE_DONE) {
+            return DeleteOutcome::Failed; // the transaction rolls back
+        }
+    }
+    sqlite3_reset(remove.get());
+    return transaction.Commit() ? DeleteOutcome::Done : DeleteOutcome::Failed;
+}

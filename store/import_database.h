@@ -1,0 +1,61 @@
+#pragma once
+
+#include "store/contact_store.h"
+#include "store/database.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct sqlite3_stmt;
+
+// How a record's insert ended.
+enum class InsertOutcome {
+    Inserted,
+    Duplicate,   // its identifier is already in the table
+    BadBirthday, // a birthday that is no calendar date
+    Failed,      // anything else; detail holds SQLite's message
+};
+
+struct InsertResult {
+    InsertOutcome outcome = InsertOutcome::Inserted;
+    std::string detail;
+    bool ok() const { return outcome == InsertOutcome::Inserted; }
+};
+
+// Which step of a table preparation failed.
+enum class TablePreparation { Ready, CreateFailed, DropFailed, CreateAfterDropFailed };
+
+// The one connection an import run works on, and the operations the importers need.
+class ImportDatabase {
+public:
+    static StoreResult<ImportDatabase> Open(const std::filesystem::path& file);
+
+    ImportDatabase(ImportDatabase&& other) noexcept;
+    ImportDatabase& operator=(ImportDatabase&&) = delete;
+    ~ImportDatabase();
+
+    const Connection& connection() const { return connection_; }
+
+    // Failed reads answer "exists", so that a table in doubt is never created over.
+    bool TableExists(const std::string& name) const;
+    // Creates the contact table when it is missing, or (replace) drops whatever is there
+    // and creates it empty. Part of the caller's transaction when one is open.
+    TablePreparation PrepareContactTable(bool replace);
+
+    // Inserts one record with its own identifier, the birthday written as "yyyy-mm-dd" (an
+    // empty birthday as NULL) and addTime as Add_Time.
+    InsertResult InsertRecord(const ContactRecord& record, const std::string& addTime);
+
+    // Removes the rows of these identifiers in one transaction: all of them or none.
+    enum class DeleteOutcome { Done, NothingToDo, Failed };
+    DeleteOutcome DeleteImportedRecords(const std::vector<std::string>& ids);
+
+private:
+    explicit ImportDatabase(Connection connection) : connection_(std::move(connection)) {}
+    void ForgetInsertStatement();
+
+    Connection connection_;
+    sqlite3_stmt* insert_ = nullptr;
+};

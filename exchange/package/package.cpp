@@ -1,0 +1,180 @@
+#include "exchange/package/package.h"
+
+#include "platform/files.h"
+#include "platform/strings.h"
+
+#include <algorithm>
+#include <fstream>
+#include <istream>
+#include <iterator>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+PackageResult Fail(PackageError error, std::string detail) {
+    return {error, std::move(detail)};
+}
+
+fs::path WithSuffix(const fs::path& target, int k, const char* extension) {
+    fs::path p = target;
+    p += "_" + std::to_string(k) + extension;
+    return p;
+}
+
+void RemoveIfPresent(const fs::path& file) {
+    std::error_code ignored;
+    fs::remove(file, ignored);
+}
+
+// Every archive begins with a local header. A wrong key deciphers to noise, and noise
+// begins with these four bytes once in four billion times, so their absence tells a
+// wrong password from a damaged package.
+bool BeginsLikeAnArchive(std::string_view bytes) {
+    return bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4);
+}
+
+} // namespace
+
+PackageFiles PackageFilesFor(const fs::path& target, int k) {
+    return {WithSuffix(target, k, ".txt"), WithSuffix(target, k, ".gz"),
+            WithSuffix(target, k, ".qsec"), "note_template_" + std::to_string(k) + ".txt"};
+}
+
+IdeaKey ExportKey(std::string_view typedPassword) {
+    return IdeaKeyFromPassword(TrimBlanksAndControls(typedPassword));
+}
+
+PackageResult BuildPackage(std::string_view text, std::string_view entryName, const IdeaKey& key,
+                           const ZipTime& time, std::string& package) {
+    std::string archive;
+    if (ArchiveResult zipped = WriteSingleEntryArchive(entryName, text, time, archive); !zipped) {
+        return Fail(PackageError::CannotWrite, zipped.detail);
+    }
+    package = IdeaEncryptBytes(archive, key);
+    return {};
+}
+
+PackageWriter::PackageWriter(const fs::path& target, int k, const IdeaKey& key, ZipTime time)
+    : files_(PackageFilesFor(target, k)), key_(key), time_(time) {
+    RemoveIfPresent(files_.text);
+    RemoveIfPresent(files_.archive);
+    RemoveIfPresent(files_.package);
+}
+
+void PackageWriter::Add(const ContactRecord& record) {
+    AppendPackageLine(record, text_);
+    ++records_;
+}
+
+PackageResult PackageWriter::Finish(const StageFn& onStage) {
+    std::string archive;
+    ArchiveResult zipped = WriteSingleEntryArchive(files_.entryName, text_, time_, archive);
+    std::string().swap(text_);
+    if (!zipped) {
+        return Fail(PackageError::CannotWrite, zipped.detail);
+    }
+    if (onStage) {
+        onStage(Stage::Archived);
+    }
+    const std::string package = IdeaEncryptBytes(archive, key_);
+    if (FileResult written = ReplaceFileAtomically(files_.package, package); !written) {
+        return Fail(PackageError::CannotWrite, written.detail);
+    }
+    if (onStage) {
+        onStage(Stage::Enciphered);
+    }
+    return {};
+}
+
+PackageResult WritePackage(const fs::path& target, int k, const std::vector<ContactRecord>& records,
+                           const IdeaKey& key, const ZipTime& time) {
+    PackageWriter writer(target, k, key, time);
+    for (const ContactRecord& record : records) {
+        writer.Add(record);
+    }
+    return writer.Finish();
+}
+
+std::uint64_t PackageTextLimit(std::uint64_t packageSize) {
+    return std::min(kMaxPackageText, packageSize * 100);
+}
+
+PackageResult ReadPackage(std::string_view package, const IdeaKey& key, std::string& entryName,
+                          const RecordFn& onRecord) {
+    entryName.clear();
+    if (package.size() < kIdeaRecordSize) {
+        return Fail(PackageError::Damaged,
+                    package.empty() ? "the file is empty" : "shorter than one cipher record");
+    }
+    if (package.size() > kMaxPackageSize) {
+        return Fail(PackageError::Damaged, "too large to be a package");
+    }
+    std::string archive;
+    if (IdeaResult deciphered = IdeaDecryptBytes(package, key, archive); !deciphered) {
+        // Count fields are not enciphered, so a bad one is damage whatever the key.
+        return Fail(PackageError::Damaged, "bad cipher record: " + deciphered.detail);
+    }
+    if (!BeginsLikeAnArchive(archive)) {
+        return Fail(PackageError::WrongPassword, "the deciphered bytes are not an archive");
+    }
+    PackageTextParser parser(onRecord);
+    ArchiveResult read = ReadLastEntry(archive, PackageTextLimit(package.size()), entryName,
+                                       [&](std::string_view chunk) { return parser.Feed(chunk); });
+    if (!read) {
+        return Fail(PackageError::Damaged, read.detail);
+    }
+    if (!parser.Problem().empty() || !parser.Finish()) {
+        return Fail(PackageError::Damaged, parser.Problem());
+    }
+    return {};
+}
+
+PackageResult ReadPackage(std::istream& in, const IdeaKey& key, std::string& entryName,
+                          const RecordFn& onRecord) {
+    std::string package;
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer), in.gcount() > 0) {
+        package.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (package.size() > kMaxPackageSize) {
+            return Fail(PackageError::Damaged, "too large to be a package");
+        }
+    }
+    if (in.bad()) {
+        return Fail(PackageError::CannotRead, "the package cannot be read");
+    }
+    return ReadPackage(std::string_view(package), key, entryName, onRecord);
+}
+
+PackageResult ReadPackageFile(const fs::path& package, const IdeaKey& key, std::string& entryName,
+                              const RecordFn& onRecord) {
+    entryName.clear();
+    std::error_code error;
+    const fs::file_status status = fs::status(package, error);
+    if (!fs::exists(status)) {
+        return Fail(PackageError::CannotRead, "no such file");
+    }
+    // A FIFO or device would block or never end; a package is a plain file.
+    if (!fs::is_regular_file(status)) {
+        return Fail(PackageError::CannotRead, "not a regular file");
+    }
+    std::ifstream in(package, std::ios::binary);
+    if (!in) {
+        return Fail(PackageError::CannotRead,
+                    std::error_code(errno, std::generic_category()).message());
+    }
+    return ReadPackage(in, key, entryName, onRecord);
+}
+
+PackageResult ReadPackageFile(const fs::path& package, const IdeaKey& key,
+                              PackageContents& contents) {
+    contents = {};
+    PackageResult result =
+        ReadPackageFile(package, key, contents.entryName,
+                        [&](ContactRecord&& r) { contents.records.push_back(std::move(r)); });
+    if (!result) {
+        contents.records.clear();
+    }
+    return result;
+}

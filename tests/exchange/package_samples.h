@@ -1,0 +1,55 @@
+#pragma once
+
+// Packages and archives that the writer never makes, built for the reader's tests and the
+// dump tool's tests: several entries, none, an encrypted entry, a lying size.
+#include "exchange/package/package.h"
+#include "platform/text.h"
+#include "tests/support/temp_dir.h"
+
+#include <minizip/zip.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+inline const ZipTime kSampleTime{2026, 3, 1, 12, 0, 0};
+
+// An archive file written by minizip itself, entries in order; read back as bytes.
+inline std::string ArchiveOf(const std::vector<std::pair<std::string, std::string>>& entries,
+                             const char* password = nullptr) {
+    TempDir dir;
+    const std::filesystem::path file = dir / "a.zip";
+    zipFile zf = zipOpen64(file.c_str(), APPEND_STATUS_CREATE);
+    for (const auto& [name, content] : entries) {
+        zip_fileinfo info{};
+        unsigned long crc = crc32(0, reinterpret_cast<const Bytef*>(content.data()),
+                                  static_cast<uInt>(content.size()));
+        zipOpenNewFileInZip3(zf, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                             Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL,
+                             Z_DEFAULT_STRATEGY, password, crc);
+        zipWriteInFileInZip(zf, content.data(), static_cast<unsigned>(content.size()));
+        zipCloseFileInZip(zf);
+    }
+    zipClose(zf, nullptr);
+    return ReadFileBytes(file);
+}
+
+inline std::string SampleArchive(const std::string& text,
+                                 const std::string& name = "note_template_1.txt") {
+    std::string archive;
+    WriteSingleEntryArchive(name, text, kSampleTime, archive);
+    return archive;
+}
+
+inline const char kSamplePassword[] = "sample-pass";
+
+inline std::string Enciphered(const std::string& archive) {
+    return IdeaEncryptBytes(archive, IdeaKeyFromPassword(kSamplePassword));
+}
+
+// Eleven GBK fields joined as a package line, without the line break.
+inline std::string SampleLine(int i) {
+    return "ID" + std::to_string(i) + "," + Gbk("张三") + ",M,1980-01-01," + Gbk("本科") + "," +
+           Gbk("客户") + "," + Gbk("河北省") + "," + Gbk("石家庄市") + "," + Gbk("长安区") + "," +
+           Gbk("某公司 销售部") + ",1390000000" + std::to_string(i % 10);
+}

@@ -4,12 +4,15 @@
 #include "store/contact_store.h"
 #include "ui/contact_list_manager.h"
 #include "ui/dialog_buissness_card.h"
+#include "ui/dialog_export.h"
+#include "ui/dialog_import_mode.h"
 #include "ui/dialog_login.h"
 #include "ui/file_dialog.h"
 #include "ui/fonts.h"
 #include "ui/image_button.h"
 #include "ui/login_area.h"
 #include "ui/my_thread.h"
+#include "ui/open_document.h"
 #include "ui/store_messages.h"
 
 #include <QBoxLayout>
@@ -105,11 +108,8 @@ ImageButton* AddButton(QBoxLayout* row, QWidget* panel, TCDialog_PhoneBook* wind
 
 } // namespace
 
-TCDialog_PhoneBook::DocumentOpener& TCDialog_PhoneBook::OpenDocument() {
-    static DocumentOpener open = [](const std::filesystem::path& file) {
-        return OpenDocumentWithDesktop(file);
-    };
-    return open;
+DocumentOpener& TCDialog_PhoneBook::OpenDocument() {
+    return DocumentOpenerInUse();
 }
 
 TCDialog_PhoneBook::TCDialog_PhoneBook(const Installation& installation,
@@ -421,12 +421,22 @@ void TCDialog_PhoneBook::btn_deleteAllClick() {
 }
 
 void TCDialog_PhoneBook::btn_importClick() {
-    if (!manager_ ||
-        FileDialogs::GetOpenFileNames(this, "导入通讯录", ".xls (*.xls);;.qsec (*.qsec)")
-            .isEmpty()) {
+    if (!manager_) {
         return;
     }
-    manager_->Recount();
+    // The filter entry left selected decides the kind for every chosen file; their names
+    // do not.
+    int filter = 0;
+    const QStringList files = FileDialogs::GetOpenFileNames(
+        this, "导入通讯录", ".xls (*.xls);;.qsec (*.qsec)", &filter);
+    if (files.isEmpty()) {
+        return;
+    }
+    TCDialog_ImportMode mode(installation_, this);
+    connect(&mode, &TCDialog_ImportMode::importFinished, this,
+            &TCDialog_PhoneBook::OnImportFinished);
+    mode.SetData(files, filter == 1 ? ImportKind::Package : ImportKind::Spreadsheet);
+    mode.exec();
 }
 
 void TCDialog_PhoneBook::ShowReadFailure(const QString& text) {
@@ -442,6 +452,11 @@ void TCDialog_PhoneBook::btn_exportClick() {
     if (!count) {
         ShowReadFailure(DatabaseFailureText(count.status()));
     } else if (count.value() > 0) {
+        {
+            TCDialog_Export exportWindow(installation_, this);
+            exportWindow.SetAreaName(CurrentLoginArea().name);
+            exportWindow.exec();
+        }
         manager_->Recount();
     } else {
         MessageBoxes::Show(this, MessageKind::Warning, "通讯录中没有数据，无法导出！",

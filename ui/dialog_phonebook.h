@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/desktop_open.h"
+#include "ui/open_document.h"
 #include "platform/installation.h"
 #include "ui/login_digests.h"
 #include "ui/message_box.h"
@@ -36,7 +36,6 @@ public:
     CMyThread* DeletionWorker() const { return worker_; }
 
     // How help files and folders are opened; tests replace it.
-    using DocumentOpener = std::function<OpenDocumentResult(const std::filesystem::path&)>;
     static DocumentOpener& OpenDocument();
 
     // Command handlers, named after their buttons.

@@ -126,7 +126,7 @@ PackageResult ReadPackage(std::string_view package, const IdeaKey& key, std::str
         return Fail(PackageError::Damaged, read.detail);
     }
     if (!parser.Problem().empty() || !parser.Finish()) {
-        return Fail(PackageError::Damaged, parser.Problem());
+        return Fail(PackageError::BadLine, parser.Problem());
     }
     return {};
 }

@@ -23,6 +23,7 @@ enum class PackageError {
     CannotWrite,   // the package (or its folder) cannot be written
     WrongPassword, // deciphered, it does not begin like an archive: almost surely another key
     Damaged,       // it begins like an archive but is broken, or is no package at all
+    BadLine,       // the archive is whole but a line of its text has fewer than eleven fields
 };
 
 struct PackageResult {

@@ -50,6 +50,7 @@ int ExitCode(PackageError error) {
     case PackageError::WrongPassword:
         return 3;
     case PackageError::Damaged:
+    case PackageError::BadLine:
         return 4;
     }
     return 4;
@@ -61,6 +62,8 @@ std::string Explanation(PackageError error) {
         return "wrong password, or not a package";
     case PackageError::Damaged:
         return "damaged package";
+    case PackageError::BadLine:
+        return "damaged package: a line with fewer than eleven fields";
     default:
         return "cannot read the package";
     }

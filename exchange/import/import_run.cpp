@@ -1,0 +1,135 @@
+#include "exchange/import/import_run.h"
+
+#include "platform/text.h"
+
+#include <cstdio>
+#include <ctime>
+#include <new>
+#include <system_error>
+
+ImportRun::ImportRun(ImportPlaces places, ImportRequest request, ImportReport& report,
+                     Clock clock)
+    : places_(std::move(places)), request_(std::move(request)), report_(report),
+      clock_(std::move(clock)) {}
+
+bool ImportRun::ImportFiles() {
+    for (const std::filesystem::path& file : request_.files) {
+        if (!ImportOneFile(file)) {
+            return false;
+        }
+        // A cancel confirmed while this file went in takes this file back, and the
+        // files after it are not started.
+        if (report_.StopRequested()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ImportRun::ImportOneFile(const std::filesystem::path& file) {
+    try {
+        PrepareFile();
+        return request_.kind == ImportKind::Package ? ImportPackageFile(file)
+                                                    : ImportSpreadsheetFile(file);
+    } catch (const std::bad_alloc&) {
+        report_.Line(Gbk("内存不足错误"));
+    } catch (const std::exception&) {
+        report_.Line(Gbk("导入程序出现异常错误"));
+    }
+    return false;
+}
+
+void ImportRun::PrepareFile() {
+    counters_ = {};
+    importedIds_.clear();
+    std::error_code ignored;
+    std::filesystem::create_directories(places_.failedFolder, ignored);
+    const std::string timestamp = ImportTimestamp();
+    rejectedWorkbook_ = UniqueWorkbookName(Gbk("格式错误数据"), timestamp);
+    duplicateWorkbook_ = UniqueWorkbookName(Gbk("重复姓名和手机号数据"), timestamp);
+}
+
+std::filesystem::path ImportRun::UniqueWorkbookName(const std::string& stem,
+                                                    const std::string& timestamp) const {
+    // Two files prepared within one second would share a name, and the second file's
+    // rejected rows would overwrite the first's: count on until the name is free.
+    const std::string base = GbkToUtf8(stem + timestamp);
+    std::filesystem::path candidate = places_.failedFolder / (base + ".xls");
+    std::error_code ignored;
+    for (int n = 2; std::filesystem::exists(candidate, ignored) ||
+                    candidate == rejectedWorkbook_ || candidate == duplicateWorkbook_;
+         ++n) {
+        candidate = places_.failedFolder / (base + "_" + std::to_string(n) + ".xls");
+    }
+    return candidate;
+}
+
+ImportDatabase* ImportRun::OpenImportDatabase() {
+    if (db_) {
+        return &*db_;
+    }
+    StoreResult<ImportDatabase> opened = ImportDatabase::Open(places_.database);
+    if (!opened) {
+        report_.Box(Gbk("无法打开数据库！") + opened.status().detail);
+        return nullptr;
+    }
+    db_.emplace(std::move(opened.value()));
+    return &*db_;
+}
+
+bool ImportRun::PrepareTable() {
+    if (request_.mode == ImportMode::Unchosen) {
+        return true;
+    }
+    const bool replace = request_.mode == ImportMode::Overwrite && !registerReplaced_;
+    const TablePreparation prepared = db_->PrepareContactTable(replace);
+    if (prepared != TablePreparation::Ready) {
+        ReportTablePreparation(prepared);
+        return false;
+    }
+    return true;
+}
+
+void ImportRun::ReportTablePreparation(TablePreparation outcome) {
+    switch (outcome) {
+    case TablePreparation::CreateFailed:
+        report_.Box(Gbk("新建表失败！"));
+        break;
+    case TablePreparation::DropFailed:
+        report_.Box(Gbk("删除旧表失败"));
+        break;
+    case TablePreparation::CreateAfterDropFailed:
+        report_.Box(Gbk("删除表后新建表失败."));
+        break;
+    case TablePreparation::Ready:
+        break;
+    }
+}
+
+ImportDatabase::DeleteOutcome ImportRun::DeleteImportedRecords() {
+    if (!db_) {
+        return ImportDatabase::DeleteOutcome::NothingToDo;
+    }
+    const ImportDatabase::DeleteOutcome outcome = db_->DeleteImportedRecords(importedIds_);
+    if (outcome == ImportDatabase::DeleteOutcome::Failed) {
+        report_.Line(Gbk("撤销本文件已导入的数据失败，这些数据仍在通讯录中。"));
+    } else if (outcome == ImportDatabase::DeleteOutcome::Done) {
+        importedIds_.clear();
+    }
+    return outcome;
+}
+
+bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path&) {
+    report_.Line(Gbk("本版本尚不能导入 Excel 文件。"));
+    return false;
+}
+
+std::string ImportTimestamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[64];
+    std::snprintf(text, sizeof text, "%d年%d月%d日%d时%d分%d秒", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return Gbk(text);
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "store/import_database.h"
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class ImportKind { Spreadsheet = 0, Package = 1 };
+// Unchosen: neither mode was picked; the table is then left as it is.
+enum class ImportMode { Unchosen = -1, Append = 0, Overwrite = 1 };
+
+struct ImportRequest {
+    std::vector<std::filesystem::path> files;
+    ImportKind kind = ImportKind::Spreadsheet;
+    ImportMode mode = ImportMode::Append;
+    std::string password; // GBK, exactly as typed; empty for workbooks
+};
+
+// Where a run reports. Lines and the progress bar must never wait for the window, which
+// may itself be waiting for the run to end; boxes wait for their answer.
+class ImportReport {
+public:
+    virtual ~ImportReport() = default;
+    virtual void Line(const std::string& gbk) = 0;
+    virtual void ProgressMaximum(int maximum) = 0;
+    virtual void ProgressPosition(int position) = 0;
+    virtual void Box(const std::string& gbk) = 0;
+    virtual bool StopRequested() const = 0;
+};
+
+// Where a run keeps its files.
+struct ImportPlaces {
+    std::filesystem::path database;
+    // Rejected and duplicate rows go into workbooks here.
+    std::filesystem::path failedFolder;
+};
+
+// The counters of the file being imported.
+struct ImportCounters {
+    int inserted = 0;
+    int rejected = 0;
+    int duplicates = 0;
+    int accepted = 0;
+};
+
+// One import of one or more files of one kind, in one mode, on one database connection.
+class ImportRun {
+public:
+    using Clock = std::function<std::string()>; // "yyyy-mm-dd hh:mm:ss", for Add_Time
+
+    ImportRun(ImportPlaces places, ImportRequest request, ImportReport& report,
+              Clock clock = LocalTimeText);
+
+    // Imports the files in order and stops at the first that fails or at a cancel; true
+    // when every file went in.
+    bool ImportFiles();
+
+    // After the run has ended on a cancel: removes what the file being imported had
+    // inserted, all of it or none.
+    ImportDatabase::DeleteOutcome DeleteImportedRecords();
+
+    const ImportCounters& Counters() const { return counters_; }
+    const std::vector<std::string>& ImportedIds() const { return importedIds_; }
+    // The failed-data workbooks of the file being imported.
+    const std::filesystem::path& RejectedWorkbook() const { return rejectedWorkbook_; }
+    const std::filesystem::path& DuplicateWorkbook() const { return duplicateWorkbook_; }
+
+private:
+    bool ImportOneFile(const std::filesystem::path& file);
+    void PrepareFile();
+    bool ImportPackageFile(const std::filesystem::path& file);
+    bool ImportSpreadsheetFile(const std::filesystem::path& file);
+    // The run's connection, opened at the first file that needs it.
+    ImportDatabase* OpenImportDatabase();
+    // Makes the table ready for the file about to go in. In overwrite mode the register is
+    // replaced once per run, at its first file; later files append.
+    bool PrepareTable();
+    void ReportTablePreparation(TablePreparation outcome);
+    std::filesystem::path UniqueWorkbookName(const std::string& stem,
+                                             const std::string& timestamp) const;
+
+    ImportPlaces places_;
+    ImportRequest request_;
+    ImportReport& report_;
+    Clock clock_;
+    std::optional<ImportDatabase> db_;
+    bool registerReplaced_ = false;
+    ImportCounters counters_;
+    std::vector<std::string> importedIds_;
+    std::filesystem::path rejectedWorkbook_;
+    std::filesystem::path duplicateWorkbook_;
+};
+
+// "%d年%d月%d日%d时%d分%d秒" of the local time, without leading zeros.
+std::string ImportTimestamp();

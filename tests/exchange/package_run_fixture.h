@@ -1,0 +1,136 @@
+#pragma once
+
+#include "crypto/uiid.h"
+#include "exchange/export/thread_export_02.h"
+#include "exchange/import/import_run.h"
+#include "exchange/worker.h"
+#include "platform/text.h"
+#include "store/schema.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <mutex>
+
+// What a run reported, from the worker thread.
+struct RecordingReport : ImportReport {
+    std::vector<std::string> lines;
+    std::vector<std::string> boxes;
+    std::function<bool(const RecordingReport&)> stopWhen = [](const RecordingReport&) {
+        return false;
+    };
+    void Line(const std::string& gbk) override { lines.push_back(GbkToUtf8(gbk)); }
+    void ProgressMaximum(int) override {}
+    void ProgressPosition(int) override {}
+    void Box(const std::string& gbk) override { boxes.push_back(GbkToUtf8(gbk)); }
+    bool StopRequested() const override { return stopWhen(*this); }
+};
+
+// What an export run reported.
+struct ExportLog {
+    std::mutex mutex;
+    std::vector<std::pair<int, int>> progress;
+    std::vector<std::pair<std::string, std::string>> messages; // UTF-8 text, caption
+};
+
+// A register in a temporary folder, with exports out of it and imports into it.
+class PackageRunTest : public ::testing::Test {
+protected:
+    PackageRunTest() {
+        ScriptedPrompter prompter;
+        EXPECT_TRUE(CreateSchema(Database(), prompter));
+    }
+
+    std::filesystem::path Database() const { return dir / "mydb"; }
+
+    static ContactRecord Record(int i, const std::string& birthday = "1980-02-03") {
+        ContactRecord r;
+        r[kUser_Name] = Gbk("张") + std::to_string(i);
+        r[kMobile_NO] = std::to_string(13500000000LL + i);
+        r[kUser_Sex] = Gbk(i % 2 ? "男" : "女");
+        r[kUser_Birthday] = birthday;
+        r[kUser_Education] = Gbk("大学");
+        r[kRecode_Type] = Gbk("村");
+        r[kProvince] = Gbk("江苏省");
+        r[kCity] = Gbk("南京市");
+        r[kCounty_Seat] = Gbk("玄武区");
+        r[kOrganization_Detial] = Gbk("某单位 书记");
+        r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
+        return r;
+    }
+
+    void Store(const std::vector<ContactRecord>& records) {
+        StoreResult<ImportDatabase> db = ImportDatabase::Open(Database());
+        ASSERT_TRUE(db);
+        for (const ContactRecord& r : records) {
+            ASSERT_TRUE(db.value().InsertRecord(r, "2026-12-08 10:00:00").ok());
+        }
+    }
+    void StoreRange(int first, int count) {
+        std::vector<ContactRecord> records;
+        for (int i = first; i < first + count; ++i) {
+            records.push_back(Record(i));
+        }
+        Store(records);
+    }
+
+    // Runs the package export on a worker, as the window does.
+    ExportOutcome Export(const std::filesystem::path& target, int perFile,
+                         const std::string& password, ExportLog* log = nullptr,
+                         std::function<bool(int, int)> stopAt = {}) {
+        TCThread_Export_02 exporter;
+        exporter.SetDatabase(Database());
+        exporter.SetTargetName(target);
+        exporter.SetMaxPerFile(perFile);
+        exporter.SetPassword(password);
+        exporter.SetExportTime({2026, 12, 8, 10, 30, 0});
+        Worker worker;
+        ExportLog local;
+        ExportLog& out = log ? *log : local;
+        worker.OnProgress([&](int channel, int percent) {
+            std::lock_guard lock(out.mutex);
+            out.progress.emplace_back(channel, percent);
+            if (stopAt && stopAt(channel, percent)) {
+                worker.RequestStop();
+            }
+        });
+        worker.OnMessage([&](MessageKind, const std::string& text, MessageButtons,
+                             const std::string& caption) {
+            std::lock_guard lock(out.mutex);
+            out.messages.emplace_back(GbkToUtf8(text), caption);
+            return MessageAnswer::Ok;
+        });
+        worker.Start([&](WorkerContext& context) { exporter.Execute(context); });
+        worker.Join();
+        return exporter.Outcome();
+    }
+
+    bool Import(const std::vector<std::filesystem::path>& files, ImportMode mode,
+                const std::string& password, RecordingReport& report) {
+        ImportRequest request{files, ImportKind::Package, mode, password};
+        run.emplace(ImportPlaces{Database(), dir / "failed"}, request, report,
+                    [] { return std::string("2026-12-08 11:00:00"); });
+        return run->ImportFiles();
+    }
+
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        StoreResult<Connection> db = Connection::Open(Database());
+        EXPECT_TRUE(db);
+        db.value().Query("select User_Name from t_address_book order by Mobile_NO",
+                         [&](const std::vector<std::string>& row) {
+                             names.push_back(GbkToUtf8(row[0]));
+                         });
+        return names;
+    }
+    int Count() { return static_cast<int>(Names().size()); }
+
+    std::filesystem::path Package(const std::filesystem::path& target, int k) {
+        return NumberedOutputFile(target, k, ".qsec");
+    }
+
+    TempDir dir;
+    std::optional<ImportRun> run;
+};

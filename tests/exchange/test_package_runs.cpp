@@ -1,0 +1,198 @@
+#include "package_run_fixture.h"
+
+#include "support/temp_dir.h"
+
+namespace {
+
+using Files = std::vector<std::filesystem::path>;
+
+std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(PackageRunTest, TwentyFiveRecordsByTenMakeThreePackagesAndNothingElse) {
+    StoreRange(0, 25);
+    ExportLog log;
+    const auto target = dir / "out" / "book";
+    ASSERT_EQ(Export(target, 10, "secret", &log), ExportOutcome::Completed);
+    EXPECT_EQ(FilesIn(dir / "out"),
+              (std::vector<std::string>{"book_1.qsec", "book_2.qsec", "book_3.qsec"}));
+    // File bar 0..60 while writing, 80 archived, 100 enciphered; the total after each full
+    // package with the file bar back to 0; 100 and 100 at the end.
+    std::vector<std::pair<int, int>> expected;
+    int k = 1125, t = 1126;
+    for (int package = 0; package < 2; ++package) {
+        for (int p = 6; p <= 60; p += 6) {
+            expected.emplace_back(k, p);
+        }
+        expected.insert(expected.end(), {{k, 80}, {k, 100}, {t, package ? 66 : 33}, {k, 0}});
+    }
+    for (int p = 12; p <= 60; p += 12) {
+        expected.emplace_back(k, p);
+    }
+    expected.insert(expected.end(), {{k, 80}, {k, 100}, {k, 100}, {t, 100}});
+    EXPECT_EQ(log.progress, expected);
+    EXPECT_TRUE(log.messages.empty());
+
+    RecordingReport report;
+    ASSERT_TRUE(Import({Package(target, 1), Package(target, 2), Package(target, 3)},
+                       ImportMode::Overwrite, "secret", report));
+    EXPECT_EQ(report.lines,
+              (std::vector<std::string>{"成功导入10行密文数据。\n", "成功导入10行密文数据。\n",
+                                        "成功导入5行密文数据。\n"}));
+    EXPECT_EQ(Count(), 25); // overwrite replaced the register once, at the first package
+}
+
+TEST_F(PackageRunTest, TwentyRecordsByTenMakeExactlyTwoPackages) {
+    StoreRange(0, 20);
+    const auto target = dir / "out" / "book";
+    ASSERT_EQ(Export(target, 10, "secret"), ExportOutcome::Completed);
+    EXPECT_EQ(FilesIn(dir / "out"), (std::vector<std::string>{"book_1.qsec", "book_2.qsec"}));
+}
+
+TEST_F(PackageRunTest, AppendTwiceStopsAtTheFirstDuplicateAndKeepsTheFirstImport) {
+    StoreRange(0, 12);
+    const auto target = dir / "out" / "book";
+    ASSERT_EQ(Export(target, 60000, "secret"), ExportOutcome::Completed);
+    ASSERT_TRUE(std::filesystem::remove(Database()));
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(CreateSchema(Database(), prompter));
+
+    RecordingReport first;
+    ASSERT_TRUE(Import({Package(target, 1)}, ImportMode::Append, "secret", first));
+    EXPECT_EQ(Count(), 12);
+    RecordingReport second;
+    EXPECT_FALSE(Import({Package(target, 1)}, ImportMode::Append, "secret", second));
+    EXPECT_EQ(second.boxes, std::vector<std::string>{"重复的姓名张0和手机号13500000000,导入终止!"});
+    EXPECT_EQ(second.lines, std::vector<std::string>{"导入数据库失败！"});
+    EXPECT_EQ(Count(), 12);
+}
+
+TEST_F(PackageRunTest, OverwriteReplacesTheRegisterAndAFailedOneLeavesItAsItWas) {
+    StoreRange(0, 5);
+    const auto target = dir / "out" / "book";
+    ASSERT_EQ(Export(target, 10, "secret"), ExportOutcome::Completed);
+    StoreRange(100, 3);
+    RecordingReport report;
+    ASSERT_TRUE(Import({Package(target, 1)}, ImportMode::Overwrite, "secret", report));
+    EXPECT_EQ(Count(), 5);
+
+    // A wrong password, and a cancel before the insert: the register stays.
+    StoreRange(200, 2);
+    RecordingReport wrong;
+    EXPECT_FALSE(Import({Package(target, 1)}, ImportMode::Overwrite, "secret ", wrong));
+    EXPECT_EQ(wrong.lines, std::vector<std::string>{"输入密钥错误！"});
+    RecordingReport cancelled;
+    cancelled.stopWhen = [](const RecordingReport&) { return true; };
+    EXPECT_FALSE(Import({Package(target, 1)}, ImportMode::Overwrite, "secret", cancelled));
+    EXPECT_TRUE(cancelled.lines.empty());
+    EXPECT_EQ(Count(), 7);
+}
+
+TEST_F(PackageRunTest, APasswordWithBlanksAroundItIsTheSameAtExport) {
+    StoreRange(0, 3);
+    ASSERT_EQ(Export(dir / "a" / "book", 10, "secret"), ExportOutcome::Completed);
+    ASSERT_EQ(Export(dir / "b" / "book", 10, " \tsecret  "), ExportOutcome::Completed);
+    EXPECT_EQ(ReadFileBytes(Package(dir / "a" / "book", 1)),
+              ReadFileBytes(Package(dir / "b" / "book", 1)));
+}
+
+TEST_F(PackageRunTest, EmptyBirthdaysTravelAsNull) {
+    Store({Record(1, ""), Record(2, "1990-12-31")});
+    const auto target = dir / "out" / "book";
+    ASSERT_EQ(Export(target, 10, "secret"), ExportOutcome::Completed);
+    RecordingReport report;
+    ASSERT_TRUE(Import({Package(target, 1)}, ImportMode::Overwrite, "secret", report));
+    StoreResult<Connection> db = Connection::Open(Database());
+    std::vector<std::string> birthdays;
+    db.value().Query("select ifnull(User_Birthday, 'NULL') from t_address_book order by Mobile_NO",
+                     [&](const std::vector<std::string>& row) { birthdays.push_back(row[0]); });
+    EXPECT_EQ(birthdays, (std::vector<std::string>{"NULL", "1990-12-31"}));
+}
+
+TEST_F(PackageRunTest, TheSecondOfThreeFailingLeavesTheThirdUntouched) {
+    StoreRange(0, 30);
+    const auto target = dir / "out" / "book";
+    ASSERT_EQ(Export(target, 10, "secret"), ExportOutcome::Completed);
+    ASSERT_TRUE(std::filesystem::remove(Database()));
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(CreateSchema(Database(), prompter));
+    WriteFileBytes(dir / "broken.qsec", std::string(3000, 'x'));
+    RecordingReport report;
+    EXPECT_FALSE(Import({Package(target, 1), dir / "broken.qsec", Package(target, 3)},
+                        ImportMode::Append, "secret", report));
+    EXPECT_EQ(report.lines,
+              (std::vector<std::string>{"成功导入10行密文数据。\n", "输入密钥错误！"}));
+    EXPECT_EQ(Count(), 10);
+}
+
+TEST_F(PackageRunTest, ACancelDuringTheSecondOfThreeTakesBackOnlyTheSecond) {
+    StoreRange(0, 30);
+    const auto target = dir / "out" / "book";
+    ASSERT_EQ(Export(target, 10, "secret"), ExportOutcome::Completed);
+    ASSERT_TRUE(std::filesystem::remove(Database()));
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(CreateSchema(Database(), prompter));
+    RecordingReport report;
+    // The operator confirms the cancel while the second package goes in.
+    report.stopWhen = [](const RecordingReport& r) { return r.lines.size() >= 2; };
+    EXPECT_FALSE(Import({Package(target, 1), Package(target, 2), Package(target, 3)},
+                        ImportMode::Append, "secret", report));
+    EXPECT_EQ(Count(), 20);
+    EXPECT_EQ(run->DeleteImportedRecords(), ImportDatabase::DeleteOutcome::Done);
+    EXPECT_EQ(Count(), 10);
+    EXPECT_EQ(Names().front(), "张0");
+}
+
+TEST_F(PackageRunTest, AStoppedExportLeavesNoClearTextAndNoPartialPackage) {
+    StoreRange(0, 25);
+    const auto target = dir / "out" / "book";
+    ExportLog log;
+    // Stop while the second package's lines are being written.
+    int fullPackages = 0;
+    const auto stopAt = [&](int channel, int percent) {
+        fullPackages += channel == 1125 && percent == 100;
+        return fullPackages == 1 && channel == 1125 && percent == 30;
+    };
+    EXPECT_EQ(Export(target, 10, "secret", &log, stopAt), ExportOutcome::Stopped);
+    EXPECT_EQ(FilesIn(dir / "out"), std::vector<std::string>{"book_1.qsec"});
+    EXPECT_TRUE(log.messages.empty());
+}
+
+TEST_F(PackageRunTest, AnExportThatCannotWriteSaysSoAndLeavesNothing) {
+    StoreRange(0, 5);
+    ExportLog folderLog;
+    WriteFileBytes(dir / "file", "x");
+    EXPECT_EQ(Export(dir / "file" / "book", 10, "secret", &folderLog), ExportOutcome::Failed);
+    ASSERT_EQ(folderLog.messages.size(), 1u);
+    EXPECT_EQ(folderLog.messages[0].first, "文件夹创建失败！");
+
+    // The package's name is taken by a folder that cannot be replaced.
+    std::filesystem::create_directories(dir / "out" / "book_1.qsec" / "x");
+    ExportLog packageLog;
+    EXPECT_EQ(Export(dir / "out" / "book", 10, "secret", &packageLog), ExportOutcome::Failed);
+    ASSERT_EQ(packageLog.messages.size(), 1u);
+    EXPECT_EQ(packageLog.messages[0],
+              (std::pair<std::string, std::string>{
+                  "文件创建失败，请确保计算机有够的空间存放导出文件，并且选择一个空目录保存文件！",
+                  "Error"}));
+    EXPECT_EQ(FilesIn(dir / "out"), std::vector<std::string>{"book_1.qsec"}); // the folder
+    EXPECT_NE(packageLog.progress.back(), (std::pair<int, int>{1126, 100}));
+
+    // An empty register exports nothing, and that is no success.
+    ASSERT_TRUE(std::filesystem::remove(Database()));
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(CreateSchema(Database(), prompter));
+    ExportLog emptyLog;
+    EXPECT_EQ(Export(dir / "empty" / "book", 10, "secret", &emptyLog), ExportOutcome::Failed);
+    ASSERT_EQ(emptyLog.messages.size(), 1u);
+    EXPECT_EQ(emptyLog.messages[0].second, "Error");
+    EXPECT_TRUE(FilesIn(dir / "empty").empty());
+}
+
+} // namespace

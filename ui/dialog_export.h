@@ -1,0 +1,87 @@
+#pragma once
+
+#include "exchange/export/thread_export_02.h"
+#include "platform/installation.h"
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+#include <string>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class WorkerAdaptor;
+
+// The export window: format, records per file, password and target on the settings page;
+// the two progress bars on the progress page. Each opening runs at most one export.
+class TCDialog_Export : public QDialog {
+    Q_OBJECT
+public:
+    TCDialog_Export(const Installation& installation, QWidget* owner = nullptr);
+    ~TCDialog_Export() override;
+
+    void SetAreaName(const std::string& areaName) { areaName_ = areaName; }
+    const QString& TargetName() const { return targetName_; }
+    // True from a successful start of an export.
+    bool Running() const;
+
+    void SpeedButton1Click(); // browse
+    void SpeedButton2Click(); // cancel
+    void SpeedButton3Click(); // export
+    void SpeedButton4Click(); // finish
+    void SpeedButton5Click(); // storage location
+    void RadioButton1Click();
+    void RadioButton2Click();
+
+    // The end of the run as the worker reported it, on the GUI thread.
+    ExportOutcome Outcome() const;
+
+signals:
+    // The worker has ended, and the window shows how.
+    void exportEnded(ExportOutcome outcome);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* BuildSettingsPage();
+    QWidget* BuildProgressPage();
+    void OnProgress(int channel, int percent);
+    void OnWorkerFinished();
+    void StartPackageExport(int maxPerFile, const std::string& password);
+    void ShowSimpleMessage(const QString& text);
+    void StopWorker();
+
+    Installation installation_;
+    std::string areaName_;
+    QString targetName_;
+    TCThread_Export_02 packageWorker_;
+    std::unique_ptr<WorkerAdaptor> adaptor_;
+    ExportOutcome outcome_ = ExportOutcome::NotRun;
+
+    QWidget* Panel1 = nullptr;
+    QWidget* Panel2 = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QRadioButton* RadioButton1 = nullptr;
+    QRadioButton* RadioButton2 = nullptr;
+    QPushButton* SpeedButton1 = nullptr;
+    QPushButton* SpeedButton2 = nullptr;
+    QPushButton* SpeedButton3 = nullptr;
+    QPushButton* SpeedButton4 = nullptr;
+    QPushButton* SpeedButton5 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QProgressBar* ProgressBar2 = nullptr;
+};

@@ -13,7 +13,6 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QTreeWidget>
@@ -152,7 +151,7 @@ void AppendRow(QTreeWidget* list, const std::string& code, const std::string& na
 // The label's words without the colon, as assistive technology reads the box.
 QString AccessibleNameOf(const QString& label) {
     QString name = label;
-    name.remove("：").remove('*');
+    name.remove("：");
     return name;
 }
 
@@ -241,19 +240,6 @@ void TCDialog_Area::BuildControls() {
     connect(btn_close_, &QPushButton::clicked, this, &TCDialog_Area::btn_closeClick);
     bar->addWidget(btn_close_);
     layout->addLayout(bar);
-
-    const auto connectButton = [this](const char* name, void (TCDialog_Area::*handler)()) {
-        connect(findChild<QPushButton*>(name), &QPushButton::clicked, this, handler);
-    };
-    connectButton(kProvince.newButton, &TCDialog_Area::btn_P_NewClick);
-    connectButton(kProvince.editButton, &TCDialog_Area::btn_P_EditClick);
-    connectButton(kProvince.deleteButton, &TCDialog_Area::btn_P_DelClick);
-    connectButton(kCity.newButton, &TCDialog_Area::btn_Ci_NewClick);
-    connectButton(kCity.editButton, &TCDialog_Area::btn_Ci_EditClick);
-    connectButton(kCity.deleteButton, &TCDialog_Area::btn_Ci_DelClick);
-    connectButton(kCounty.newButton, &TCDialog_Area::btn_Co_NewClick);
-    connectButton(kCounty.editButton, &TCDialog_Area::btn_Co_EditClick);
-    connectButton(kCounty.deleteButton, &TCDialog_Area::btn_Co_DelClick);
 }
 
 QWidget* TCDialog_Area::BuildColumn(Column& column) {
@@ -264,7 +250,6 @@ QWidget* TCDialog_Area::BuildColumn(Column& column) {
     layout->setSpacing(8);
 
     column.list = MakeList(panel, texts);
-    column.list->viewport()->installEventFilter(this);
     connect(column.list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this, &column](const QItemSelection& selected, const QItemSelection& deselected) {
                 OnSelectionChanged(column, selected, deselected);
@@ -289,26 +274,21 @@ QWidget* TCDialog_Area::BuildColumn(Column& column) {
 
     auto* buttons = new QHBoxLayout;
     buttons->setSpacing(6);
-    for (const char* name : {texts.newButton, texts.editButton, texts.deleteButton}) {
-        const char* caption = name == texts.newButton    ? "新建保存"
-                              : name == texts.editButton ? "编辑保存"
-                                                         : "删除";
-        buttons->addWidget(MakeButton(panel, name, caption), 1);
+    const struct {
+        const char* name;
+        const char* caption;
+        void (TCDialog_Area::*action)(Column&);
+    } actions[] = {{texts.newButton, "新建保存", &TCDialog_Area::NewAt},
+                   {texts.editButton, "编辑保存", &TCDialog_Area::EditAt},
+                   {texts.deleteButton, "删除", &TCDialog_Area::DeleteAt}};
+    for (const auto& [name, caption, action] : actions) {
+        QPushButton* button = MakeButton(panel, name, caption);
+        connect(button, &QPushButton::clicked, this,
+                [this, &column, action = action] { (this->*action)(column); });
+        buttons->addWidget(button, 1);
     }
     layout->addLayout(buttons);
     return panel;
-}
-
-TCDialog_Area::Column& TCDialog_Area::ColumnOf(AreaLevel level) {
-    switch (level) {
-    case AreaLevel::Province:
-        return province_;
-    case AreaLevel::City:
-        return city_;
-    case AreaLevel::County:
-        break;
-    }
-    return county_;
 }
 
 void TCDialog_Area::showEvent(QShowEvent* event) {
@@ -321,22 +301,6 @@ void TCDialog_Area::showEvent(QShowEvent* event) {
                                MessageButtons::Ok);
         }
     }
-}
-
-bool TCDialog_Area::eventFilter(QObject* watched, QEvent* event) {
-    // A press on the empty part of a list takes the selection away, as in a list view;
-    // the row losing it is handled like any other.
-    if (event->type() == QEvent::MouseButtonPress) {
-        for (Column* column : {&province_, &city_, &county_}) {
-            if (watched == column->list->viewport()) {
-                const auto* press = static_cast<QMouseEvent*>(event);
-                if (!column->list->indexAt(press->position().toPoint()).isValid()) {
-                    column->list->clearSelection();
-                }
-            }
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 // Lists
@@ -474,44 +438,6 @@ void TCDialog_Area::list_CountySelectItem(int row) {
     county_.name->setText(ToQString(NameOf(item)));
 }
 
-// Buttons
-
-void TCDialog_Area::btn_P_NewClick() {
-    NewAt(province_);
-}
-
-void TCDialog_Area::btn_P_EditClick() {
-    EditAt(province_);
-}
-
-void TCDialog_Area::btn_P_DelClick() {
-    DeleteAt(province_);
-}
-
-void TCDialog_Area::btn_Ci_NewClick() {
-    NewAt(city_);
-}
-
-void TCDialog_Area::btn_Ci_EditClick() {
-    EditAt(city_);
-}
-
-void TCDialog_Area::btn_Ci_DelClick() {
-    DeleteAt(city_);
-}
-
-void TCDialog_Area::btn_Co_NewClick() {
-    NewAt(county_);
-}
-
-void TCDialog_Area::btn_Co_EditClick() {
-    EditAt(county_);
-}
-
-void TCDialog_Area::btn_Co_DelClick() {
-    DeleteAt(county_);
-}
-
 void TCDialog_Area::btn_closeClick() {
     close();
 }
@@ -611,10 +537,8 @@ bool TCDialog_Area::StoreLoginAreaCode(const std::string& code) {
     if (WriteLoginAreaCode(installation_.config, code)) {
         return true;
     }
-    MessageBoxes::Show(
-        this, MessageKind::Error,
-        QString("无法写入 %1").arg(QString::fromStdString(installation_.config.string())),
-        MessageButtons::Ok);
+    MessageBoxes::Show(this, MessageKind::Error, SettingsWriteFailureText(installation_.config),
+                       MessageButtons::Ok);
     return false;
 }
 

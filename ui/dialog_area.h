@@ -31,15 +31,15 @@ public:
     void list_CitySelectItem(int row);
     void list_CountySelectItem(int row);
 
-    void btn_P_NewClick();
-    void btn_P_EditClick();
-    void btn_P_DelClick();
-    void btn_Ci_NewClick();
-    void btn_Ci_EditClick();
-    void btn_Ci_DelClick();
-    void btn_Co_NewClick();
-    void btn_Co_EditClick();
-    void btn_Co_DelClick();
+    void btn_P_NewClick() { NewAt(province_); }
+    void btn_P_EditClick() { EditAt(province_); }
+    void btn_P_DelClick() { DeleteAt(province_); }
+    void btn_Ci_NewClick() { NewAt(city_); }
+    void btn_Ci_EditClick() { EditAt(city_); }
+    void btn_Ci_DelClick() { DeleteAt(city_); }
+    void btn_Co_NewClick() { NewAt(county_); }
+    void btn_Co_EditClick() { EditAt(county_); }
+    void btn_Co_DelClick() { DeleteAt(county_); }
     void btn_closeClick();
 
     // The parents of new cities and new counties: the province and the city whose lists
@@ -49,7 +49,6 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // One level's controls and words.
@@ -65,7 +64,6 @@ private:
 
     void BuildControls();
     QWidget* BuildColumn(Column& column);
-    Column& ColumnOf(AreaLevel level);
     void OnSelectionChanged(Column& column, const QItemSelection& selected,
                             const QItemSelection& deselected);
     void SelectItem(AreaLevel level, int row);

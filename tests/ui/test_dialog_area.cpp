@@ -2,8 +2,8 @@
 #include "platform/text.h"
 #include "store/areas.h"
 #include "store/contact_store.h"
-#include "store/schema.h"
 #include "support/scripted_prompter.h"
+#include "support/seeded_database.h"
 #include "support/temp_dir.h"
 #include "ui/dialog_area.h"
 #include "ui/login_area.h"
@@ -58,19 +58,9 @@ const QString kAskCounty = "确认删除选中项吗？!";
 // box answered from a script.
 class AreaWindow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        seeded_ = new TempDir;
-        ScriptedPrompter prompter;
-        ASSERT_TRUE(CreateSchema(*seeded_ / "mydb", prompter));
-    }
-    static void TearDownTestSuite() {
-        delete seeded_;
-        seeded_ = nullptr;
-    }
-
     void SetUp() override {
         installation = Installation::InFolder(dir.path());
-        std::filesystem::copy_file(*seeded_ / "mydb", installation.database);
+        CopySeededDatabase(installation.database);
         EnsureSettingsFile(installation.config);
         MessageBoxes::Script({});
         MessageBoxes::ClearHistory();
@@ -153,13 +143,10 @@ protected:
         return count;
     }
 
-    static TempDir* seeded_;
     TempDir dir;
     Installation installation;
     std::unique_ptr<TCDialog_Area> window;
 };
-
-TempDir* AreaWindow::seeded_ = nullptr;
 
 TEST_F(AreaWindow, ControlsCarryTheirNamesCaptionsAndLabels) {
     Open();

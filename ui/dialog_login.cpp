@@ -236,10 +236,8 @@ bool TCDialog_Login::StoreChosenArea(const AreaRow& area) {
     if (WriteLoginAreaCode(installation_.config, area.UI_ID)) {
         return true;
     }
-    MessageBoxes::Show(
-        this, MessageKind::Error,
-        QString("无法写入 %1").arg(QString::fromStdString(installation_.config.string())),
-        MessageButtons::Ok);
+    MessageBoxes::Show(this, MessageKind::Error, SettingsWriteFailureText(installation_.config),
+                       MessageButtons::Ok);
     return false;
 }
 

@@ -30,3 +30,7 @@ QString DatabaseFailureText(const StoreStatus& status) {
     }
     return text;
 }
+
+QString SettingsWriteFailureText(const std::filesystem::path& config) {
+    return QString("无法写入 %1").arg(QString::fromStdString(config.string()));
+}

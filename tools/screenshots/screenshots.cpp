@@ -1,6 +1,7 @@
 // Grabs the program's windows to PNG for the README: the login window and the main window
 // showing a page of sample records. Run through scripts/screenshots.
 #include "app/application.h"
+#include "area_window.h"
 #include "crypto/uiid.h"
 #include "platform/settings.h"
 #include "platform/text.h"
@@ -144,6 +145,7 @@ int main(int argc, char** argv) {
             Save(window, out / ("main-" + std::to_string(size.width()) + ".png"));
         }
     }
+    GrabAreaWindow(installation, out / "area.png");
     std::filesystem::remove_all(folder);
     return 0;
 }

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "store/schema.h"
+#include "support/scripted_prompter.h"
+#include "support/temp_dir.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+// Seeding the areas takes a while: a test program seeds one database by the start-up
+// bootstrap and each test starts from a copy of it.
+inline void CopySeededDatabase(const std::filesystem::path& to) {
+    static const TempDir seeded;
+    static const bool made = [] {
+        ScriptedPrompter prompter;
+        return CreateSchema(seeded / "mydb", prompter);
+    }();
+    if (!made) {
+        throw std::runtime_error("the seeded database could not be made");
+    }
+    std::filesystem::copy_file(seeded / "mydb", to);
+}

@@ -3,6 +3,7 @@
 #include "exchange/template.h"
 #include "store/contact_store.h"
 #include "ui/contact_list_manager.h"
+#include "ui/dialog_area.h"
 #include "ui/dialog_buissness_card.h"
 #include "ui/dialog_export.h"
 #include "ui/dialog_import_mode.h"
@@ -478,7 +479,10 @@ void TCDialog_PhoneBook::btn_exportTemplateClick() {
     }
 }
 
-void TCDialog_PhoneBook::btn_AreaClick() {}
+void TCDialog_PhoneBook::btn_AreaClick() {
+    TCDialog_Area areas(installation_, this);
+    areas.exec();
+}
 
 void TCDialog_PhoneBook::btn_helpClick() {
     // Where the desktop has no handler and our viewer cannot start either, nothing would

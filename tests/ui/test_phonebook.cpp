@@ -463,3 +463,19 @@ TEST_F(PhoneBookTest, ALoginFromTheCreationHandlerShowsTheWindowWithPageOne) {
 }
 
 } // namespace
+
+TEST_F(PhoneBookTest, TheAreaButtonOpensTheAreaWindowOverTheMainWindow) {
+    Window();
+    QString caption;
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&] {
+        QWidget* open = QApplication::activeModalWidget();
+        ASSERT_NE(open, nullptr);
+        caption = open->windowTitle();
+        owner = open->parentWidget();
+        open->close();
+    });
+    Click("btn_Area");
+    EXPECT_EQ(caption, "省市县组织结构维护表");
+    EXPECT_EQ(owner, &Window());
+}

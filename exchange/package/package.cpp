@@ -4,6 +4,7 @@
 #include "platform/strings.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <istream>
 #include <iterator>

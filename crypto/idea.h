@@ -30,6 +30,9 @@ IdeaSubkeys IdeaDecryptionSubkeys(const IdeaSubkeys& encryption);
 // One block with prepared subkeys, in this system's byte order; in and out may be the
 // same buffer. The file routines use this so the schedule is made once per file.
 void IdeaCipherBlock(const IdeaSubkeys& subkeys, const std::uint8_t* in, std::uint8_t* out);
+// Consecutive blocks, each on its own (no chaining); in and out may be the same buffer.
+void IdeaCipherBlocks(const IdeaSubkeys& subkeys, const std::uint8_t* in, std::uint8_t* out,
+                      std::size_t blocks);
 
 // One block under a key; these derive the subkeys on every call.
 void IdeaEncryptBlock(const IdeaKey& key, const std::uint8_t* in, std::uint8_t* out);

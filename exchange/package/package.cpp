@@ -4,6 +4,7 @@
 #include "platform/strings.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <istream>
 #include <iterator>
@@ -28,11 +29,12 @@ void RemoveIfPresent(const fs::path& file) {
     fs::remove(file, ignored);
 }
 
-// Every archive begins with a local header. A wrong key deciphers to noise, and noise
-// begins with these four bytes once in four billion times, so their absence tells a
-// wrong password from a damaged package.
+// An archive begins with a local header, or with the end record when it is empty. A wrong
+// key deciphers to noise, which begins with either once in two billion times, so their
+// absence tells a wrong password from a damaged package.
 bool BeginsLikeAnArchive(std::string_view bytes) {
-    return bytes.substr(0, 4) == std::string_view("PK\x03\x04", 4);
+    const std::string_view start = bytes.substr(0, 4);
+    return start == std::string_view("PK\x03\x04", 4) || start == std::string_view("PK\x05\x06", 4);
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include <minizip/zip.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <utility>
 #include <vector>

@@ -197,6 +197,13 @@ TEST(PackageArchive, ReadingTakesTheLastEntryAndRefusesBrokenOnes) {
     badCrc[14] ^= 1; // the local header's CRC
     std::string badData = SampleArchive(std::string(5000, 'a') + text);
     badData[30 + std::string("note_template_1.txt").size() + 3] ^= 0x55;
+    // Sizes that promise more than the deflate stream holds: minizip skips the CRC check
+    // when the stream ends early, so a cut entry would read as whole.
+    std::string promisesMore = SampleArchive(text);
+    const std::size_t central = promisesMore.find(std::string("PK\x01\x02", 4));
+    for (const std::size_t at : {std::size_t{22}, central + 24}) {
+        promisesMore[at] = static_cast<char>(promisesMore[at] + 100);
+    }
     struct Case {
         const char* name;
         std::string archive;
@@ -211,6 +218,8 @@ TEST(PackageArchive, ReadingTakesTheLastEntryAndRefusesBrokenOnes) {
         {"Encrypted", ArchiveOf({{"e.txt", text}}, "pw"), ArchiveError::EntryEncrypted, "e.txt"},
         {"InflatesTooFar", bomb, ArchiveError::TooLarge, "z.txt"},
         {"WrongCrc", badCrc, ArchiveError::EntryDamaged, "note_template_1.txt"},
+        {"EndsBeforeItsRecordedSize", promisesMore, ArchiveError::EntryDamaged,
+         "note_template_1.txt"},
         {"DamagedDeflateStream", badData, ArchiveError::EntryDamaged, "note_template_1.txt"},
         {"Truncated", SampleArchive(text).substr(0, 40), ArchiveError::NotAnArchive, ""},
         {"Empty", "", ArchiveError::NotAnArchive, ""},

@@ -257,8 +257,7 @@ void TCDialog_Export::SpeedButton3Click() {
     }
     if (RadioButton1->isChecked()) {
         MessageBoxes::Show(this, MessageKind::Information,
-                           "本版本尚不能导出 Excel 格式，请选择专用加密格式。",
-                           MessageButtons::Ok);
+                           "本版本尚不能导出 Excel 格式，请选择专用加密格式。", MessageButtons::Ok);
         return;
     }
     StartPackageExport(perFile, password);
@@ -274,9 +273,8 @@ void TCDialog_Export::StartPackageExport(int maxPerFile, const std::string& pass
     adaptor_ = std::make_unique<WorkerAdaptor>(this);
     connect(adaptor_.get(), &WorkerAdaptor::progress, this, &TCDialog_Export::OnProgress);
     connect(adaptor_.get(), &WorkerAdaptor::finished, this, &TCDialog_Export::OnWorkerFinished);
-    adaptor_->Start([worker = &packageWorker_](WorkerContext& context) {
-        worker->Execute(context);
-    });
+    adaptor_->Start(
+        [worker = &packageWorker_](WorkerContext& context) { worker->Execute(context); });
 }
 
 void TCDialog_Export::OnProgress(int channel, int percent) {

@@ -39,9 +39,10 @@ public:
         Post([maximum](TCDialog_Import* w) { w->SetProgressMaximum(maximum); });
     }
     void ProgressPosition(int position) override {
-        const int step = maximum_ > 0 ? static_cast<int>(static_cast<long long>(position) *
-                                                         kProgressSteps / maximum_)
-                                      : 0;
+        const int step =
+            maximum_ > 0
+                ? static_cast<int>(static_cast<long long>(position) * kProgressSteps / maximum_)
+                : 0;
         if (step == shownStep_ && position != maximum_) {
             return;
         }
@@ -124,8 +125,9 @@ TCDialog_Import::TCDialog_Import(const Installation& installation, ImportRequest
     connect(btnOpen_, &QPushButton::clicked, this, &TCDialog_Import::btnOpenClick);
 
     report_ = std::make_unique<WindowImportReport>(this);
-    run_ = std::make_unique<ImportRun>(ImportPlaces{installation_.database, installation_.failedDir},
-                                       std::move(request), *report_);
+    run_ =
+        std::make_unique<ImportRun>(ImportPlaces{installation_.database, installation_.failedDir},
+                                    std::move(request), *report_);
     adaptor_ = std::make_unique<WorkerAdaptor>(this);
     connect(adaptor_.get(), &WorkerAdaptor::finished, this, &TCDialog_Import::OnRunFinished);
     adaptor_->Start([this](WorkerContext& context) {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "ui/open_document.h"
 #include "platform/installation.h"
 #include "ui/login_digests.h"
 #include "ui/message_box.h"
+#include "ui/open_document.h"
 
 #include <QMainWindow>
 #include <atomic>

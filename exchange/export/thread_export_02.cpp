@@ -64,10 +64,9 @@ void TCThread_Export_02::Execute(WorkerContext& context) {
     StoreResult<Connection> db = Connection::Open(settings_.database);
     int total = 0;
     if (db) {
-        db.value().Query("select count(1) from t_address_book",
-                         [&](const std::vector<std::string>& row) {
-                             total = std::atoi(row.at(0).c_str());
-                         });
+        db.value().Query(
+            "select count(1) from t_address_book",
+            [&](const std::vector<std::string>& row) { total = std::atoi(row.at(0).c_str()); });
     }
     // An export that writes nothing has not succeeded, whatever the reason.
     if (total <= 0) {

@@ -7,8 +7,7 @@
 #include <new>
 #include <system_error>
 
-ImportRun::ImportRun(ImportPlaces places, ImportRequest request, ImportReport& report,
-                     Clock clock)
+ImportRun::ImportRun(ImportPlaces places, ImportRequest request, ImportReport& report, Clock clock)
     : places_(std::move(places)), request_(std::move(request)), report_(report),
       clock_(std::move(clock)) {}
 
@@ -56,8 +55,8 @@ std::filesystem::path ImportRun::UniqueWorkbookName(const std::string& stem,
     const std::string base = GbkToUtf8(stem + timestamp);
     std::filesystem::path candidate = places_.failedFolder / (base + ".xls");
     std::error_code ignored;
-    for (int n = 2; std::filesystem::exists(candidate, ignored) ||
-                    candidate == rejectedWorkbook_ || candidate == duplicateWorkbook_;
+    for (int n = 2; std::filesystem::exists(candidate, ignored) || candidate == rejectedWorkbook_ ||
+                    candidate == duplicateWorkbook_;
          ++n) {
         candidate = places_.failedFolder / (base + "_" + std::to_string(n) + ".xls");
     }

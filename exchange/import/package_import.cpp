@@ -68,8 +68,8 @@ bool ImportRun::ImportPackageFile(const std::filesystem::path& file) {
         }
         switch (inserted.outcome) {
         case InsertOutcome::Duplicate:
-            report_.Box(Format("重复的姓名%s和手机号%s,导入终止!", record[kUser_Name],
-                               record[kMobile_NO]));
+            report_.Box(
+                Format("重复的姓名%s和手机号%s,导入终止!", record[kUser_Name], record[kMobile_NO]));
             break;
         case InsertOutcome::BadBirthday:
             report_.Line(Gbk("导入程序出现异常错误"));

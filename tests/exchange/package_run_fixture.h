@@ -96,12 +96,12 @@ protected:
                 worker.RequestStop();
             }
         });
-        worker.OnMessage([&](MessageKind, const std::string& text, MessageButtons,
-                             const std::string& caption) {
-            std::lock_guard lock(out.mutex);
-            out.messages.emplace_back(GbkToUtf8(text), caption);
-            return MessageAnswer::Ok;
-        });
+        worker.OnMessage(
+            [&](MessageKind, const std::string& text, MessageButtons, const std::string& caption) {
+                std::lock_guard lock(out.mutex);
+                out.messages.emplace_back(GbkToUtf8(text), caption);
+                return MessageAnswer::Ok;
+            });
         worker.Start([&](WorkerContext& context) { exporter.Execute(context); });
         worker.Join();
         return exporter.Outcome();
@@ -119,10 +119,9 @@ protected:
         std::vector<std::string> names;
         StoreResult<Connection> db = Connection::Open(Database());
         EXPECT_TRUE(db);
-        db.value().Query("select User_Name from t_address_book order by Mobile_NO",
-                         [&](const std::vector<std::string>& row) {
-                             names.push_back(GbkToUtf8(row[0]));
-                         });
+        db.value().Query(
+            "select User_Name from t_address_book order by Mobile_NO",
+            [&](const std::vector<std::string>& row) { names.push_back(GbkToUtf8(row[0])); });
         return names;
     }
     int Count() { return static_cast<int>(Names().size()); }

@@ -301,6 +301,7 @@ TEST(PackageFiles, AFailedWriteLeavesNoPackage) {
 TEST(PackageFiles, ReadingReasons) {
     TempDir dir;
     const std::string good = Enciphered(SampleArchive(SampleLine(1) + "\r\n"));
+    const std::string cutArchive = SampleArchive(std::string(3000, 'q') + "\r\n");
     std::string badCount = good;
     badCount[0] = 0;
     badCount[1] = 0;
@@ -317,8 +318,10 @@ TEST(PackageFiles, ReadingReasons) {
         {"NotAPackage", std::string(4096, '\x17'), PackageError::Damaged},
         {"WrongKey", IdeaEncryptBytes(SampleArchive("x"), IdeaKeyFromPassword("other")),
          PackageError::WrongPassword},
-        {"ArchiveCutShort", Enciphered(SampleArchive(std::string(3000, 'q')).substr(0, 1100)),
+        {"ArchiveCutShort", Enciphered(cutArchive.substr(0, cutArchive.size() / 2)),
          PackageError::Damaged},
+        {"LineWithOneField", Enciphered(SampleArchive(std::string(3000, 'q'))),
+         PackageError::BadLine},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

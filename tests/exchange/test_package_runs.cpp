@@ -1,4 +1,8 @@
+#include "golden_packages.h"
 #include "package_run_fixture.h"
+
+#include <fstream>
+#include <zlib.h>
 
 #include "support/temp_dir.h"
 
@@ -193,6 +197,55 @@ TEST_F(PackageRunTest, AnExportThatCannotWriteSaysSoAndLeavesNothing) {
     ASSERT_EQ(emptyLog.messages.size(), 1u);
     EXPECT_EQ(emptyLog.messages[0].second, "Error");
     EXPECT_TRUE(FilesIn(dir / "empty").empty());
+}
+
+} // namespace
+
+namespace {
+
+const std::filesystem::path kGolden = QUILLON_GOLDEN_DIR;
+
+TEST_F(PackageRunTest, TheExportWritesTheGoldenPackagesAndTheImportReadsThemBack) {
+    const std::vector<ContactRecord> golden = GoldenRecords(kGolden / kGoldenCsv);
+    ASSERT_EQ(golden.size(), 25u);
+    Store(golden);
+    const auto target = dir / "out" / kGoldenTarget;
+    TCThread_Export_02 exporter;
+    exporter.SetDatabase(Database());
+    exporter.SetTargetName(target);
+    exporter.SetMaxPerFile(kGoldenPerPackage);
+    exporter.SetPassword(kGoldenPassword);
+    exporter.SetExportTime(kGoldenTime);
+    Worker worker;
+    worker.Start([&](WorkerContext& context) { exporter.Execute(context); });
+    worker.Join();
+    ASSERT_EQ(exporter.Outcome(), ExportOutcome::Completed);
+    std::string zlib;
+    std::ifstream(kGolden / kGoldenZlibFile) >> zlib;
+    for (int k = 1; k <= 3 && zlib == zlibVersion(); ++k) {
+        EXPECT_EQ(ReadFileBytes(Package(target, k)),
+                  ReadFileBytes(Package(kGolden / kGoldenTarget, k)))
+            << k;
+    }
+
+    ASSERT_TRUE(std::filesystem::remove(Database()));
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(CreateSchema(Database(), prompter));
+    RecordingReport report;
+    ASSERT_TRUE(Import({Package(kGolden / kGoldenTarget, 1), Package(kGolden / kGoldenTarget, 2),
+                        Package(kGolden / kGoldenTarget, 3)},
+                       ImportMode::Append, kGoldenPassword, report));
+    std::vector<ContactRecord> imported;
+    StoreResult<Connection> db = Connection::Open(Database());
+    db.value().Query("select UI_ID, User_Name, User_Sex, ifnull(User_Birthday, ''), "
+                     "User_Education, Recode_Type, Province, City, County_Seat, "
+                     "Organization_Detial, Mobile_NO from t_address_book",
+                     [&](const std::vector<std::string>& row) {
+                         ContactRecord r;
+                         std::copy(row.begin(), row.end(), r.begin());
+                         imported.push_back(r);
+                     });
+    EXPECT_EQ(imported, golden);
 }
 
 } // namespace

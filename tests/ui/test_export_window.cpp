@@ -43,7 +43,8 @@ protected:
     // Answers the save dialog with target (inside the test folder).
     void ChooseTarget(const std::string& name = "out/book") {
         target = dir / name;
-        FileDialogs::Script({FileDialogs::Answer::Files({QString::fromStdString(target.string())})});
+        FileDialogs::Script(
+            {FileDialogs::Answer::Files({QString::fromStdString(target.string())})});
         Export().SpeedButton1Click();
     }
     bool OnProgressPage() { return Control<QWidget>("Panel1")->isHidden(); }

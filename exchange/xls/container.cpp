@@ -37,8 +37,9 @@ void SilenceLibraryWarnings() {
     static std::once_flag once;
     std::call_once(once, [] {
         const auto ignore = [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {};
-        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE |
-                                                        G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
+        const auto levels =
+            static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
+                                        G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
         g_log_set_handler("libgsf:msole", levels, ignore, nullptr);
         g_log_set_handler("libgsf", levels, ignore, nullptr);
         g_log_set_handler(nullptr, levels, ignore, nullptr);

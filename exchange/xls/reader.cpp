@@ -18,7 +18,6 @@ namespace {
 
 enum class Biff { V5, V8 };
 
-constexpr std::uint16_t kBofGlobals = 0x0005;
 constexpr std::uint16_t kBofWorksheet = 0x0010;
 constexpr std::uint16_t kDefaultCodePage = 1252;
 

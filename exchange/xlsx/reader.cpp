@@ -3,10 +3,12 @@
 #include "exchange/xlsx/zip_archive.h"
 #include "platform/text.h"
 
+#include <expat.h>
 #include <pugixml.hpp>
 
 #include <charconv>
 #include <cstring>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -73,21 +75,6 @@ std::string DecodeEscapes(std::string text) {
         }
     }
     return out;
-}
-
-// The text of a string item or inline string: its own <t>, or its runs' <t>s joined;
-// phonetic guides (<rPh>) are not part of the value.
-std::string StringItemText(pugi::xml_node item) {
-    std::string text;
-    for (pugi::xml_node child = item.first_child(); child; child = child.next_sibling()) {
-        const std::string_view name = LocalName(child.name());
-        if (name == "t") {
-            text += child.child_value();
-        } else if (name == "r") {
-            text += Child(child, "t").child_value();
-        }
-    }
-    return Utf8ToGbk(DecodeEscapes(std::move(text)));
 }
 
 // Resolves a relationship target against the folder of the part that names it.
@@ -188,6 +175,91 @@ std::string IsoDateText(std::string text) {
     }
     return text;
 }
+
+// The events of a part streamed through expat, for the handlers below.
+class SaxHandler {
+public:
+    virtual ~SaxHandler() = default;
+    virtual void Start(std::string_view name, const char** attributes) = 0;
+    virtual void End(std::string_view name) = 0;
+    virtual void Text(const char* data, int size) = 0;
+
+    // Stops the parse; the reader reports the reason.
+    void Fail(std::string why, WorkbookError kind = WorkbookError::Damaged) {
+        if (failure.empty()) {
+            failure = std::move(why);
+            failureKind = kind;
+        }
+        XML_StopParser(parser, XML_FALSE);
+    }
+
+    static void XMLCALL OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
+        static_cast<SaxHandler*>(self)->Start(LocalName(name), attributes);
+    }
+    static void XMLCALL OnEnd(void* self, const XML_Char* name) {
+        static_cast<SaxHandler*>(self)->End(LocalName(name));
+    }
+    static void XMLCALL OnText(void* self, const XML_Char* data, int size) {
+        static_cast<SaxHandler*>(self)->Text(data, size);
+    }
+
+    XML_Parser parser = nullptr;
+    std::string failure;
+    WorkbookError failureKind = WorkbookError::Damaged;
+};
+
+const char* SaxAttribute(const char** attributes, std::string_view name) {
+    for (int i = 0; attributes[i] != nullptr; i += 2) {
+        if (LocalName(attributes[i]) == name) {
+            return attributes[i + 1];
+        }
+    }
+    return nullptr;
+}
+
+// <sst><si><t>text</t></si><si><r><t>rich </t></r><r><t>text</t></r><rPh>..</rPh></si></sst>
+class SharedStringsHandler : public SaxHandler {
+public:
+    SharedStringsHandler(Workbook& book, std::vector<std::uint32_t>& strings)
+        : book_(book), strings_(strings) {}
+
+    void Start(std::string_view name, const char**) override {
+        if (name == "si") {
+            inItem_ = true;
+            text_.clear();
+        } else if (name == "rPh") {
+            ++phonetic_; // a reading guide, not part of the value
+        } else if (name == "t" && inItem_ && phonetic_ == 0) {
+            collecting_ = true;
+        }
+    }
+    void End(std::string_view name) override {
+        if (name == "t") {
+            collecting_ = false;
+        } else if (name == "rPh" && phonetic_ > 0) {
+            --phonetic_;
+        } else if (name == "si" && inItem_) {
+            strings_.push_back(book_.AddText(Utf8ToGbk(DecodeEscapes(std::move(text_)))));
+            text_.clear();
+            inItem_ = false;
+        }
+    }
+    void Text(const char* data, int size) override {
+        if (collecting_) {
+            text_.append(data, static_cast<std::size_t>(size));
+        }
+    }
+
+private:
+    Workbook& book_;
+    std::vector<std::uint32_t>& strings_;
+    std::string text_;
+    bool inItem_ = false;
+    bool collecting_ = false;
+    int phonetic_ = 0;
+};
+
+class Reader;
 
 class Reader {
 public:
@@ -318,19 +390,12 @@ private:
         return Refuse(WorkbookError::Empty, "the workbook holds no worksheet");
     }
 
+    // The shared strings and the sheet are the large parts: they are parsed as they
+    // inflate, without building a tree of them.
     bool ReadSharedStrings() {
-        pugi::xml_document doc;
-        std::string buffer;
+        SharedStringsHandler handler(book_, sharedStrings_);
         bool found = false;
-        if (!Load(sharedStringsPart_, doc, buffer, found)) {
-            return false;
-        }
-        for (pugi::xml_node si = Root(doc).first_child(); si; si = si.next_sibling()) {
-            if (LocalName(si.name()) == "si") {
-                sharedStrings_.push_back(book_.AddText(StringItemText(si)));
-            }
-        }
-        return true;
+        return StreamPart(sharedStringsPart_, handler, found);
     }
 
     bool ReadStyles() {
@@ -375,95 +440,106 @@ private:
     // The sheet's <dimension> is not read: it is optional, often stale, and a claimed
     // A1:XFD1048576 would have the import walk seventeen billion empty cells. The used
     // range is that of the cells present, formatted empty ones included.
-    bool ReadSheet(const std::string& part) {
-        pugi::xml_document doc;
-        std::string buffer;
+    bool ReadSheet(const std::string& part);
+    bool ReadSheetWith(const std::string& part, SaxHandler& handler) {
         bool found = false;
-        if (!Load(part, doc, buffer, found)) {
+        if (!StreamPart(part, handler, found)) {
             return false;
         }
         if (!found) {
             return Refuse(WorkbookError::Damaged,
                           "the first worksheet \"" + part + "\" is missing");
         }
-        int rowNumber = 0;
-        for (pugi::xml_node row = Child(Child(Root(doc), "sheetData"), "row"); row;
-             row = row.next_sibling()) {
-            if (LocalName(row.name()) != "row") {
-                continue;
-            }
-            const char* r = Attribute(row, "r");
-            rowNumber = r != nullptr ? std::atoi(r) : rowNumber + 1;
-            if (rowNumber < 1 || rowNumber > Workbook::kMaxRows) {
-                return Refuse(WorkbookError::Damaged, "a row numbered " + std::string(r ? r : "") +
-                                                          " lies outside the sheet");
-            }
-            if (!ReadRow(row, rowNumber)) {
-                return false;
-            }
-        }
         return true;
     }
 
-    bool ReadRow(pugi::xml_node row, int rowNumber) {
-        int column = 0;
-        for (pugi::xml_node c = row.first_child(); c; c = c.next_sibling()) {
-            if (c.type() != pugi::node_element || LocalName(c.name()) != "c") {
-                continue;
-            }
-            int cellRow = rowNumber;
-            const char* ref = Attribute(c, "r");
-            if (ref != nullptr) {
-                if (!ParseCellReference(ref, cellRow, column)) {
-                    return Refuse(WorkbookError::Damaged,
-                                  "a cell reference \"" + std::string(ref) + "\" is not a cell");
+    bool StreamPart(const std::string& part, SaxHandler& handler, bool& found) {
+        std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
+            XML_ParserCreate(nullptr), &XML_ParserFree);
+        if (!parser) {
+            return Refuse(WorkbookError::TooLarge, "no memory for an XML parser");
+        }
+        handler.parser = parser.get();
+        XML_SetUserData(parser.get(), &handler);
+        XML_SetElementHandler(parser.get(), &SaxHandler::OnStart, &SaxHandler::OnEnd);
+        XML_SetCharacterDataHandler(parser.get(), &SaxHandler::OnText);
+        bool xmlFailed = false;
+        ZipEntryResult entry =
+            zip_.Stream(part, limits_.maxPartBytes, [&](const char* data, std::size_t size) {
+                if (XML_Parse(parser.get(), data, static_cast<int>(size), XML_FALSE) !=
+                    XML_STATUS_OK) {
+                    xmlFailed = true;
+                    return false;
                 }
-            } else if (++column > Workbook::kMaxColumns) {
-                return Refuse(WorkbookError::Damaged, "a row runs past the last column");
-            }
-            if (!ReadCell(c, cellRow, column)) {
-                return false;
-            }
+                return true;
+            });
+        found = entry.error != ZipError::NoSuchEntry;
+        switch (entry.error) {
+        case ZipError::None:
+            break;
+        case ZipError::NoSuchEntry:
+            return true;
+        case ZipError::Encrypted:
+            return Refuse(WorkbookError::Encrypted, entry.detail);
+        case ZipError::TooLarge:
+            return Refuse(WorkbookError::TooLarge, entry.detail);
+        default:
+            return Refuse(WorkbookError::Damaged, entry.detail);
+        }
+        if (!xmlFailed && XML_Parse(parser.get(), nullptr, 0, XML_TRUE) != XML_STATUS_OK) {
+            xmlFailed = true;
+        }
+        if (!handler.failure.empty()) {
+            return Refuse(handler.failureKind, "\"" + part + "\": " + handler.failure);
+        }
+        if (xmlFailed) {
+            return Refuse(WorkbookError::Damaged,
+                          "\"" + part + "\" is not well-formed XML (" +
+                              XML_ErrorString(XML_GetErrorCode(parser.get())) + " at line " +
+                              std::to_string(XML_GetCurrentLineNumber(parser.get())) + ")");
         }
         return true;
     }
 
-    bool ReadCell(pugi::xml_node c, int row, int column) {
-        const char* typeAttribute = Attribute(c, "t");
-        const std::string_view type = typeAttribute != nullptr ? typeAttribute : "n";
-        if (type == "inlineStr") {
-            book_.SetCellText(row, column, StringItemText(Child(c, "is")));
+    friend class SheetHandler;
+
+    // Puts one cell, its parts gathered by the sheet handler, into the workbook.
+    bool PutCell(int row, int column, std::string_view type, const std::string& style,
+                 bool hasValue, const std::string& value, bool isInline,
+                 const std::string& inlineText, std::string& failure) {
+        if (type == "inlineStr" && isInline) {
+            book_.SetCellText(row, column, Utf8ToGbk(DecodeEscapes(inlineText)));
             return true;
         }
-        const pugi::xml_node v = Child(c, "v");
-        if (!v) {
+        if (!hasValue) {
             book_.NoteUsed(row, column); // formatted, but empty
             return true;
         }
-        const char* value = v.child_value();
         if (type == "s") {
-            const long index = std::atol(value);
+            long index = -1;
+            std::from_chars(value.data(), value.data() + value.size(), index);
             if (index < 0 || static_cast<std::size_t>(index) >= sharedStrings_.size()) {
-                return Refuse(WorkbookError::Damaged, "a cell names shared string " +
-                                                          std::string(value) + " of " +
-                                                          std::to_string(sharedStrings_.size()));
+                failure = "a cell names shared string " + value + " of " +
+                          std::to_string(sharedStrings_.size());
+                return false;
             }
             book_.SetCell(row, column, sharedStrings_[static_cast<std::size_t>(index)]);
         } else if (type == "b") {
-            book_.SetCellText(row, column, std::string_view(value) == "1" ? "TRUE" : "FALSE");
+            book_.SetCellText(row, column, value == "1" ? "TRUE" : "FALSE");
         } else if (type == "d") {
             book_.SetCellText(row, column, IsoDateText(value));
-        } else if (type == "e" || type == "str") {
+        } else if (type == "e" || type == "str" || type == "inlineStr") {
             book_.SetCellText(row, column, Utf8ToGbk(DecodeEscapes(value)));
         } else {
             double number = 0;
-            if (!ParseNumber(value, number)) {
+            if (!ParseNumber(value.c_str(), number)) {
                 // Not a number after all; its text is what the writer meant.
                 book_.SetCellText(row, column, Utf8ToGbk(value));
             } else {
                 book_.SetCellText(row, column,
-                                  IsDateStyle(Attribute(c, "s")) ? DateText(number, system1904_)
-                                                                 : NumberText(number));
+                                  IsDateStyle(style.empty() ? nullptr : style.c_str())
+                                      ? DateText(number, system1904_)
+                                      : NumberText(number));
             }
         }
         return true;
@@ -481,6 +557,117 @@ private:
     std::vector<std::uint32_t> sharedStrings_;
     std::vector<bool> xfIsDate_;
 };
+
+// <sheetData><row r="1"><c r="A1" s="1" t="s"><v>0</v></c>...</row></sheetData>, where
+// the row and cell numbers may be left out (the next row, the next column).
+class SheetHandler : public SaxHandler {
+public:
+    explicit SheetHandler(Reader& reader) : reader_(reader) {}
+
+    void Start(std::string_view name, const char** attributes) override {
+        if (name == "sheetData") {
+            inData_ = true;
+        } else if (!inData_) {
+            return;
+        } else if (name == "row") {
+            StartRow(SaxAttribute(attributes, "r"));
+        } else if (name == "c") {
+            StartCell(attributes);
+        } else if (!inCell_) {
+            return;
+        } else if (name == "v") {
+            hasValue_ = true;
+            collect_ = &value_;
+        } else if (name == "is") {
+            isInline_ = true;
+        } else if (name == "rPh") {
+            ++phonetic_;
+        } else if (name == "t" && isInline_ && phonetic_ == 0) {
+            collect_ = &inline_;
+        }
+    }
+
+    void End(std::string_view name) override {
+        if (name == "v" || name == "t") {
+            collect_ = nullptr;
+        } else if (name == "rPh" && phonetic_ > 0) {
+            --phonetic_;
+        } else if (name == "c" && inCell_) {
+            inCell_ = false;
+            std::string why;
+            if (!reader_.PutCell(rowNumber_, column_, type_, style_, hasValue_, value_, isInline_,
+                                 inline_, why)) {
+                Fail(why);
+            }
+        } else if (name == "sheetData") {
+            inData_ = false;
+        }
+    }
+
+    void Text(const char* data, int size) override {
+        if (collect_ != nullptr) {
+            collect_->append(data, static_cast<std::size_t>(size));
+        }
+    }
+
+private:
+    void StartRow(const char* r) {
+        rowNumber_ = r != nullptr ? std::atoi(r) : rowNumber_ + 1;
+        column_ = 0;
+        if (rowNumber_ < 1 || rowNumber_ > Workbook::kMaxRows) {
+            Fail("a row numbered " + std::string(r != nullptr ? r : "") +
+                 " lies outside the sheet");
+        }
+    }
+
+    void StartCell(const char** attributes) {
+        const char* ref = SaxAttribute(attributes, "r");
+        if (ref != nullptr) {
+            int row = 0;
+            if (!ParseCellReference(ref, row, column_)) {
+                Fail("a cell reference \"" + std::string(ref) + "\" is not a cell");
+                return;
+            }
+            rowNumber_ = row;
+        } else if (++column_ > Workbook::kMaxColumns) {
+            Fail("a row runs past the last column");
+            return;
+        }
+        if (rowNumber_ < 1) {
+            rowNumber_ = 1; // a cell before any row: the first
+        }
+        const char* type = SaxAttribute(attributes, "t");
+        const char* style = SaxAttribute(attributes, "s");
+        type_ = type != nullptr ? type : "n";
+        style_ = style != nullptr ? style : "";
+        inCell_ = true;
+        hasValue_ = false;
+        isInline_ = false;
+        phonetic_ = 0;
+        value_.clear();
+        inline_.clear();
+        collect_ = nullptr;
+    }
+
+    Reader& reader_;
+    bool inData_ = false;
+    bool inCell_ = false;
+    bool hasValue_ = false;
+    bool isInline_ = false;
+    int phonetic_ = 0;
+    int rowNumber_ = 0;
+    int column_ = 0;
+    std::string type_;
+    std::string style_;
+    std::string value_;
+    std::string inline_;
+    std::string* collect_ = nullptr;
+};
+
+bool Reader::ReadSheet(const std::string& part) {
+    SheetHandler handler(*this);
+    return ReadSheetWith(part, handler);
+}
 
 } // namespace
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace quillon::xlsx {
 
@@ -101,6 +102,19 @@ bool ZipArchive::Has(std::string_view name) {
 }
 
 ZipEntryResult ZipArchive::Read(std::string_view name, std::size_t limit) {
+    std::string bytes;
+    ZipEntryResult result = Stream(name, limit, [&bytes](const char* data, std::size_t size) {
+        bytes.append(data, size);
+        return true;
+    });
+    if (result) {
+        result.bytes = std::move(bytes);
+    }
+    return result;
+}
+
+ZipEntryResult ZipArchive::Stream(std::string_view name, std::size_t limit,
+                                  const Consumer& consume) {
     ZipEntryResult result;
     const std::string wanted(WithoutLeadingSlash(name));
     if (handle_ == nullptr || unzLocateFile(handle_, wanted.c_str(), 2) != UNZ_OK) {
@@ -124,28 +138,30 @@ ZipEntryResult ZipArchive::Read(std::string_view name, std::size_t limit) {
         result.detail = "\"" + wanted + "\" cannot be opened";
         return result;
     }
-    // The declared size is only a hint (it can lie either way); the limit is enforced on
-    // what actually comes out.
-    result.bytes.reserve(std::min<ZPOS64_T>(info.uncompressed_size, limit));
-    char buffer[1 << 16];
+    // The declared size can lie either way; the limit is enforced on what comes out.
+    std::vector<char> buffer(1 << 16);
+    std::size_t total = 0;
     int got;
-    while ((got = unzReadCurrentFile(handle_, buffer, sizeof buffer)) > 0) {
-        if (result.bytes.size() + static_cast<std::size_t>(got) > limit) {
+    while ((got = unzReadCurrentFile(handle_, buffer.data(),
+                                     static_cast<unsigned>(buffer.size()))) > 0) {
+        total += static_cast<std::size_t>(got);
+        if (total > limit) {
             unzCloseCurrentFile(handle_);
             result.error = ZipError::TooLarge;
             result.detail =
                 "\"" + wanted + "\" inflates to more than " + std::to_string(limit) + " bytes";
-            result.bytes.clear();
             return result;
         }
-        result.bytes.append(buffer, static_cast<std::size_t>(got));
+        if (!consume(buffer.data(), static_cast<std::size_t>(got))) {
+            unzCloseCurrentFile(handle_);
+            return result;
+        }
     }
     const int closed = unzCloseCurrentFile(handle_);
     if (got < 0 || closed != UNZ_OK) {
         result.error = ZipError::Damaged;
         result.detail = "\"" + wanted + "\" is damaged" +
                         std::string(closed == UNZ_CRCERROR ? " (checksum mismatch)" : "");
-        result.bytes.clear();
     }
     return result;
 }

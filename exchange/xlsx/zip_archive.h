@@ -4,6 +4,7 @@
 
 #include "exchange/bytes.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -42,6 +43,11 @@ public:
     bool Has(std::string_view name);
     // The entry's contents; names match without regard to case, as in a package.
     ZipEntryResult Read(std::string_view name, std::size_t limit);
+    // The same handed over piece by piece as it inflates, so that a large part need not be
+    // held whole; the consumer returns false to stop (the result then carries no error
+    // of the archive's, and the consumer knows why it stopped).
+    using Consumer = std::function<bool(const char* data, std::size_t size)>;
+    ZipEntryResult Stream(std::string_view name, std::size_t limit, const Consumer& consume);
 
 private:
     std::unique_ptr<ZipSource> source_;

@@ -212,19 +212,32 @@ TEST(XlsReader, StaleSheetOffsetAndDimensionsAreNotTrusted) {
 }
 
 TEST(XlsReader, Biff5TextInTheWorkbooksCodePage) {
-    Book book(true);
-    book.Global(rec::kCodePage, Bytes{0xA8, 0x03}); // 936
-    const std::string gbk = Gbk("男");
-    book.Sheet(rec::kLabel,
-               biff::Cell(0, 0, 0, Body([&](ByteWriter& w) {
-                              w.U16(static_cast<std::uint16_t>(gbk.size()));
-                              w.Bytes(quillon::ByteSpan(
-                                  reinterpret_cast<const std::uint8_t*>(gbk.data()), gbk.size()));
-                          })));
-    book.Sheet(rec::kRk, Rk(0, 1, (5u << 2) | 2));
-    const auto result = Read(book);
-    ASSERT_TRUE(result) << result.detail;
-    ExpectCells(result.workbook, {{1, 1, "男"}, {1, 2, "5"}});
+    const struct {
+        std::uint16_t codePage;
+        std::string bytes;
+        const char* text;
+    } cases[] = {
+        {936, Gbk("男"), "男"},
+        {1252, "Jos\xE9", "José"},   // a letter GBK holds too (it has the pinyin vowels)
+        {1252, "\xC4" "cker", "?cker"}, // one it does not
+    };
+    for (const auto& c : cases) {
+        Book book(true);
+        book.Global(rec::kCodePage, Body([&](ByteWriter& w) { w.U16(c.codePage); }));
+        for (std::uint16_t row = 0; row < 3; ++row) {
+            book.Sheet(rec::kLabel,
+                       biff::Cell(row, 0, 0, Body([&](ByteWriter& w) {
+                                      w.U16(static_cast<std::uint16_t>(c.bytes.size()));
+                                      for (char b : c.bytes) {
+                                          w.U8(static_cast<std::uint8_t>(b));
+                                      }
+                                  })));
+        }
+        book.Sheet(rec::kRk, Rk(0, 1, (5u << 2) | 2));
+        const auto result = Read(book);
+        ASSERT_TRUE(result) << result.detail;
+        ExpectCells(result.workbook, {{1, 1, c.text}, {3, 1, c.text}, {1, 2, "5"}});
+    }
 }
 
 TEST(XlsReader, ABareWorkbookStreamIsReadToo) {

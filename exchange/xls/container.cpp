@@ -133,6 +133,22 @@ bool WriteStorage(GsfOutfile* storage, const CompoundEntry& from, std::string& w
     return true;
 }
 
+CompoundEntry* FindStream(CompoundEntry& storage, std::string_view name) {
+    for (CompoundEntry& entry : storage.children) {
+        if (!entry.storage && EqualsIgnoreCase(entry.name, name)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+BytesResult BytesFailure(ContainerError error, std::string detail) {
+    BytesResult result;
+    result.error = error;
+    result.detail = std::move(detail);
+    return result;
+}
+
 } // namespace
 
 bool LooksLikeCompoundFile(ByteSpan file) {
@@ -178,20 +194,16 @@ const CompoundEntry* FindEntry(const CompoundEntry& storage, std::string_view na
 
 BytesResult ReadCompoundStream(ByteSpan file, std::string_view name) {
     CompoundResult tree = ReadCompoundFile(file);
-    BytesResult result;
     if (!tree) {
-        result.error = tree.error;
-        result.detail = std::move(tree.detail);
-        return result;
+        return BytesFailure(tree.error, std::move(tree.detail));
     }
-    for (CompoundEntry& entry : tree.root.children) {
-        if (!entry.storage && EqualsIgnoreCase(entry.name, name)) {
-            result.bytes = std::move(entry.bytes);
-            return result;
-        }
+    CompoundEntry* stream = FindStream(tree.root, name);
+    if (stream == nullptr) {
+        return BytesFailure(ContainerError::NoSuchStream,
+                            "no stream \"" + std::string(name) + "\"");
     }
-    result.error = ContainerError::NoSuchStream;
-    result.detail = "no stream \"" + std::string(name) + "\"";
+    BytesResult result;
+    result.bytes = std::move(stream->bytes);
     return result;
 }
 
@@ -223,24 +235,19 @@ BytesResult WriteCompoundFile(const CompoundEntry& root) {
 BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name, ByteSpan contents,
                                   std::size_t minimumSize) {
     CompoundResult tree = ReadCompoundFile(file);
-    BytesResult result;
     if (!tree) {
-        result.error = tree.error;
-        result.detail = std::move(tree.detail);
-        return result;
+        return BytesFailure(tree.error, std::move(tree.detail));
     }
-    for (CompoundEntry& entry : tree.root.children) {
-        if (!entry.storage && EqualsIgnoreCase(entry.name, name)) {
-            entry.bytes.assign(contents.begin(), contents.end());
-            if (entry.bytes.size() < minimumSize) {
-                entry.bytes.resize(minimumSize, 0);
-            }
-            return WriteCompoundFile(tree.root);
-        }
+    CompoundEntry* stream = FindStream(tree.root, name);
+    if (stream == nullptr) {
+        return BytesFailure(ContainerError::NoSuchStream,
+                            "no stream \"" + std::string(name) + "\"");
     }
-    result.error = ContainerError::NoSuchStream;
-    result.detail = "no stream \"" + std::string(name) + "\"";
-    return result;
+    stream->bytes.assign(contents.begin(), contents.end());
+    if (stream->bytes.size() < minimumSize) {
+        stream->bytes.resize(minimumSize, 0);
+    }
+    return WriteCompoundFile(tree.root);
 }
 
 } // namespace quillon::xls

@@ -22,61 +22,82 @@ constexpr std::uint16_t kBofWorksheet = 0x0010;
 constexpr std::uint16_t kDefaultCodePage = 1252;
 
 // Text in a BIFF5 file is bytes in the workbook's code page; the program wants GBK, and
-// format codes are looked at as UTF-8.
-std::string CodePageToUtf8(ByteSpan bytes, std::uint16_t codePage) {
-    std::string in(bytes.begin(), bytes.end());
-    if (std::all_of(in.begin(), in.end(), [](char c) { return (c & 0x80) == 0; })) {
-        return in;
-    }
-    if (codePage == 936) {
-        return GbkToUtf8(in);
-    }
-    std::string name;
-    switch (codePage) {
-    case 367:
-        name = "ASCII";
-        break;
-    case 10000:
-    case 32768:
-        name = "MACINTOSH";
-        break;
-    case 32769:
-        name = "CP1252";
-        break;
-    default:
-        name = "CP" + std::to_string(codePage);
-        break;
-    }
-    iconv_t cd = iconv_open("UTF-8", name.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        cd = iconv_open("UTF-8", "CP1252");
-    }
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        std::replace_if(
-            in.begin(), in.end(), [](char c) { return (c & 0x80) != 0; }, '?');
-        return in;
-    }
-    std::string out(in.size() * 4 + 4, '\0');
-    char* src = in.data();
-    std::size_t srcLeft = in.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
-    while (srcLeft > 0) {
-        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) {
-            break;
+// format codes are looked at as UTF-8. The converter is opened once per workbook: a sheet
+// of accented names would otherwise open one for every cell.
+class CodePageDecoder {
+public:
+    explicit CodePageDecoder(std::uint16_t codePage) : codePage_(codePage) {
+        if (codePage != 936) {
+            cd_ = iconv_open("UTF-8", IconvName(codePage).c_str());
+            if (cd_ == kNone) {
+                cd_ = iconv_open("UTF-8", "CP1252");
+            }
         }
-        if (dstLeft == 0) {
-            break; // four bytes a character always suffice; this is only a guard
-        }
-        *dst++ = '?'; // a byte the code page does not define
-        --dstLeft;
-        ++src;
-        --srcLeft;
     }
-    iconv_close(cd);
-    out.resize(static_cast<std::size_t>(dst - out.data()));
-    return out;
-}
+    ~CodePageDecoder() {
+        if (cd_ != kNone) {
+            iconv_close(cd_);
+        }
+    }
+    CodePageDecoder(const CodePageDecoder&) = delete;
+    CodePageDecoder& operator=(const CodePageDecoder&) = delete;
+
+    std::uint16_t CodePage() const { return codePage_; }
+
+    std::string ToUtf8(ByteSpan bytes) {
+        std::string in(bytes.begin(), bytes.end());
+        if (std::all_of(in.begin(), in.end(), [](char c) { return (c & 0x80) == 0; })) {
+            return in;
+        }
+        if (codePage_ == 936) {
+            return GbkToUtf8(in);
+        }
+        if (cd_ == kNone) {
+            std::replace_if(
+                in.begin(), in.end(), [](char c) { return (c & 0x80) != 0; }, '?');
+            return in;
+        }
+        std::string out(in.size() * 4 + 4, '\0');
+        char* src = in.data();
+        std::size_t srcLeft = in.size();
+        char* dst = out.data();
+        std::size_t dstLeft = out.size();
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        while (srcLeft > 0) {
+            if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) {
+                break;
+            }
+            if (dstLeft == 0) {
+                break; // four bytes a character always suffice; this is only a guard
+            }
+            *dst++ = '?'; // a byte the code page does not define
+            --dstLeft;
+            ++src;
+            --srcLeft;
+        }
+        out.resize(static_cast<std::size_t>(dst - out.data()));
+        return out;
+    }
+
+private:
+    static std::string IconvName(std::uint16_t codePage) {
+        switch (codePage) {
+        case 367:
+            return "ASCII";
+        case 10000:
+        case 32768:
+            return "MACINTOSH";
+        case 32769:
+            return "CP1252";
+        default:
+            return "CP" + std::to_string(codePage);
+        }
+    }
+
+    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
+    std::uint16_t codePage_;
+    iconv_t cd_ = kNone;
+};
 
 const char* ErrorText(std::uint8_t code) {
     switch (code) {
@@ -298,7 +319,11 @@ private:
     // Text of BIFF5 with an 8-bit (format, sheet name) or 16-bit (cell) count, as UTF-8.
     std::string Biff5String8(ByteReader& in, bool shortCount) {
         const std::size_t count = shortCount ? in.U8() : in.U16();
-        return CodePageToUtf8(in.Bytes(count), g_.codePage);
+        const ByteSpan bytes = in.Bytes(count);
+        if (!decoder_ || decoder_->CodePage() != g_.codePage) {
+            decoder_.emplace(g_.codePage);
+        }
+        return decoder_->ToUtf8(bytes);
     }
 
     bool IsSheetBof(std::size_t offset) const {
@@ -560,6 +585,7 @@ private:
     std::string detail_;
     std::optional<std::pair<std::uint16_t, std::uint16_t>> pendingString_;
     std::vector<std::uint32_t> sharedIndex_;
+    std::optional<CodePageDecoder> decoder_;
 };
 
 bool StartsWithBof(ByteSpan bytes) {

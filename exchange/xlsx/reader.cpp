@@ -290,22 +290,28 @@ private:
         return false;
     }
 
-    // Loads a part; a missing part is not an error here (optional gives the caller the
-    // say), any other failure is.
-    bool Load(const std::string& part, pugi::xml_document& doc, std::string& buffer, bool& found) {
-        ZipEntryResult entry = zip_.Read(part, limits_.maxPartBytes);
-        found = entry.error != ZipError::NoSuchEntry;
+    // An archive entry that cannot be had, as the reason the workbook cannot be read.
+    bool RefuseEntry(const ZipEntryResult& entry) {
         switch (entry.error) {
-        case ZipError::None:
-            break;
-        case ZipError::NoSuchEntry:
-            return true;
         case ZipError::Encrypted:
             return Refuse(WorkbookError::Encrypted, entry.detail);
         case ZipError::TooLarge:
             return Refuse(WorkbookError::TooLarge, entry.detail);
         default:
             return Refuse(WorkbookError::Damaged, entry.detail);
+        }
+    }
+
+    // Loads a part; a missing part is not an error here (optional gives the caller the
+    // say), any other failure is.
+    bool Load(const std::string& part, pugi::xml_document& doc, std::string& buffer, bool& found) {
+        ZipEntryResult entry = zip_.Read(part, limits_.maxPartBytes);
+        found = entry.error != ZipError::NoSuchEntry;
+        if (entry.error == ZipError::NoSuchEntry) {
+            return true;
+        }
+        if (!entry) {
+            return RefuseEntry(entry);
         }
         buffer = std::move(entry.bytes);
         const pugi::xml_parse_result parsed =
@@ -474,17 +480,11 @@ private:
                 return true;
             });
         found = entry.error != ZipError::NoSuchEntry;
-        switch (entry.error) {
-        case ZipError::None:
-            break;
-        case ZipError::NoSuchEntry:
+        if (entry.error == ZipError::NoSuchEntry) {
             return true;
-        case ZipError::Encrypted:
-            return Refuse(WorkbookError::Encrypted, entry.detail);
-        case ZipError::TooLarge:
-            return Refuse(WorkbookError::TooLarge, entry.detail);
-        default:
-            return Refuse(WorkbookError::Damaged, entry.detail);
+        }
+        if (!entry) {
+            return RefuseEntry(entry);
         }
         if (!xmlFailed && XML_Parse(parser.get(), nullptr, 0, XML_TRUE) != XML_STATUS_OK) {
             xmlFailed = true;

@@ -401,7 +401,7 @@ private:
         return true;
     }
 
-    bool SetNumber(std::uint16_t row, std::uint16_t column, std::uint16_t xf, double value) {
+    bool SetNumber(std::uint32_t row, std::uint32_t column, std::uint16_t xf, double value) {
         if (!Place(row, column)) {
             return false;
         }
@@ -410,7 +410,7 @@ private:
         return true;
     }
 
-    bool SetText(std::uint16_t row, std::uint16_t column, std::string text) {
+    bool SetText(std::uint32_t row, std::uint32_t column, std::string text) {
         if (!Place(row, column)) {
             return false;
         }
@@ -465,7 +465,7 @@ private:
             for (std::size_t i = 0; i < count; ++i) {
                 const std::uint16_t xf = in.U16();
                 const double value = RkValue(in.U32());
-                if (!SetNumber(row, static_cast<std::uint16_t>(column + i), xf, value)) {
+                if (!SetNumber(row, column + static_cast<std::uint32_t>(i), xf, value)) {
                     return false;
                 }
             }

@@ -305,7 +305,7 @@ private:
     // Loads a part; a missing part is not an error here (optional gives the caller the
     // say), any other failure is.
     bool Load(const std::string& part, pugi::xml_document& doc, std::string& buffer, bool& found) {
-        ZipEntryResult entry = zip_.Read(part, limits_.maxPartBytes);
+        ZipEntryResult entry = zip_.Read(part, limits_.maxTreePartBytes);
         found = entry.error != ZipError::NoSuchEntry;
         if (entry.error == ZipError::NoSuchEntry) {
             return true;

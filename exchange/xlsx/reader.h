@@ -10,9 +10,13 @@
 namespace quillon::xlsx {
 
 struct Limits {
-    // The most one part (the sheet, the shared strings) may inflate to. Its parsed form
-    // takes a few times as much memory again; a 60,000-row register sheet is some 25 MB.
+    // The most the sheet or the shared strings may inflate to. They are parsed as they
+    // inflate, so this bounds the time spent more than the memory; a 60,000-row register
+    // sheet is some 25 MB.
     std::size_t maxPartBytes = std::size_t{96} << 20;
+    // The small parts (workbook, relationships, styles) are parsed into a tree, which takes
+    // several times their size; none of them comes near this in a real workbook.
+    std::size_t maxTreePartBytes = std::size_t{16} << 20;
 };
 
 WorkbookResult ReadXlsx(ByteSpan file, const Limits& limits = {});

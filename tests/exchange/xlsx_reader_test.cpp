@@ -138,14 +138,23 @@ TEST(XlsxReader, TheDateSystemOfTheWorkbookApplies) {
 }
 
 TEST(XlsxReader, APartThatInflatesPastTheLimitIsRefused) {
-    // A sheet of 64 MB of blanks squeezes into a few hundred kilobytes.
-    const std::string huge = Sheet(std::string(64u << 20, ' '));
-    const auto file = Xlsx(huge);
-    ASSERT_LT(file.size(), 1u << 20);
+    // 64 MB of blanks squeeze into a few hundred kilobytes.
+    const std::string blanks(64u << 20, ' ');
     quillon::xlsx::Limits limits;
     limits.maxPartBytes = 8u << 20;
-    const auto result = quillon::xlsx::ReadXlsx(file, limits);
-    EXPECT_EQ(result.error, WorkbookError::TooLarge) << result.detail;
+    limits.maxTreePartBytes = 4u << 20;
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> file;
+    } cases[] = {
+        {"the sheet (streamed)", Xlsx(Sheet(blanks))},
+        {"the workbook part (parsed whole)", Xlsx(Sheet(""), blanks)},
+    };
+    for (const auto& c : cases) {
+        ASSERT_LT(c.file.size(), 1u << 20) << c.name;
+        const auto result = quillon::xlsx::ReadXlsx(c.file, limits);
+        EXPECT_EQ(result.error, WorkbookError::TooLarge) << c.name << ": " << result.detail;
+    }
 }
 
 TEST(XlsxReader, BrokenPartsAreNamedAsDamage) {

@@ -1,0 +1,253 @@
+#include "exchange/xls/container.h"
+
+#include "platform/strings.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-outfile.h>
+#include <gsf/gsf-output-memory.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace quillon::xls {
+
+namespace {
+
+struct GObjectUnref {
+    void operator()(gpointer object) const {
+        if (object != nullptr) {
+            g_object_unref(object);
+        }
+    }
+};
+template <typename T> using GPtr = std::unique_ptr<T, GObjectUnref>;
+
+struct ErrorFree {
+    void operator()(GError* error) const { g_error_free(error); }
+};
+
+// libgsf reports on stderr the damage it works around or gives up on. The readers report
+// damage through their results instead, and a diagnostic tool's output should be its own.
+void SilenceLibraryWarnings() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const auto ignore = [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {};
+        const auto levels =
+            static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING |
+                                        G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
+        g_log_set_handler("libgsf:msole", levels, ignore, nullptr);
+        g_log_set_handler("libgsf", levels, ignore, nullptr);
+        g_log_set_handler(nullptr, levels, ignore, nullptr);
+    });
+}
+
+constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
+// A storage nested deeper than this is a loop in a damaged directory, not a real file.
+constexpr int kMaxDepth = 32;
+
+bool ReadStream(GsfInput* input, std::size_t fileSize, std::vector<std::uint8_t>& out,
+                std::string& why) {
+    const gsf_off_t size = gsf_input_size(input);
+    // A stream cannot hold more than the file it lies in; a size beyond that is a lie in
+    // the directory, and trusting it would allocate whatever it claims.
+    if (size < 0 || static_cast<std::uint64_t>(size) > fileSize) {
+        why = "a stream claims " + std::to_string(size) + " bytes in a file of " +
+              std::to_string(fileSize);
+        return false;
+    }
+    out.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const std::size_t chunk = std::min<std::size_t>(out.size() - done, 1 << 16);
+        if (gsf_input_read(input, chunk, out.data() + done) == nullptr) {
+            why = "a stream ends after " + std::to_string(done) + " of " +
+                  std::to_string(out.size()) + " bytes";
+            return false;
+        }
+        done += chunk;
+    }
+    return true;
+}
+
+bool ReadStorage(GsfInfile* storage, std::size_t fileSize, CompoundEntry& into, int depth,
+                 std::string& why) {
+    if (depth > kMaxDepth) {
+        why = "storages nested too deep";
+        return false;
+    }
+    into.storage = true;
+    if (GSF_IS_INFILE_MSOLE(storage)) {
+        gsf_infile_msole_get_class_id(GSF_INFILE_MSOLE(storage), into.classId.data());
+    }
+    const int count = gsf_infile_num_children(storage);
+    for (int i = 0; i < count; ++i) {
+        GPtr<GsfInput> child(gsf_infile_child_by_index(storage, i));
+        if (!child) {
+            why = "an entry of the directory cannot be opened";
+            return false;
+        }
+        CompoundEntry entry;
+        const char* name = gsf_infile_name_by_index(storage, i);
+        entry.name = name != nullptr ? name : "";
+        const bool isStorage =
+            GSF_IS_INFILE(child.get()) && gsf_infile_num_children(GSF_INFILE(child.get())) >= 0;
+        if (isStorage) {
+            if (!ReadStorage(GSF_INFILE(child.get()), fileSize, entry, depth + 1, why)) {
+                return false;
+            }
+        } else if (!ReadStream(child.get(), fileSize, entry.bytes, why)) {
+            return false;
+        }
+        into.children.push_back(std::move(entry));
+    }
+    return true;
+}
+
+bool WriteStorage(GsfOutfile* storage, const CompoundEntry& from, std::string& why) {
+    if (GSF_IS_OUTFILE_MSOLE(storage)) {
+        gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(storage), from.classId.data());
+    }
+    for (const CompoundEntry& entry : from.children) {
+        GPtr<GsfOutput> child(gsf_outfile_new_child(storage, entry.name.c_str(), entry.storage));
+        if (!child) {
+            why = "cannot add \"" + entry.name + "\"";
+            return false;
+        }
+        bool ok = entry.storage
+                      ? WriteStorage(GSF_OUTFILE(child.get()), entry, why)
+                      : gsf_output_write(child.get(), entry.bytes.size(), entry.bytes.data());
+        ok = gsf_output_close(child.get()) && ok;
+        if (!ok) {
+            if (why.empty()) {
+                why = "cannot write \"" + entry.name + "\"";
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+CompoundEntry* FindStream(CompoundEntry& storage, std::string_view name) {
+    for (CompoundEntry& entry : storage.children) {
+        if (!entry.storage && EqualsIgnoreCase(entry.name, name)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+BytesResult BytesFailure(ContainerError error, std::string detail) {
+    BytesResult result;
+    result.error = error;
+    result.detail = std::move(detail);
+    return result;
+}
+
+} // namespace
+
+bool LooksLikeCompoundFile(ByteSpan file) {
+    return file.size() >= sizeof kSignature && std::memcmp(file.data(), kSignature, 8) == 0;
+}
+
+CompoundResult ReadCompoundFile(ByteSpan file) {
+    CompoundResult result;
+    if (!LooksLikeCompoundFile(file)) {
+        result.error = ContainerError::NotCompound;
+        result.detail = "no compound file signature";
+        return result;
+    }
+    SilenceLibraryWarnings();
+    // The memory input borrows the caller's bytes; nothing outlives this call.
+    GPtr<GsfInput> input(
+        gsf_input_memory_new(file.data(), static_cast<gsf_off_t>(file.size()), FALSE));
+    GError* rawError = nullptr;
+    GPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), &rawError));
+    std::unique_ptr<GError, ErrorFree> error(rawError);
+    if (!ole) {
+        result.error = ContainerError::Damaged;
+        result.detail = error && error->message ? error->message : "unreadable compound file";
+        return result;
+    }
+    std::string why;
+    if (!ReadStorage(ole.get(), file.size(), result.root, 0, why)) {
+        result.error = ContainerError::Damaged;
+        result.detail = why;
+        result.root = {};
+    }
+    return result;
+}
+
+const CompoundEntry* FindEntry(const CompoundEntry& storage, std::string_view name) {
+    for (const CompoundEntry& entry : storage.children) {
+        if (EqualsIgnoreCase(entry.name, name)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+BytesResult ReadCompoundStream(ByteSpan file, std::string_view name) {
+    CompoundResult tree = ReadCompoundFile(file);
+    if (!tree) {
+        return BytesFailure(tree.error, std::move(tree.detail));
+    }
+    CompoundEntry* stream = FindStream(tree.root, name);
+    if (stream == nullptr) {
+        return BytesFailure(ContainerError::NoSuchStream,
+                            "no stream \"" + std::string(name) + "\"");
+    }
+    BytesResult result;
+    result.bytes = std::move(stream->bytes);
+    return result;
+}
+
+BytesResult WriteCompoundFile(const CompoundEntry& root) {
+    BytesResult result;
+    GPtr<GsfOutput> sink(gsf_output_memory_new());
+    GPtr<GsfOutfile> ole(gsf_outfile_msole_new(sink.get()));
+    std::string why;
+    bool ok = ole && WriteStorage(ole.get(), root, why);
+    if (ole) {
+        ok = gsf_output_close(GSF_OUTPUT(ole.get())) && ok;
+    }
+    if (ok) {
+        const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
+        const gsf_off_t size = gsf_output_size(sink.get());
+        if (bytes != nullptr && size > 0) {
+            result.bytes.assign(bytes, bytes + size);
+        } else {
+            ok = false;
+        }
+    }
+    if (!ok) {
+        result.error = ContainerError::WriteFailed;
+        result.detail = why.empty() ? "the compound file could not be written" : why;
+    }
+    return result;
+}
+
+BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name, ByteSpan contents,
+                                  std::size_t minimumSize) {
+    CompoundResult tree = ReadCompoundFile(file);
+    if (!tree) {
+        return BytesFailure(tree.error, std::move(tree.detail));
+    }
+    CompoundEntry* stream = FindStream(tree.root, name);
+    if (stream == nullptr) {
+        return BytesFailure(ContainerError::NoSuchStream,
+                            "no stream \"" + std::string(name) + "\"");
+    }
+    stream->bytes.assign(contents.begin(), contents.end());
+    if (stream->bytes.size() < minimumSize) {
+        stream->bytes.resize(minimumSize, 0);
+    }
+    return WriteCompoundFile(tree.root);
+}
+
+} // namespace quillon::xls

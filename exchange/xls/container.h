@@ -1,0 +1,71 @@
+// The compound file (OLE2 structured storage) that holds a .xls workbook's streams.
+//
+// This is the one place that knows the container. Everything works on bytes in memory:
+// the readers and the writer hand it a whole file and get streams back, or hand it
+// streams and get a whole file back.
+#pragma once
+
+#include "exchange/bytes.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon::xls {
+
+enum class ContainerError {
+    None,
+    NotCompound,  // the bytes are no compound file
+    Damaged,      // a compound file whose directory or sectors cannot be followed
+    NoSuchStream, // no stream of that name in the root storage
+    WriteFailed,
+};
+
+// A stream, or a storage with children, as found in or written to a compound file.
+struct CompoundEntry {
+    std::string name;
+    bool storage = false;
+    std::vector<std::uint8_t> bytes;     // a stream's contents
+    std::vector<CompoundEntry> children; // a storage's entries, in the order found
+    std::array<std::uint8_t, 16> classId{};
+};
+
+struct CompoundResult {
+    ContainerError error = ContainerError::None;
+    std::string detail;
+    CompoundEntry root;
+    explicit operator bool() const { return error == ContainerError::None; }
+};
+
+struct BytesResult {
+    ContainerError error = ContainerError::None;
+    std::string detail;
+    std::vector<std::uint8_t> bytes;
+    explicit operator bool() const { return error == ContainerError::None; }
+};
+
+// True when the bytes begin with the compound file signature.
+bool LooksLikeCompoundFile(ByteSpan file);
+
+// Every stream and storage of the file, read whole.
+CompoundResult ReadCompoundFile(ByteSpan file);
+// One stream of the root storage; names match without regard to case, as the format has it.
+BytesResult ReadCompoundStream(ByteSpan file, std::string_view name);
+// The entry of that name among a storage's children, or null.
+const CompoundEntry* FindEntry(const CompoundEntry& storage, std::string_view name);
+
+// A compound file holding the entries under root (its name is ignored).
+BytesResult WriteCompoundFile(const CompoundEntry& root);
+
+// Streams below this size go into the container's mini stream, which some readers of
+// workbooks do not look in for the Workbook stream; a workbook is padded up to it.
+inline constexpr std::size_t kMiniStreamCutoff = 4096;
+
+// The file again with one root stream's contents replaced and every other stream and
+// storage kept. The new contents are padded with zeros up to `minimumSize`.
+BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name, ByteSpan contents,
+                                  std::size_t minimumSize = 0);
+
+} // namespace quillon::xls

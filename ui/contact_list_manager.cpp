@@ -395,6 +395,7 @@ bool ContactListManager::AddContact(ContactRecord record) {
             list_->removeRow(kContactsPerPage - 1);
         }
         InsertTopRow(record);
+        FitColumnsToContents(); // a new row may be wider than the page it joins
     });
     return true;
 }
@@ -418,6 +419,7 @@ bool ContactListManager::EditContact(ContactRecord record) {
     syncingChecks_ = true;
     SetRow(row, record);
     syncingChecks_ = false;
+    FitColumnsToContents();
     std::replace(checked_.begin(), checked_.end(), oldId, record[kUI_ID]);
     return true;
 }

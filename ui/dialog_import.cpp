@@ -154,7 +154,12 @@ void TCDialog_Import::showEvent(QShowEvent* event) {
 }
 
 void TCDialog_Import::AddLine(const QString& line) {
-    lst_importInfor_->addItem(line);
+    // Some lines end in a line feed of their own; the list shows each on one row.
+    QString shown = line;
+    while (shown.endsWith('\n')) {
+        shown.chop(1);
+    }
+    lst_importInfor_->addItem(shown);
     lst_importInfor_->scrollToBottom();
 }
 

@@ -64,11 +64,11 @@ bool Export(const fs::path& db, const fs::path& target) {
 
 bool Import(const fs::path& db, const fs::path& target) {
     QuietReport report;
-    ImportRequest request{{NumberedOutputFile(target, 1, ".qsec"),
-                           NumberedOutputFile(target, 2, ".qsec")},
-                          ImportKind::Package,
-                          ImportMode::Append,
-                          "benchmark"};
+    ImportRequest request{
+        {NumberedOutputFile(target, 1, ".qsec"), NumberedOutputFile(target, 2, ".qsec")},
+        ImportKind::Package,
+        ImportMode::Append,
+        "benchmark"};
     ImportRun run({db, db.parent_path() / "failed"}, request, report);
     const auto start = std::chrono::steady_clock::now();
     const bool imported = run.ImportFiles();
@@ -82,8 +82,8 @@ bool Import(const fs::path& db, const fs::path& target) {
 } // namespace
 
 int main() {
-    const fs::path dir = fs::temp_directory_path() / ("quillon-package-bench-" +
-                                                      std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("quillon-package-bench-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const fs::path full = dir / "full", empty = dir / "empty", target = dir / "out" / "book";
     Populate(full, kRecords);

@@ -9,14 +9,20 @@
 #include "store/schema.h"
 #include "ui/contact_list_manager.h"
 #include "ui/dialog_buissness_card.h"
+#include "ui/dialog_export.h"
+#include "ui/dialog_import.h"
+#include "ui/dialog_import_mode.h"
 #include "ui/dialog_login.h"
 #include "ui/dialog_phonebook.h"
+#include "ui/file_dialog.h"
 #include "ui/login_area.h"
 #include "ui/message_box.h"
 #include "ui/ui_resources.h"
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QRadioButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
@@ -99,6 +105,52 @@ void SaveEditors(const Installation& installation, TCDialog_PhoneBook& window,
     Save(editor, out / "editor-edit.png");
 }
 
+// The export window on both pages (a real export of the sample register into packages), the
+// import mode window, and the progress window importing those packages back.
+void SaveExchangeWindows(const Installation& installation, const std::filesystem::path& scratch,
+                         const std::filesystem::path& out) {
+    const std::filesystem::path target = scratch / "packages" / "[河北省]note_template";
+    {
+        TCDialog_Export window(installation);
+        window.SetAreaName(Gbk("河北省"));
+        window.show();
+        window.findChild<QRadioButton*>("RadioButton2")->click();
+        window.findChild<QLineEdit*>("Edit2")->setText("quillon2026");
+        window.findChild<QLineEdit*>("Edit1")->setText("100");
+        FileDialogs::Script(
+            {FileDialogs::Answer::Files({QString::fromStdString(target.string())})});
+        window.SpeedButton1Click();
+        FileDialogs::StopScripting();
+        QTest::qWait(50);
+        Save(window, out / "export-settings.png");
+        QSignalSpy ended(&window, &TCDialog_Export::exportEnded);
+        window.SpeedButton3Click();
+        ended.wait(10000);
+        QTest::qWait(50);
+        Save(window, out / "export-progress.png");
+    }
+    {
+        TCDialog_ImportMode mode(installation);
+        mode.SetData({}, ImportKind::Package);
+        mode.findChild<QLineEdit*>("edt_pwd")->setText("quillon2026");
+        mode.show();
+        QTest::qWait(50);
+        Save(mode, out / "import-mode.png");
+    }
+    std::vector<std::filesystem::path> packages;
+    for (int k = 1; k <= 3; ++k) {
+        packages.push_back(NumberedOutputFile(target, k, ".qsec"));
+    }
+    TCDialog_Import progress(installation,
+                             {packages, ImportKind::Package, ImportMode::Overwrite, "quillon2026"});
+    progress.show();
+    for (int i = 0; i < 500 && !progress.RunEnded(); ++i) {
+        QTest::qWait(10);
+    }
+    QTest::qWait(50);
+    Save(progress, out / "import-progress.png");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -146,6 +198,7 @@ int main(int argc, char** argv) {
         }
     }
     GrabAreaWindow(installation, out / "area.png");
+    SaveExchangeWindows(installation, folder, out);
     std::filesystem::remove_all(folder);
     return 0;
 }

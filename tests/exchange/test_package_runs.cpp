@@ -1,3 +1,4 @@
+#include "exchange/package/package.h"
 #include "golden_packages.h"
 #include "package_run_fixture.h"
 
@@ -246,6 +247,53 @@ TEST_F(PackageRunTest, TheExportWritesTheGoldenPackagesAndTheImportReadsThemBack
                          imported.push_back(r);
                      });
     EXPECT_EQ(imported, golden);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PackageRunTest, AnOverwriteThatFailsHalfwayLeavesTheRegisterAsItWas) {
+    StoreRange(0, 4);
+    // A package that holds one record twice: its second insert fails on the key.
+    std::vector<ContactRecord> twice = {Record(10), Record(11), Record(10)};
+    std::filesystem::create_directories(dir / "dup");
+    std::filesystem::create_directories(dir / "date");
+    ASSERT_TRUE(WritePackage(dir / "dup" / "book", 1, twice, ExportKey("secret"),
+                             ZipTime{2026, 12, 8, 10, 0, 0}));
+    RecordingReport report;
+    EXPECT_FALSE(
+        Import({Package(dir / "dup" / "book", 1)}, ImportMode::Overwrite, "secret", report));
+    EXPECT_EQ(report.boxes,
+              std::vector<std::string>{"重复的姓名张10和手机号13500000010,导入终止!"});
+    EXPECT_EQ(report.lines, std::vector<std::string>{"导入数据库失败！"});
+    EXPECT_EQ(Count(), 4);
+
+    // A birthday that is no date fails the package the same way.
+    std::vector<ContactRecord> badDate = {Record(20), Record(21, "2001-02-30")};
+    ASSERT_TRUE(WritePackage(dir / "date" / "book", 1, badDate, ExportKey("secret"),
+                             ZipTime{2026, 12, 8, 10, 0, 0}));
+    RecordingReport dateReport;
+    EXPECT_FALSE(
+        Import({Package(dir / "date" / "book", 1)}, ImportMode::Overwrite, "secret", dateReport));
+    EXPECT_EQ(dateReport.lines, std::vector<std::string>{"导入程序出现异常错误"});
+    EXPECT_EQ(Count(), 4);
+}
+
+TEST_F(PackageRunTest, ATableThatCannotBeMadeEndsTheFileAsAFailure) {
+    StoreRange(0, 2);
+    const auto target = dir / "out" / "book";
+    ASSERT_EQ(Export(target, 10, "secret"), ExportOutcome::Completed);
+    {
+        StoreResult<Connection> db = Connection::Open(Database());
+        // Something that is no table holds the name: the table can be neither found nor made.
+        ASSERT_TRUE(db.value().Execute("drop table t_address_book; create view t_address_book "
+                                       "as select 1 as UI_ID;"));
+    }
+    RecordingReport report;
+    EXPECT_FALSE(Import({Package(target, 1)}, ImportMode::Append, "secret", report));
+    EXPECT_EQ(report.boxes, std::vector<std::string>{"新建表失败！"});
+    EXPECT_TRUE(report.lines.empty());
 }
 
 } // namespace

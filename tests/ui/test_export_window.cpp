@@ -240,3 +240,24 @@ TEST_F(ExportWindowTest, TheMainWindowOpensItWhenThereAreRecords) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ExportWindowTest, ClosingWhileItRunsStopsTheWorkerAndLeavesOnlyWholePackages) {
+    AddRecords(4000);
+    ChooseTarget();
+    ChoosePackages("password");
+    Edit("Edit1")->setText("10");
+    Export().SpeedButton3Click();
+    ASSERT_TRUE(Export().Running());
+    Export().close(); // joins the worker; it reports to nobody afterwards
+    exportWindow.reset();
+    QTest::qWait(20);
+    for (const auto& entry : std::filesystem::directory_iterator(target.parent_path())) {
+        EXPECT_EQ(entry.path().extension(), ".qsec") << entry.path();
+        EXPECT_EQ(entry.file_size() % 1024, 0u) << entry.path();
+    }
+    EXPECT_TRUE(MessageBoxes::History().empty());
+}
+
+} // namespace

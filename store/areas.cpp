@@ -76,6 +76,10 @@ AreaRows ChildrenOfArea(const std::filesystem::path& db, const std::string& code
     return ReadAreas(db, "select * from t_area where Parent_ID=" + SqlLiteral(code));
 }
 
+AreaRows AllAreas(const std::filesystem::path& db) {
+    return ReadAreas(db, "select UI_ID, Parent_ID, Area_Name from t_area");
+}
+
 AreaRows AreasByName(const std::filesystem::path& db, const std::string& name) {
     return ReadAreas(db, "select * from t_area where Area_Name=" + SqlLiteral(name));
 }

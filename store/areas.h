@@ -26,6 +26,8 @@ using AreaRows = StoreResult<std::vector<AreaRow>>;
 AreaRows ProvincesForLoginArea(const std::filesystem::path& db, const std::string& loginCode);
 // Direct children of an area; the children of the root include the root itself.
 AreaRows ChildrenOfArea(const std::filesystem::path& db, const std::string& code);
+// The whole hierarchy, in storage order.
+AreaRows AllAreas(const std::filesystem::path& db);
 // Every area of that name, at any level.
 AreaRows AreasByName(const std::filesystem::path& db, const std::string& name);
 

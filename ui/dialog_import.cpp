@@ -1,5 +1,6 @@
 #include "ui/dialog_import.h"
 
+#include "ui/login_area.h"
 #include "ui/message_box.h"
 #include "ui/open_document.h"
 #include "ui/qt_text.h"
@@ -125,9 +126,9 @@ TCDialog_Import::TCDialog_Import(const Installation& installation, ImportRequest
     connect(btnOpen_, &QPushButton::clicked, this, &TCDialog_Import::btnOpenClick);
 
     report_ = std::make_unique<WindowImportReport>(this);
-    run_ =
-        std::make_unique<ImportRun>(ImportPlaces{installation_.database, installation_.failedDir},
-                                    std::move(request), *report_);
+    run_ = std::make_unique<ImportRun>(
+        ImportPlaces{installation_.database, installation_.failedDir, CurrentLoginArea().name},
+        std::move(request), *report_);
     adaptor_ = std::make_unique<WorkerAdaptor>(this);
     connect(adaptor_.get(), &WorkerAdaptor::finished, this, &TCDialog_Import::OnRunFinished);
     adaptor_->Start([this](WorkerContext& context) {

@@ -428,8 +428,8 @@ void TCDialog_PhoneBook::btn_importClick() {
     // The filter entry left selected decides the kind for every chosen file; their names
     // do not.
     int filter = 0;
-    const QStringList files =
-        FileDialogs::GetOpenFileNames(this, "导入通讯录", ".xls (*.xls);;.qsec (*.qsec)", &filter);
+    const QStringList files = FileDialogs::GetOpenFileNames(
+        this, "导入通讯录", ".xls (*.xls *.xlsx);;.qsec (*.qsec)", &filter);
     if (files.isEmpty()) {
         return;
     }

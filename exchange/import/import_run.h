@@ -36,6 +36,8 @@ struct ImportPlaces {
     std::filesystem::path database;
     // Rejected and duplicate rows go into workbooks here.
     std::filesystem::path failedFolder;
+    // GBK; a workbook row of another province is rejected unless this is "全国".
+    std::string loginAreaName = "\xC8\xAB\xB9\xFA"; // "全国"
 };
 
 // The counters of the file being imported.

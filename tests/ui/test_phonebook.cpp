@@ -322,7 +322,8 @@ TEST_F(PhoneBookTest, TheImportDialogOffersWorkbooksAndPackages) {
     ASSERT_EQ(FileDialogs::History().size(), 1u);
     EXPECT_EQ(FileDialogs::History()[0].kind, FileDialogs::Asked::Kind::Open);
     EXPECT_EQ(FileDialogs::History()[0].title, "导入通讯录");
-    EXPECT_EQ(FileDialogs::History()[0].filters, (QStringList{".xls (*.xls)", ".qsec (*.qsec)"}));
+    EXPECT_EQ(FileDialogs::History()[0].filters,
+              (QStringList{".xls (*.xls *.xlsx)", ".qsec (*.qsec)"}));
     FileDialogs::ClearHistory();
     EXPECT_TRUE(Messages().empty());
 }

@@ -5,7 +5,7 @@
 #include "platform/text.h"
 #include "store/database.h"
 
-#include <cstdlib>
+#include <charconv>
 #include <ctime>
 #include <optional>
 
@@ -65,8 +65,13 @@ void TCThread_Export_02::Execute(WorkerContext& context) {
     int total = 0;
     if (db) {
         db.value().Query(
-            "select count(1) from t_address_book",
-            [&](const std::vector<std::string>& row) { total = std::atoi(row.at(0).c_str()); });
+            "select count(1) from t_address_book", [&](const std::vector<std::string>& row) {
+                const std::string& text = row.at(0);
+                if (std::from_chars(text.data(), text.data() + text.size(), total).ec !=
+                    std::errc()) {
+                    total = 0;
+                }
+            });
     }
     // An export that writes nothing has not succeeded, whatever the reason.
     if (total <= 0) {

@@ -45,6 +45,13 @@ protected:
 
     std::filesystem::path Database() const { return dir / "mydb"; }
 
+    // Replaces the register with a new, empty one.
+    void FreshRegister() {
+        ASSERT_TRUE(std::filesystem::remove(Database()));
+        ScriptedPrompter prompter;
+        ASSERT_TRUE(CreateSchema(Database(), prompter));
+    }
+
     static ContactRecord Record(int i, const std::string& birthday = "1980-02-03") {
         ContactRecord r;
         r[kUser_Name] = Gbk("张") + std::to_string(i);

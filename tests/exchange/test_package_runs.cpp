@@ -64,9 +64,7 @@ TEST_F(PackageRunTest, AppendTwiceStopsAtTheFirstDuplicateAndKeepsTheFirstImport
     StoreRange(0, 12);
     const auto target = dir / "out" / "book";
     ASSERT_EQ(Export(target, 60000, "secret"), ExportOutcome::Completed);
-    ASSERT_TRUE(std::filesystem::remove(Database()));
-    ScriptedPrompter prompter;
-    ASSERT_TRUE(CreateSchema(Database(), prompter));
+    FreshRegister();
 
     RecordingReport first;
     ASSERT_TRUE(Import({Package(target, 1)}, ImportMode::Append, "secret", first));
@@ -124,9 +122,7 @@ TEST_F(PackageRunTest, TheSecondOfThreeFailingLeavesTheThirdUntouched) {
     StoreRange(0, 30);
     const auto target = dir / "out" / "book";
     ASSERT_EQ(Export(target, 10, "secret"), ExportOutcome::Completed);
-    ASSERT_TRUE(std::filesystem::remove(Database()));
-    ScriptedPrompter prompter;
-    ASSERT_TRUE(CreateSchema(Database(), prompter));
+    FreshRegister();
     WriteFileBytes(dir / "broken.qsec", std::string(3000, 'x'));
     RecordingReport report;
     EXPECT_FALSE(Import({Package(target, 1), dir / "broken.qsec", Package(target, 3)},
@@ -140,9 +136,7 @@ TEST_F(PackageRunTest, ACancelDuringTheSecondOfThreeTakesBackOnlyTheSecond) {
     StoreRange(0, 30);
     const auto target = dir / "out" / "book";
     ASSERT_EQ(Export(target, 10, "secret"), ExportOutcome::Completed);
-    ASSERT_TRUE(std::filesystem::remove(Database()));
-    ScriptedPrompter prompter;
-    ASSERT_TRUE(CreateSchema(Database(), prompter));
+    FreshRegister();
     RecordingReport report;
     // The operator confirms the cancel while the second package goes in.
     report.stopWhen = [](const RecordingReport& r) { return r.lines.size() >= 2; };
@@ -190,9 +184,7 @@ TEST_F(PackageRunTest, AnExportThatCannotWriteSaysSoAndLeavesNothing) {
     EXPECT_NE(packageLog.progress.back(), (std::pair<int, int>{1126, 100}));
 
     // An empty register exports nothing, and that is no success.
-    ASSERT_TRUE(std::filesystem::remove(Database()));
-    ScriptedPrompter prompter;
-    ASSERT_TRUE(CreateSchema(Database(), prompter));
+    FreshRegister();
     ExportLog emptyLog;
     EXPECT_EQ(Export(dir / "empty" / "book", 10, "secret", &emptyLog), ExportOutcome::Failed);
     ASSERT_EQ(emptyLog.messages.size(), 1u);
@@ -229,9 +221,7 @@ TEST_F(PackageRunTest, TheExportWritesTheGoldenPackagesAndTheImportReadsThemBack
             << k;
     }
 
-    ASSERT_TRUE(std::filesystem::remove(Database()));
-    ScriptedPrompter prompter;
-    ASSERT_TRUE(CreateSchema(Database(), prompter));
+    FreshRegister();
     RecordingReport report;
     ASSERT_TRUE(Import({Package(kGolden / kGoldenTarget, 1), Package(kGolden / kGoldenTarget, 2),
                         Package(kGolden / kGoldenTarget, 3)},

@@ -10,7 +10,10 @@ namespace {
 // Converters are costly to open and not thread-safe, so each thread keeps its own pair.
 class Converter {
 public:
-    Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    // `replacement` stands for a character that cannot be converted, in the target's
+    // encoding.
+    Converter(const char* to, const char* from, std::string replacement = "?")
+        : cd_(iconv_open(to, from)), replacement_(std::move(replacement)) {
         if (cd_ == reinterpret_cast<iconv_t>(-1)) {
             throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " +
                                      to);
@@ -42,14 +45,14 @@ public:
                 continue;
             }
             // EILSEQ or EINVAL (truncated at the end): replace one character.
-            if (dstLeft == 0) {
+            if (dstLeft < replacement_.size()) {
                 const std::size_t used = dst - out.data();
-                out.resize(out.size() * 2);
+                out.resize(out.size() * 2 + replacement_.size());
                 dst = out.data() + used;
                 dstLeft = out.size() - used;
             }
-            *dst++ = '?';
-            --dstLeft;
+            dst = std::copy(replacement_.begin(), replacement_.end(), dst);
+            dstLeft -= replacement_.size();
             const std::size_t skip = std::min(
                 srcLeft, skipInvalid(reinterpret_cast<const unsigned char*>(src), srcLeft));
             src += skip;
@@ -61,6 +64,7 @@ public:
 
 private:
     iconv_t cd_;
+    std::string replacement_;
 };
 
 // Length of the malformed or unmappable UTF-8 character at src: its lead byte and the
@@ -109,6 +113,22 @@ std::string Utf8ToGbk(const std::string& utf8) {
         }
     }
     return utf8;
+}
+
+std::u16string GbkToUtf16(const std::string& gbk) {
+    std::u16string out;
+    out.reserve(gbk.size());
+    if (std::all_of(gbk.begin(), gbk.end(), [](unsigned char c) { return c < 0x80; })) {
+        out.assign(gbk.begin(), gbk.end());
+        return out;
+    }
+    thread_local Converter converter("UTF-16LE", "GBK", std::string("?\0", 2));
+    const std::string bytes = converter.Convert(gbk, GbkSequenceLength);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        out += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                     static_cast<unsigned char>(bytes[i + 1]) << 8);
+    }
+    return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {

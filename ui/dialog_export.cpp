@@ -68,6 +68,7 @@ TCDialog_Export::TCDialog_Export(const Installation& installation, QWidget* owne
     pages->setCurrentWidget(Panel1);
     SpeedButton3->setEnabled(false);
     packageWorker_.SetDatabase(installation_.database);
+    spreadsheetWorker_.SetDatabase(installation_.database);
 }
 
 TCDialog_Export::~TCDialog_Export() {
@@ -256,11 +257,10 @@ void TCDialog_Export::SpeedButton3Click() {
         return;
     }
     if (RadioButton1->isChecked()) {
-        MessageBoxes::Show(this, MessageKind::Information,
-                           "本版本尚不能导出 Excel 格式，请选择专用加密格式。", MessageButtons::Ok);
-        return;
+        StartSpreadsheetExport(perFile);
+    } else {
+        StartPackageExport(perFile, password);
     }
-    StartPackageExport(perFile, password);
     SpeedButton5->setEnabled(true);
     static_cast<QStackedLayout*>(layout())->setCurrentWidget(Panel2);
 }
@@ -270,11 +270,25 @@ void TCDialog_Export::StartPackageExport(int maxPerFile, const std::string& pass
     packageWorker_.SetTargetName(std::filesystem::path(targetName_.toStdString()));
     packageWorker_.SetMaxPerFile(maxPerFile);
     packageWorker_.SetPassword(password);
+    StartWorker([worker = &packageWorker_](WorkerContext& context) { worker->Execute(context); },
+                [worker = &packageWorker_] { return worker->Outcome(); });
+}
+
+void TCDialog_Export::StartSpreadsheetExport(int maxPerFile) {
+    spreadsheetWorker_.SetAreaName(areaName_);
+    spreadsheetWorker_.SetTargetName(std::filesystem::path(targetName_.toStdString()));
+    spreadsheetWorker_.SetMaxPerFile(maxPerFile);
+    StartWorker(
+        [worker = &spreadsheetWorker_](WorkerContext& context) { worker->Execute(context); },
+        [worker = &spreadsheetWorker_] { return worker->Outcome(); });
+}
+
+void TCDialog_Export::StartWorker(Worker::Job job, std::function<ExportOutcome()> outcome) {
+    workerOutcome_ = std::move(outcome);
     adaptor_ = std::make_unique<WorkerAdaptor>(this);
     connect(adaptor_.get(), &WorkerAdaptor::progress, this, &TCDialog_Export::OnProgress);
     connect(adaptor_.get(), &WorkerAdaptor::finished, this, &TCDialog_Export::OnWorkerFinished);
-    adaptor_->Start(
-        [worker = &packageWorker_](WorkerContext& context) { worker->Execute(context); });
+    adaptor_->Start(std::move(job));
 }
 
 void TCDialog_Export::OnProgress(int channel, int percent) {
@@ -287,8 +301,8 @@ void TCDialog_Export::OnProgress(int channel, int percent) {
 
 void TCDialog_Export::OnWorkerFinished() {
     // Done is the worker's end, not its last 100 %: only then is the database closed and
-    // the last package complete.
-    outcome_ = packageWorker_.Outcome();
+    // the last file complete.
+    outcome_ = workerOutcome_();
     if (outcome_ == ExportOutcome::Completed) {
         Label3->setText("导出完成");
         SpeedButton4->setEnabled(false);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "exchange/export/thread_export_01.h"
 #include "exchange/export/thread_export_02.h"
 #include "platform/installation.h"
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -54,13 +56,17 @@ private:
     void OnProgress(int channel, int percent);
     void OnWorkerFinished();
     void StartPackageExport(int maxPerFile, const std::string& password);
+    void StartSpreadsheetExport(int maxPerFile);
+    void StartWorker(Worker::Job job, std::function<ExportOutcome()> outcome);
     void ShowSimpleMessage(const QString& text);
     void StopWorker();
 
     Installation installation_;
     std::string areaName_;
     QString targetName_;
+    TCThread_Export_01 spreadsheetWorker_;
     TCThread_Export_02 packageWorker_;
+    std::function<ExportOutcome()> workerOutcome_;
     std::unique_ptr<WorkerAdaptor> adaptor_;
     ExportOutcome outcome_ = ExportOutcome::NotRun;
 

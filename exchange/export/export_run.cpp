@@ -1,6 +1,11 @@
 #include "exchange/export/export_run.h"
 
+#include "exchange/worker.h"
+#include "platform/text.h"
+#include "store/database.h"
+
 #include <algorithm>
+#include <charconv>
 #include <system_error>
 
 void ExportSettings::SetMaxPerFile(int records) {
@@ -21,4 +26,132 @@ std::filesystem::path NumberedOutputFile(const std::filesystem::path& target, in
     std::filesystem::path file = target;
     file += "_" + std::to_string(k) + extension;
     return file;
+}
+
+std::string ExportFileFailureText() {
+    return Gbk("文件创建失败，请确保计算机有够的空间存放导出文件，并且选择一个空目录保存文件！");
+}
+
+void ProgressChannel::Send(int percent) {
+    context_.Progress(channel_, percent);
+    last_ = percent;
+}
+
+namespace {
+
+constexpr char kErrorCaption[] = "Error";
+
+// Table columns in select order, mapped to the record's fields.
+constexpr ContactField kExportColumns[] = {
+    kUI_ID,         kUser_Name,      kMobile_NO,           kUser_Sex,
+    kUser_Birthday, kUser_Education, kOrganization_Detial, kRecode_Type,
+    kProvince,      kCity,           kCounty_Seat};
+
+constexpr char kSelectAll[] =
+    "select UI_ID, User_Name, Mobile_NO, User_Sex, User_Birthday, User_Education, "
+    "Organization_Detial, Recode_Type, Province, City, County_Seat from t_address_book";
+
+int CountRecords(Connection& db) {
+    int total = 0;
+    db.Query("select count(1) from t_address_book", [&](const std::vector<std::string>& row) {
+        const std::string& text = row.at(0);
+        if (std::from_chars(text.data(), text.data() + text.size(), total).ec != std::errc()) {
+            total = 0;
+        }
+    });
+    return total;
+}
+
+} // namespace
+
+ExportOutcome RunExport(WorkerContext& context, const ExportSettings& settings,
+                        ExportFiles& files) {
+    const auto fail = [&](const std::string& text, const std::string& caption = kErrorCaption) {
+        context.Message(MessageKind::Plain, text, MessageButtons::Ok, caption);
+    };
+    if (!EnsureTargetFolder(settings.target)) {
+        fail(Gbk("文件夹创建失败！"), "Quillon");
+        return ExportOutcome::Failed;
+    }
+    StoreResult<Connection> db = Connection::Open(settings.database);
+    const int total = db ? CountRecords(db.value()) : 0;
+    // An export that writes nothing has not succeeded, whatever the reason.
+    if (total <= 0) {
+        fail(ExportFileFailureText());
+        return ExportOutcome::Failed;
+    }
+    const int m = settings.maxPerFile;
+    const int fileCount = (total + m - 1) / m;
+    ProgressChannel fileBar(context, kExportFileProgress);
+    ProgressChannel totalBar(context, kExportTotalProgress);
+    const int share = files.FillShare();
+
+    int k = 0;
+    int finished = 0;
+    int fileSize = 0;
+    bool open = false;
+    bool failed = false;
+    bool stopped = false;
+    const auto finishFile = [&]() -> bool {
+        open = false;
+        if (!files.Finish(fileBar)) {
+            fail(ExportFileFailureText());
+            return false;
+        }
+        return true;
+    };
+
+    const StoreStatus read =
+        db.value().QueryWhile(kSelectAll, [&](const std::vector<std::string>& row) {
+            if (context.StopRequested()) {
+                stopped = true;
+                return false;
+            }
+            if (!open) {
+                ++k;
+                files.Start(k);
+                open = true;
+                fileSize = k < fileCount ? m : total - (fileCount - 1) * m;
+            }
+            ContactRecord record;
+            for (std::size_t i = 0; i < std::size(kExportColumns) && i < row.size(); ++i) {
+                record[kExportColumns[i]] = row[i];
+            }
+            if (!files.Add(record)) {
+                fail(ExportFileFailureText());
+                failed = true;
+                return false;
+            }
+            const int inFile = static_cast<int>(files.Records());
+            fileBar.SendIfChanged(inFile * share / std::max(fileSize, inFile));
+            if (inFile == m) {
+                if (!finishFile()) {
+                    failed = true;
+                    return false;
+                }
+                ++finished;
+                const int percent = finished * 100 / fileCount;
+                if (totalBar.Changes(percent)) {
+                    totalBar.Send(percent);
+                    fileBar.Send(0);
+                }
+            }
+            return true;
+        });
+
+    // Only the end of the table ends an export well: not an error, and not a table that
+    // gave no row at all.
+    if (!failed && !stopped && (!read || k == 0)) {
+        fail(ExportFileFailureText());
+        failed = true;
+    }
+    if (!failed && !stopped && open && !finishFile()) {
+        failed = true;
+    }
+    if (failed || stopped) {
+        return stopped ? ExportOutcome::Stopped : ExportOutcome::Failed;
+    }
+    fileBar.Send(100);
+    totalBar.Send(100);
+    return ExportOutcome::Completed;
 }

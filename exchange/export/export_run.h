@@ -1,7 +1,12 @@
 #pragma once
 
+#include "store/contact_store.h"
+
+#include <cstddef>
 #include <filesystem>
 #include <string>
+
+class WorkerContext;
 
 // The two progress channels of an export, numbered like the window messages that carry
 // them: the current output file, and all output files together.
@@ -32,3 +37,44 @@ bool EnsureTargetFolder(const std::filesystem::path& target);
 // target + "_" + k + extension, the name of output file k.
 std::filesystem::path NumberedOutputFile(const std::filesystem::path& target, int k,
                                          const std::string& extension);
+
+// The words of the box both workers show when an output file cannot be made.
+std::string ExportFileFailureText();
+
+// Sends a progress channel's value, or only when it changed.
+class ProgressChannel {
+public:
+    ProgressChannel(WorkerContext& context, int channel) : context_(context), channel_(channel) {}
+    void Send(int percent);
+    bool Changes(int percent) const { return percent != last_; }
+    void SendIfChanged(int percent) {
+        if (Changes(percent)) {
+            Send(percent);
+        }
+    }
+
+private:
+    WorkerContext& context_;
+    int channel_;
+    int last_ = -1;
+};
+
+// One output format of the export: the file being filled, made in memory and written
+// whole, so that a stop or a failure never leaves part of one on disk.
+class ExportFiles {
+public:
+    virtual ~ExportFiles() = default;
+    // Of the file bar, the share that filling a file takes; writing it takes the rest.
+    virtual int FillShare() const = 0;
+    virtual void Start(int k) = 0;
+    virtual bool Add(const ContactRecord& record) = 0;
+    virtual std::size_t Records() const = 0;
+    // Writes the file; false when it could not be written whole.
+    virtual bool Finish(ProgressChannel& fileBar) = 0;
+};
+
+// Exports the whole contact table into files of at most settings.maxPerFile records:
+// progress on both channels, a stop honoured before each record, and the failure box
+// (caption "Error") for a file that cannot be made, for a table that gives no record,
+// and for a table read that ends on an error.
+ExportOutcome RunExport(WorkerContext& context, const ExportSettings& settings, ExportFiles& files);

@@ -39,6 +39,11 @@ inline constexpr std::uint16_t kRk = 0x027E;
 inline constexpr std::uint16_t kFormat = 0x041E;
 inline constexpr std::uint16_t kBof = 0x0809;
 inline constexpr std::uint16_t kDbCell = 0x00D7;
+inline constexpr std::uint16_t kDefColWidth = 0x0055;
+inline constexpr std::uint16_t kColInfo = 0x007D;
+inline constexpr std::uint16_t kArray = 0x0221;
+inline constexpr std::uint16_t kTable = 0x0236;
+inline constexpr std::uint16_t kShrFmla = 0x04BC;
 } // namespace rec
 
 // The largest record body BIFF8 allows; longer data goes on in CONTINUE records.

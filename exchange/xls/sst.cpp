@@ -6,7 +6,7 @@
 
 namespace quillon::xls {
 
-SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& continues) {
+SharedStringUnits ReadSharedStringUnits(ByteSpan sst, const std::vector<ByteSpan>& continues) {
     std::vector<ByteSpan> segments{sst};
     segments.insert(segments.end(), continues.begin(), continues.end());
     std::size_t bytes = 0;
@@ -14,7 +14,7 @@ SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& conti
         bytes += segment.size();
     }
     ContinuedReader in(std::move(segments));
-    SharedStrings table;
+    SharedStringUnits table;
     table.total = in.U32();
     table.declaredUnique = in.U32();
     // Each string takes at least three bytes, so the data bounds the count whatever the
@@ -26,12 +26,127 @@ SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& conti
         if (!in.Ok()) {
             break;
         }
-        table.texts.push_back(Utf16ToGbkText(text));
+        table.texts.push_back(std::move(text));
     }
     if (!in.Ok()) {
         table.reason = "shared string " + std::to_string(table.texts.size()) + ": " + in.Reason();
     }
     return table;
+}
+
+SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& continues) {
+    SharedStringUnits units = ReadSharedStringUnits(sst, continues);
+    SharedStrings table;
+    table.total = units.total;
+    table.declaredUnique = units.declaredUnique;
+    table.reason = std::move(units.reason);
+    table.texts.reserve(units.texts.size());
+    for (const std::u16string& text : units.texts) {
+        table.texts.push_back(Utf16ToGbkText(text));
+    }
+    return table;
+}
+
+namespace {
+
+// Lays out records of at most kMaxRecordData bytes, opening a CONTINUE record when one
+// is full and filling in each record's length when it is closed.
+class RecordRun {
+public:
+    RecordRun(ByteWriter& out, std::uint16_t id) : out_(out) { Open(id); }
+    ~RecordRun() { Close(); }
+
+    std::size_t Room() const { return kMaxRecordData - (out_.Size() - dataStart_); }
+    // Where the current record's header starts, and the offset from there to the end.
+    std::size_t RecordStart() const { return dataStart_ - 4; }
+    void StartContinue() {
+        Close();
+        Open(rec::kContinue);
+    }
+    ByteWriter& Out() { return out_; }
+
+private:
+    void Open(std::uint16_t id) {
+        out_.U16(id);
+        out_.U16(0);
+        dataStart_ = out_.Size();
+    }
+    void Close() {
+        out_.PatchU16(dataStart_ - 2, static_cast<std::uint16_t>(out_.Size() - dataStart_));
+    }
+
+    ByteWriter& out_;
+    std::size_t dataStart_ = 0;
+};
+
+bool FitsInOneByte(const std::u16string& text) {
+    return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x100; });
+}
+
+struct BucketStart {
+    std::uint32_t position;
+    std::uint16_t inRecord;
+};
+
+// The BIFF8 rule: a string's count and flags never straddle records; its characters may,
+// and the continuation then repeats the flags byte.
+void WriteString(RecordRun& run, const std::u16string& text) {
+    const bool compressed = FitsInOneByte(text);
+    const std::size_t unit = compressed ? 1 : 2;
+    const std::uint8_t flags = compressed ? 0 : 1;
+    ByteWriter& out = run.Out();
+    out.U16(static_cast<std::uint16_t>(text.size()));
+    out.U8(flags);
+    std::size_t done = 0;
+    while (done < text.size()) {
+        std::size_t fit = run.Room() / unit;
+        if (fit == 0) {
+            run.StartContinue();
+            out.U8(flags);
+            fit = run.Room() / unit;
+        }
+        const std::size_t end = std::min(text.size(), done + fit);
+        for (; done < end; ++done) {
+            if (compressed) {
+                out.U8(static_cast<std::uint8_t>(text[done]));
+            } else {
+                out.U16(text[done]);
+            }
+        }
+    }
+}
+
+} // namespace
+
+void WriteSharedStrings(ByteWriter& stream, std::uint32_t total,
+                        const std::deque<std::u16string>& texts) {
+    // Excel's choice: at most 128 buckets of at least 8 strings.
+    const std::size_t perBucket = std::max<std::size_t>(8, texts.size() / 128 + 1);
+    std::vector<BucketStart> buckets;
+    {
+        RecordRun run(stream, rec::kSst);
+        stream.U32(total);
+        stream.U32(static_cast<std::uint32_t>(texts.size()));
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            // A string starts where its count and flags and a first character fit.
+            if (run.Room() < 5) {
+                run.StartContinue();
+            }
+            if (i % perBucket == 0) {
+                buckets.push_back({static_cast<std::uint32_t>(stream.Size()),
+                                   static_cast<std::uint16_t>(stream.Size() - run.RecordStart())});
+            }
+            WriteString(run, texts[i]);
+        }
+    }
+    stream.U16(rec::kExtSst);
+    stream.U16(static_cast<std::uint16_t>(2 + 8 * buckets.size()));
+    stream.U16(static_cast<std::uint16_t>(perBucket));
+    for (const BucketStart& bucket : buckets) {
+        stream.U32(bucket.position);
+        stream.U16(bucket.inRecord);
+        stream.U16(0);
+    }
 }
 
 } // namespace quillon::xls

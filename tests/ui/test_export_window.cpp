@@ -217,12 +217,19 @@ TEST_F(ExportWindowTest, AFailedExportNeverSaysDone) {
     ExpectOneMessage(MessageKind::Plain, "Quillon", "文件夹创建失败！", MessageButtons::Ok);
 }
 
-TEST_F(ExportWindowTest, TheSpreadsheetFormatSaysItIsNotAvailableYet) {
+TEST_F(ExportWindowTest, TheSpreadsheetFormatWritesWorkbooksWithoutAPassword) {
     ChooseTarget();
+    Edit("Edit1")->setText("10");
     Export().SpeedButton3Click();
-    EXPECT_FALSE(OnProgressPage());
-    ASSERT_EQ(MessageBoxes::History().size(), 1u);
-    EXPECT_EQ(MessageBoxes::History()[0].kind, MessageKind::Information);
+    EXPECT_TRUE(OnProgressPage());
+    WaitForTheEnd();
+    EXPECT_EQ(Export().Outcome(), ExportOutcome::Completed);
+    EXPECT_EQ(Control<QLabel>("Label3")->text(), "导出完成");
+    for (int k = 1; k <= 3; ++k) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(NumberedOutputFile(target, k, ".xls"))) << k;
+    }
+    EXPECT_FALSE(std::filesystem::exists(NumberedOutputFile(target, 4, ".xls")));
+    EXPECT_TRUE(MessageBoxes::History().empty());
 }
 
 TEST_F(ExportWindowTest, TheMainWindowOpensItWhenThereAreRecords) {

@@ -1,0 +1,59 @@
+#include "exchange/export/thread_export_01.h"
+
+#include "exchange/spreadsheet.h"
+#include "platform/text.h"
+
+#include <optional>
+
+namespace {
+
+// The first row below the template's title and headers.
+constexpr int kFirstRecordRow = 4;
+
+// The template's columns, left to right.
+constexpr ContactField kSheetColumns[] = {
+    kUser_Name, kUser_Sex, kUser_Birthday, kUser_Education,      kRecode_Type,
+    kProvince,  kCity,     kCounty_Seat,   kOrganization_Detial, kMobile_NO};
+
+class WorkbookExportFiles : public ExportFiles {
+public:
+    explicit WorkbookExportFiles(const ExportSettings& settings) : settings_(settings) {}
+    int FillShare() const override { return 100; }
+    void Start(int k) override {
+        sheet_.emplace(quillon::Spreadsheet::FromTemplate());
+        path_ = NumberedOutputFile(settings_.target, k, ".xls");
+        records_ = 0;
+    }
+    bool Add(const ContactRecord& record) override {
+        const int row = kFirstRecordRow + static_cast<int>(records_);
+        for (std::size_t i = 0; i < std::size(kSheetColumns); ++i) {
+            const std::string text = Utf8ToGbk(record[kSheetColumns[i]]);
+            if (sheet_->SetCellValue(row, static_cast<int>(i) + 1, text) !=
+                quillon::xls::SheetWriteError::None) {
+                return false;
+            }
+        }
+        ++records_;
+        return true;
+    }
+    std::size_t Records() const override { return records_; }
+    bool Finish(ProgressChannel&) override {
+        const bool saved = static_cast<bool>(sheet_->SaveAs(path_));
+        sheet_.reset();
+        return saved;
+    }
+
+private:
+    const ExportSettings& settings_;
+    std::optional<quillon::Spreadsheet> sheet_;
+    std::filesystem::path path_;
+    std::size_t records_ = 0;
+};
+
+} // namespace
+
+void TCThread_Export_01::Execute(WorkerContext& context) {
+    outcome_ = ExportOutcome::Failed;
+    WorkbookExportFiles files(settings_);
+    outcome_ = RunExport(context, settings_, files);
+}

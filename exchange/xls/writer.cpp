@@ -1,0 +1,536 @@
+#include "exchange/xls/writer.h"
+
+#include "exchange/xls/records.h"
+#include "exchange/xls/sst.h"
+#include "platform/text.h"
+
+#include <algorithm>
+
+namespace quillon::xls {
+
+namespace {
+
+constexpr std::uint16_t kBiff8 = 0x0600;
+constexpr std::uint16_t kDefaultCellFormat = 0x0F;
+constexpr std::size_t kRowsPerBlock = 32;
+constexpr std::size_t kIndexFixedBytes = 16;
+constexpr std::size_t kDimensionsBytes = 14;
+constexpr std::size_t kRowBytes = 16;
+
+// A new row: default height, no row format of its own.
+constexpr std::uint8_t kNewRow[kRowBytes] = {0, 0, 0, 0, 0, 0,    0x0E, 0x01,
+                                             0, 0, 0, 0, 0, 0x01, 0x0F, 0};
+
+bool IsCellTableRecord(std::uint16_t id) {
+    switch (id) {
+    case rec::kRow:
+    case rec::kDbCell:
+    case rec::kBlank:
+    case rec::kMulBlank:
+    case rec::kLabelSst:
+    case rec::kLabel:
+    case rec::kRString:
+    case rec::kNumber:
+    case rec::kRk:
+    case rec::kMulRk:
+    case rec::kBoolErr:
+    case rec::kFormula:
+    case rec::kString:
+    case rec::kShrFmla:
+    case rec::kArray:
+    case rec::kTable:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Records that belong to the formula cell before them.
+bool FollowsFormula(std::uint16_t id) {
+    return id == rec::kString || id == rec::kShrFmla || id == rec::kArray || id == rec::kTable;
+}
+
+void Header(ByteWriter& out, std::uint16_t id, std::size_t length) {
+    out.U16(id);
+    out.U16(static_cast<std::uint16_t>(length));
+}
+
+void CopyRange(ByteWriter& out, ByteSpan stream, std::size_t begin, std::size_t end) {
+    if (end > begin) {
+        out.Bytes(stream.subspan(begin, end - begin));
+    }
+}
+
+std::uint16_t At16(ByteSpan data, std::size_t offset) {
+    return static_cast<std::uint16_t>(data[offset] | data[offset + 1] << 8);
+}
+
+std::uint32_t At32(ByteSpan data, std::size_t offset) {
+    return static_cast<std::uint32_t>(At16(data, offset)) |
+           static_cast<std::uint32_t>(At16(data, offset + 2)) << 16;
+}
+
+std::vector<std::uint8_t> RkRecord(std::uint16_t row, std::uint16_t column, std::uint16_t format,
+                                   ByteSpan value) {
+    ByteWriter out;
+    Header(out, rec::kRk, 10);
+    out.U16(row);
+    out.U16(column);
+    out.U16(format);
+    out.Bytes(value);
+    return out.Take();
+}
+
+} // namespace
+
+FirstSheetWriter::FirstSheetWriter(ByteSpan stream) : stream_(stream) {
+    std::fill(std::begin(columnFormats_), std::end(columnFormats_), kDefaultCellFormat);
+    if (ReadGlobals()) {
+        ReadFirstSheet();
+    }
+}
+
+bool FirstSheetWriter::Fail(SheetWriteError error, std::string detail) {
+    status_.error = error;
+    status_.detail = std::move(detail);
+    return false;
+}
+
+bool FirstSheetWriter::ReadGlobals() {
+    RecordWalker walk(stream_);
+    Record record;
+    if (!walk.Next(record) || record.id != rec::kBof || record.data.size() < 4) {
+        return Fail(SheetWriteError::Damaged, "the stream does not begin with a BOF record");
+    }
+    if (At16(record.data, 0) != kBiff8) {
+        return Fail(SheetWriteError::Unsupported, "not a BIFF8 workbook");
+    }
+    bool haveSst = false;
+    while (walk.Next(record)) {
+        switch (record.id) {
+        case rec::kBoundSheet:
+            sheetOffsetFields_.push_back(record.offset + 4);
+            sheetOffsets_.push_back(At32(record.data, 0));
+            break;
+        case rec::kSst: {
+            sst_.begin = record.offset;
+            SharedStringUnits table = ReadSharedStringUnits(record.data, walk.TakeContinues());
+            sst_.end = walk.Position();
+            if (!table.Ok()) {
+                return Fail(SheetWriteError::Damaged, table.reason);
+            }
+            total_ = table.total;
+            for (std::u16string& text : table.texts) {
+                strings_.push_back(std::move(text));
+                stringIndex_.try_emplace(strings_.back(),
+                                         static_cast<std::uint32_t>(strings_.size() - 1));
+            }
+            haveSst = true;
+            break;
+        }
+        case rec::kExtSst:
+            if (!haveSst) {
+                return Fail(SheetWriteError::Unsupported, "EXTSST before SST");
+            }
+            extSst_ = {record.offset, walk.Position()};
+            break;
+        case rec::kEof:
+            globalsEnd_ = walk.Position();
+            if (!haveSst) {
+                return Fail(SheetWriteError::Unsupported, "no shared string table");
+            }
+            if (sheetOffsets_.empty()) {
+                return Fail(SheetWriteError::Damaged, "no sheet");
+            }
+            return true;
+        default:
+            break;
+        }
+    }
+    return Fail(SheetWriteError::Damaged,
+                walk.Failed() ? walk.Reason() : "the workbook globals have no end");
+}
+
+bool FirstSheetWriter::ReadFirstSheet() {
+    sheet_.begin = sheetOffsets_.front();
+    for (std::size_t i = 1; i < sheetOffsets_.size(); ++i) {
+        if (sheetOffsets_[i] <= sheet_.begin) {
+            return Fail(SheetWriteError::Unsupported, "the first sheet is not stored first");
+        }
+    }
+    if (sheet_.begin < globalsEnd_ || sheet_.begin >= stream_.size()) {
+        return Fail(SheetWriteError::Damaged, "the first sheet's offset lies outside the stream");
+    }
+    RecordWalker walk(stream_, sheet_.begin);
+    Record record;
+    if (!walk.Next(record) || record.id != rec::kBof) {
+        return Fail(SheetWriteError::Damaged, "the first sheet does not begin with a BOF record");
+    }
+    bool inTable = false;
+    bool tableSeen = false;
+    while (walk.Next(record)) {
+        if (IsCellTableRecord(record.id)) {
+            if (tableSeen) {
+                return Fail(SheetWriteError::Unsupported, "cells after the cell table");
+            }
+            if (!inTable) {
+                inTable = true;
+                cells_.begin = record.offset;
+            }
+            const ByteSpan whole = stream_.subspan(record.offset, 4 + record.data.size());
+            if (!ReadCellRecord(record.id, record.data, whole)) {
+                return false;
+            }
+            continue;
+        }
+        if (inTable) {
+            inTable = false;
+            tableSeen = true;
+            cells_.end = record.offset;
+        }
+        switch (record.id) {
+        case rec::kIndex:
+            if (record.data.size() < kIndexFixedBytes) {
+                return Fail(SheetWriteError::Damaged, "INDEX record too short");
+            }
+            index_ = record.offset;
+            break;
+        case rec::kDimensions:
+            if (record.data.size() < kDimensionsBytes) {
+                return Fail(SheetWriteError::Unsupported, "DIMENSIONS of an older format");
+            }
+            dimensions_ = record.offset;
+            if (!tableSeen) {
+                cells_ = {walk.Position(), walk.Position()};
+            }
+            break;
+        case rec::kColInfo:
+            if (record.data.size() >= 8) {
+                const std::uint16_t last = std::min<std::uint16_t>(At16(record.data, 2), 255);
+                for (std::uint16_t c = At16(record.data, 0); c <= last; ++c) {
+                    columnFormats_[c] = At16(record.data, 6);
+                }
+            }
+            break;
+        case rec::kEof:
+            sheet_.end = walk.Position();
+            if (dimensions_ == 0 || (tableSeen && cells_.begin < dimensions_)) {
+                return Fail(SheetWriteError::Unsupported, "no DIMENSIONS before the cells");
+            }
+            for (std::size_t i = 1; i < sheetOffsets_.size(); ++i) {
+                if (sheetOffsets_[i] < sheet_.end) {
+                    return Fail(SheetWriteError::Damaged, "sheets overlap");
+                }
+            }
+            return true;
+        default:
+            break;
+        }
+    }
+    return Fail(SheetWriteError::Damaged,
+                walk.Failed() ? walk.Reason() : "the first sheet has no end");
+}
+
+bool FirstSheetWriter::ReadCellRecord(std::uint16_t id, ByteSpan data, ByteSpan whole) {
+    if (id == rec::kDbCell) {
+        return true; // rebuilt
+    }
+    if (FollowsFormula(id)) {
+        if (raw_.empty()) {
+            return Fail(SheetWriteError::Damaged, "a formula's records without the formula");
+        }
+        raw_.back().insert(raw_.back().end(), whole.begin(), whole.end());
+        return true;
+    }
+    const std::size_t fixed =
+        id == rec::kRow ? kRowBytes : std::max<std::size_t>(6, MinimumRecordSize(id));
+    if (data.size() < fixed) {
+        return Fail(SheetWriteError::Damaged, "a cell record too short");
+    }
+    const std::uint16_t row = At16(data, 0);
+    const std::uint16_t column = At16(data, 2);
+    if (id == rec::kRow) {
+        Row& entry = rows_[row];
+        entry.hasRecord = true;
+        std::copy_n(data.begin(), kRowBytes, entry.record);
+        return true;
+    }
+    if (id == rec::kMulBlank || id == rec::kMulRk) {
+        const std::size_t each = id == rec::kMulBlank ? 2 : 6;
+        const std::uint16_t last = At16(data, data.size() - 2);
+        if (last < column || last >= kMaxSheetColumns ||
+            data.size() != 6 + each * (last - column + 1u)) {
+            return Fail(SheetWriteError::Damaged, "a run of cells of the wrong size");
+        }
+        for (std::uint16_t c = column; c <= last; ++c) {
+            const std::size_t at = 4 + each * (c - column);
+            const std::uint16_t format = At16(data, at);
+            if (id == rec::kMulBlank) {
+                PutCell(row, {c, format, Kind::Blank, 0});
+            } else {
+                KeepRecords(row, c, format, RkRecord(row, c, format, data.subspan(at + 2, 4)));
+            }
+        }
+        return true;
+    }
+    if (column >= kMaxSheetColumns) {
+        return Fail(SheetWriteError::Damaged, "a cell past the last column");
+    }
+    const std::uint16_t format = At16(data, 4);
+    if (id == rec::kBlank) {
+        PutCell(row, {column, format, Kind::Blank, 0});
+    } else if (id == rec::kLabelSst) {
+        const std::uint32_t text = At32(data, 6);
+        if (text >= strings_.size()) {
+            return Fail(SheetWriteError::Damaged, "a cell names a shared string that is missing");
+        }
+        PutCell(row, {column, format, Kind::Text, text});
+    } else {
+        KeepRecords(row, column, format, {whole.begin(), whole.end()});
+    }
+    return true;
+}
+
+void FirstSheetWriter::KeepRecords(int row, int column, std::uint16_t format,
+                                   std::vector<std::uint8_t> bytes) {
+    raw_.push_back(std::move(bytes));
+    PutCell(row, {static_cast<std::uint16_t>(column), format, Kind::Kept,
+                  static_cast<std::uint32_t>(raw_.size() - 1)});
+}
+
+void FirstSheetWriter::PutCell(int row, Cell cell) {
+    std::vector<Cell>& cells = rows_[row].cells;
+    if (cells.empty() || cells.back().column < cell.column) {
+        cells.push_back(cell);
+        return;
+    }
+    auto at =
+        std::lower_bound(cells.begin(), cells.end(), cell.column,
+                         [](const Cell& c, std::uint16_t column) { return c.column < column; });
+    if (at != cells.end() && at->column == cell.column) {
+        *at = cell;
+    } else {
+        cells.insert(at, cell);
+    }
+}
+
+std::uint32_t FirstSheetWriter::AddString(std::u16string text) {
+    const auto found = stringIndex_.find(text);
+    if (found != stringIndex_.end()) {
+        return found->second;
+    }
+    strings_.push_back(std::move(text));
+    const auto index = static_cast<std::uint32_t>(strings_.size() - 1);
+    stringIndex_.emplace(strings_.back(), index);
+    return index;
+}
+
+SheetWriteError FirstSheetWriter::SetText(int row, int column, std::string_view gbk) {
+    if (status_.error != SheetWriteError::None) {
+        return status_.error;
+    }
+    if (row < 1 || row > kMaxSheetRows || column < 1 || column > kMaxSheetColumns) {
+        return SheetWriteError::OutOfRange;
+    }
+    std::u16string text = GbkToUtf16(std::string(gbk));
+    if (text.size() > kMaxCellCharacters) {
+        return SheetWriteError::TextTooLong;
+    }
+    const int r = row - 1;
+    const auto c = static_cast<std::uint16_t>(column - 1);
+    std::uint16_t format = columnFormats_[c];
+    if (const auto found = rows_.find(r); found != rows_.end()) {
+        for (const Cell& old : found->second.cells) {
+            if (old.column == c) {
+                format = old.format;
+                if (old.kind == Kind::Text) {
+                    --total_;
+                }
+            }
+        }
+    }
+    if (text.empty()) {
+        PutCell(r, {c, format, Kind::Blank, 0});
+    } else {
+        PutCell(r, {c, format, Kind::Text, AddString(std::move(text))});
+        ++total_;
+    }
+    return SheetWriteError::None;
+}
+
+std::vector<std::uint8_t> FirstSheetWriter::Build() const {
+    if (status_.error != SheetWriteError::None) {
+        return {};
+    }
+    ByteWriter out;
+    CopyRange(out, stream_, 0, sst_.begin);
+    WriteSharedStrings(out, total_, strings_);
+    if (extSst_.end != 0) {
+        CopyRange(out, stream_, sst_.end, extSst_.begin);
+        CopyRange(out, stream_, extSst_.end, sheet_.begin);
+    } else {
+        CopyRange(out, stream_, sst_.end, sheet_.begin);
+    }
+    const std::size_t sheetStart = out.Size();
+    WriteFirstSheet(out);
+    const std::int64_t shift =
+        static_cast<std::int64_t>(out.Size()) - static_cast<std::int64_t>(sheet_.end);
+    const std::size_t restStart = out.Size();
+    CopyRange(out, stream_, sheet_.end, stream_.size());
+
+    const auto moved = [shift](std::uint32_t offset) {
+        return static_cast<std::uint32_t>(offset + shift);
+    };
+    for (std::size_t i = 0; i < sheetOffsets_.size(); ++i) {
+        out.PatchU32(sheetOffsetFields_[i],
+                     i == 0 ? static_cast<std::uint32_t>(sheetStart) : moved(sheetOffsets_[i]));
+    }
+    // The other sheets' INDEX records point at their DBCELL records, which moved too.
+    RecordWalker walk(stream_, sheet_.end);
+    Record record;
+    while (walk.Next(record)) {
+        if (record.id != rec::kIndex || record.data.size() < kIndexFixedBytes) {
+            continue;
+        }
+        const std::size_t at = record.offset + 4 - sheet_.end + restStart;
+        if (const std::uint32_t defColWidth = At32(record.data, 12); defColWidth != 0) {
+            out.PatchU32(at + 12, moved(defColWidth));
+        }
+        for (std::size_t field = kIndexFixedBytes; field + 4 <= record.data.size(); field += 4) {
+            out.PatchU32(at + field, moved(At32(record.data, field)));
+        }
+    }
+    return out.Take();
+}
+
+void FirstSheetWriter::WriteFirstSheet(ByteWriter& out) const {
+    std::uint32_t firstRow = 0;
+    std::uint32_t rowLimit = 0;
+    std::uint16_t firstColumn = kMaxSheetColumns;
+    std::uint16_t columnLimit = 0;
+    if (!rows_.empty()) {
+        firstRow = static_cast<std::uint32_t>(rows_.begin()->first);
+        rowLimit = static_cast<std::uint32_t>(rows_.rbegin()->first) + 1;
+    }
+    for (const auto& [number, row] : rows_) {
+        if (!row.cells.empty()) {
+            firstColumn = std::min(firstColumn, row.cells.front().column);
+            columnLimit = std::max<std::uint16_t>(columnLimit, row.cells.back().column + 1);
+        }
+    }
+    if (columnLimit == 0) {
+        firstColumn = 0;
+    }
+    const std::size_t blocks = (rows_.size() + kRowsPerBlock - 1) / kRowsPerBlock;
+
+    std::size_t indexFields = 0; // where the new INDEX's DBCELL offsets go
+    std::size_t defColWidthField = 0;
+    std::size_t defColWidthAt = 0;
+    RecordWalker walk(stream_, sheet_.begin);
+    Record record;
+    while (walk.Position() < cells_.begin && walk.Next(record)) {
+        const ByteSpan whole = stream_.subspan(record.offset, 4 + record.data.size());
+        if (record.offset == index_) {
+            Header(out, rec::kIndex, kIndexFixedBytes + 4 * blocks);
+            out.U32(At32(record.data, 0));
+            out.U32(firstRow);
+            out.U32(rowLimit);
+            if (At32(record.data, 12) != 0) {
+                defColWidthField = out.Size();
+            }
+            out.U32(0);
+            indexFields = out.Size();
+            out.Zeros(4 * blocks);
+        } else if (record.offset == dimensions_) {
+            Header(out, rec::kDimensions, kDimensionsBytes);
+            out.U32(firstRow);
+            out.U32(rowLimit);
+            out.U16(firstColumn);
+            out.U16(columnLimit);
+            out.U16(0);
+        } else {
+            if (record.id == rec::kDefColWidth) {
+                defColWidthAt = out.Size();
+            }
+            out.Bytes(whole);
+        }
+    }
+    if (defColWidthField != 0) {
+        out.PatchU32(defColWidthField, static_cast<std::uint32_t>(defColWidthAt));
+    }
+    std::vector<std::uint32_t> dbcells;
+    WriteCellTable(out, dbcells);
+    if (index_ != 0) {
+        for (std::size_t i = 0; i < dbcells.size(); ++i) {
+            out.PatchU32(indexFields + 4 * i, dbcells[i]);
+        }
+    }
+    CopyRange(out, stream_, cells_.end, sheet_.end);
+}
+
+void FirstSheetWriter::WriteCellTable(ByteWriter& out, std::vector<std::uint32_t>& dbcells) const {
+    auto next = rows_.begin();
+    while (next != rows_.end()) {
+        const auto blockBegin = next;
+        std::size_t count = 0;
+        while (next != rows_.end() && count < kRowsPerBlock) {
+            ++next;
+            ++count;
+        }
+        const std::size_t firstRowRecord = out.Size();
+        for (auto it = blockBegin; it != next; ++it) {
+            const Row& row = it->second;
+            Header(out, rec::kRow, kRowBytes);
+            const std::size_t at = out.Size();
+            out.Bytes(row.hasRecord ? ByteSpan(row.record) : ByteSpan(kNewRow));
+            out.PatchU16(at, static_cast<std::uint16_t>(it->first));
+            if (!row.cells.empty()) {
+                out.PatchU16(at + 2, row.cells.front().column);
+                out.PatchU16(at + 4, static_cast<std::uint16_t>(row.cells.back().column + 1));
+            } else if (!row.hasRecord) {
+                out.PatchU16(at + 2, 0);
+                out.PatchU16(at + 4, 0);
+            }
+        }
+        // Each row's cells are found from the one before; the first from the end of the
+        // block's first ROW record.
+        std::vector<std::uint16_t> starts;
+        std::size_t previous = firstRowRecord + 4 + kRowBytes;
+        for (auto it = blockBegin; it != next; ++it) {
+            starts.push_back(static_cast<std::uint16_t>(out.Size() - previous));
+            previous = out.Size();
+            for (const Cell& cell : it->second.cells) {
+                WriteCell(out, it->first, cell);
+            }
+        }
+        dbcells.push_back(static_cast<std::uint32_t>(out.Size()));
+        Header(out, rec::kDbCell, 4 + 2 * starts.size());
+        out.U32(static_cast<std::uint32_t>(out.Size() - 4 - firstRowRecord));
+        for (std::uint16_t start : starts) {
+            out.U16(start);
+        }
+    }
+}
+
+void FirstSheetWriter::WriteCell(ByteWriter& out, int row, const Cell& cell) const {
+    switch (cell.kind) {
+    case Kind::Text:
+        Header(out, rec::kLabelSst, 10);
+        out.U16(static_cast<std::uint16_t>(row));
+        out.U16(cell.column);
+        out.U16(cell.format);
+        out.U32(cell.index);
+        break;
+    case Kind::Blank:
+        Header(out, rec::kBlank, 6);
+        out.U16(static_cast<std::uint16_t>(row));
+        out.U16(cell.column);
+        out.U16(cell.format);
+        break;
+    case Kind::Kept:
+        out.Bytes(raw_[cell.index]);
+        break;
+    }
+}
+
+} // namespace quillon::xls

@@ -1,0 +1,111 @@
+// Filling in the first sheet of a BIFF8 workbook stream with texts, as the export and the
+// rejected-rows workbooks do with the template.
+//
+// Everything of the stream is kept except what the new cells change: the shared strings
+// (rewritten with their index), the first sheet's cell table (rebuilt in Excel's order of
+// ROW blocks, cells and DBCELL, with its INDEX and DIMENSIONS), and the stream positions
+// that move with them (BOUNDSHEET offsets, the other sheets' INDEX records). A new cell
+// takes its column's format; a cell set over an existing one keeps that cell's format.
+#pragma once
+
+#include "exchange/bytes.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quillon::xls {
+
+// The limits of a .xls sheet and cell.
+inline constexpr int kMaxSheetRows = 65536;
+inline constexpr int kMaxSheetColumns = 256;
+inline constexpr std::size_t kMaxCellCharacters = 32767;
+
+enum class SheetWriteError {
+    None,
+    Damaged,     // the stream cannot be followed
+    Unsupported, // a layout this writer does not rebuild (it knows the template's kind)
+    OutOfRange,  // a row or column past the sheet's limits
+    TextTooLong, // more than kMaxCellCharacters
+};
+
+struct SheetWriterResult {
+    SheetWriteError error = SheetWriteError::None;
+    std::string detail;
+    explicit operator bool() const { return error == SheetWriteError::None; }
+};
+
+class FirstSheetWriter {
+public:
+    // Reads the stream's layout; on failure `error` says why and the writer is unusable.
+    // The stream must outlive the writer.
+    explicit FirstSheetWriter(ByteSpan stream);
+    FirstSheetWriter(const FirstSheetWriter&) = delete;
+    FirstSheetWriter& operator=(const FirstSheetWriter&) = delete;
+
+    const SheetWriterResult& Status() const { return status_; }
+
+    // Sets a cell (rows and columns from 1) to a GBK text; an empty text leaves a
+    // formatted empty cell. Refuses cells past the sheet's limits and over-long texts.
+    SheetWriteError SetText(int row, int column, std::string_view gbk);
+
+    // The whole stream with the cells set so far.
+    std::vector<std::uint8_t> Build() const;
+
+private:
+    struct Span {
+        std::size_t begin = 0;
+        std::size_t end = 0;
+    };
+    enum class Kind : std::uint8_t { Text, Blank, Kept };
+    struct Cell {
+        std::uint16_t column;
+        std::uint16_t format;
+        Kind kind;
+        // The shared string of a Text cell, or the kept records of a Kept one.
+        std::uint32_t index;
+    };
+    struct Row {
+        bool hasRecord = false;
+        std::uint8_t record[16] = {};
+        std::vector<Cell> cells; // by column
+    };
+
+    bool Fail(SheetWriteError error, std::string detail);
+    bool ReadGlobals();
+    bool ReadFirstSheet();
+    bool ReadCellRecord(std::uint16_t id, ByteSpan data, ByteSpan whole);
+    void KeepRecords(int row, int column, std::uint16_t format, std::vector<std::uint8_t> bytes);
+    void PutCell(int row, Cell cell);
+    std::uint32_t AddString(std::u16string text);
+
+    void WriteFirstSheet(ByteWriter& out) const;
+    void WriteCellTable(ByteWriter& out, std::vector<std::uint32_t>& dbcells) const;
+    void WriteCell(ByteWriter& out, int row, const Cell& cell) const;
+
+    ByteSpan stream_;
+    SheetWriterResult status_;
+
+    Span sst_;    // the SST record and its CONTINUE records
+    Span extSst_; // empty when the stream has none
+    std::size_t globalsEnd_ = 0;
+    std::vector<std::size_t> sheetOffsetFields_; // BOUNDSHEET offset fields, by position
+    std::vector<std::uint32_t> sheetOffsets_;
+    Span sheet_;                 // the first sheet, BOF to EOF
+    Span cells_;                 // its cell table
+    std::size_t index_ = 0;      // its INDEX record, 0 when none
+    std::size_t dimensions_ = 0; // its DIMENSIONS record
+    std::uint16_t columnFormats_[kMaxSheetColumns];
+
+    std::uint32_t total_ = 0;
+    std::deque<std::u16string> strings_; // a deque, so that the index can view its texts
+    std::unordered_map<std::u16string_view, std::uint32_t> stringIndex_;
+    std::vector<std::vector<std::uint8_t>> raw_;
+    std::map<int, Row> rows_; // 0-based row numbers
+};
+
+} // namespace quillon::xls

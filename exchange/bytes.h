@@ -12,6 +12,7 @@
 #include <cstring>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon {
@@ -111,8 +112,25 @@ public:
     void U32(std::uint32_t v) { Little(v); }
     void U64(std::uint64_t v) { Little(v); }
     void F64(double v) { Little(std::bit_cast<std::uint64_t>(v)); }
+    void Reserve(std::size_t size) { bytes_.reserve(size); }
     void Bytes(ByteSpan data) { bytes_.insert(bytes_.end(), data.begin(), data.end()); }
     void Zeros(std::size_t count) { bytes_.insert(bytes_.end(), count, 0); }
+    // UTF-16 code units as one byte each (all below 0x100) or as two, little-endian.
+    void Narrow(std::u16string_view units) {
+        const std::size_t at = bytes_.size();
+        bytes_.resize(at + units.size());
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            bytes_[at + i] = static_cast<std::uint8_t>(units[i]);
+        }
+    }
+    void Wide(std::u16string_view units) {
+        const std::size_t at = bytes_.size();
+        bytes_.resize(at + 2 * units.size());
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            bytes_[at + 2 * i] = static_cast<std::uint8_t>(units[i]);
+            bytes_[at + 2 * i + 1] = static_cast<std::uint8_t>(units[i] >> 8);
+        }
+    }
 
     bool PatchU16(std::size_t offset, std::uint16_t v) { return Patch(offset, v); }
     bool PatchU32(std::size_t offset, std::uint32_t v) { return Patch(offset, v); }

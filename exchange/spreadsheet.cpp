@@ -86,9 +86,8 @@ SaveResult Spreadsheet::Bytes(std::vector<std::uint8_t>& out) const {
     if (!writer_) {
         return {SaveError::NotWritable, "only a .xls of the template's kind can be written"};
     }
-    const std::vector<std::uint8_t> stream = writer_->Build();
     xls::BytesResult file =
-        xls::ReplaceCompoundStream(file_, "Workbook", stream, xls::kMiniStreamCutoff);
+        xls::ReplaceCompoundStream(file_, "Workbook", writer_->Build(), xls::kMiniStreamCutoff);
     if (!file) {
         return {SaveError::Container, std::move(file.detail)};
     }

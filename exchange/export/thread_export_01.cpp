@@ -1,7 +1,6 @@
 #include "exchange/export/thread_export_01.h"
 
 #include "exchange/spreadsheet.h"
-#include "platform/text.h"
 
 #include <optional>
 
@@ -27,8 +26,7 @@ public:
     bool Add(const ContactRecord& record) override {
         const int row = kFirstRecordRow + static_cast<int>(records_);
         for (std::size_t i = 0; i < std::size(kSheetColumns); ++i) {
-            const std::string text = Utf8ToGbk(record[kSheetColumns[i]]);
-            if (sheet_->SetCellValue(row, static_cast<int>(i) + 1, text) !=
+            if (sheet_->SetCellValue(row, static_cast<int>(i) + 1, record[kSheetColumns[i]]) !=
                 quillon::xls::SheetWriteError::None) {
                 return false;
             }

@@ -8,11 +8,15 @@
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-output-stdio.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace quillon::xls {
 
@@ -207,16 +211,61 @@ BytesResult ReadCompoundStream(ByteSpan file, std::string_view name) {
     return result;
 }
 
+namespace {
+
+// A FILE over memory the kernel hands out as it fills: a workbook of many megabytes is
+// built there without the copying that a growing buffer in this process costs.
+struct ScratchFile {
+    ScratchFile() {
+        const int fd = memfd_create("quillon-compound", MFD_CLOEXEC);
+        if (fd >= 0) {
+            file = fdopen(fd, "w+b");
+            if (file == nullptr) {
+                close(fd);
+            }
+        }
+    }
+    ~ScratchFile() {
+        if (file != nullptr) {
+            std::fclose(file);
+        }
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    // Everything written, read back whole.
+    bool ReadAll(std::vector<std::uint8_t>& out) {
+        const long size = std::ftell(file);
+        if (size <= 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+            return false;
+        }
+        out.resize(static_cast<std::size_t>(size));
+        return std::fread(out.data(), 1, out.size(), file) == out.size();
+    }
+
+    std::FILE* file = nullptr;
+};
+
+} // namespace
+
 BytesResult WriteCompoundFile(const CompoundEntry& root) {
     BytesResult result;
-    GPtr<GsfOutput> sink(gsf_output_memory_new());
-    GPtr<GsfOutfile> ole(gsf_outfile_msole_new(sink.get()));
+    ScratchFile scratch;
+    GPtr<GsfOutput> sink(scratch.file != nullptr
+                             ? gsf_output_stdio_new_FILE("compound", scratch.file, TRUE)
+                             : gsf_output_memory_new());
+    GPtr<GsfOutfile> ole(sink ? gsf_outfile_msole_new(sink.get()) : nullptr);
     std::string why;
     bool ok = ole && WriteStorage(ole.get(), root, why);
     if (ole) {
         ok = gsf_output_close(GSF_OUTPUT(ole.get())) && ok;
     }
-    if (ok) {
+    if (ok && scratch.file != nullptr) {
+        // Closing the compound file closed its sink as well.
+        ok = (gsf_output_is_closed(sink.get()) || gsf_output_close(sink.get())) &&
+             std::fflush(scratch.file) == 0 && std::fseek(scratch.file, 0, SEEK_END) == 0 &&
+             scratch.ReadAll(result.bytes);
+    } else if (ok) {
         const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
         const gsf_off_t size = gsf_output_size(sink.get());
         if (bytes != nullptr && size > 0) {
@@ -234,6 +283,12 @@ BytesResult WriteCompoundFile(const CompoundEntry& root) {
 
 BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name, ByteSpan contents,
                                   std::size_t minimumSize) {
+    return ReplaceCompoundStream(
+        file, name, std::vector<std::uint8_t>(contents.begin(), contents.end()), minimumSize);
+}
+
+BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name,
+                                  std::vector<std::uint8_t>&& contents, std::size_t minimumSize) {
     CompoundResult tree = ReadCompoundFile(file);
     if (!tree) {
         return BytesFailure(tree.error, std::move(tree.detail));
@@ -243,7 +298,7 @@ BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name, ByteSpan
         return BytesFailure(ContainerError::NoSuchStream,
                             "no stream \"" + std::string(name) + "\"");
     }
-    stream->bytes.assign(contents.begin(), contents.end());
+    stream->bytes = std::move(contents);
     if (stream->bytes.size() < minimumSize) {
         stream->bytes.resize(minimumSize, 0);
     }

@@ -67,5 +67,9 @@ inline constexpr std::size_t kMiniStreamCutoff = 4096;
 // storage kept. The new contents are padded with zeros up to `minimumSize`.
 BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name, ByteSpan contents,
                                   std::size_t minimumSize = 0);
+// The same, taking over the new contents instead of copying them.
+BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name,
+                                  std::vector<std::uint8_t>&& contents,
+                                  std::size_t minimumSize = 0);
 
 } // namespace quillon::xls

@@ -106,28 +106,27 @@ void WriteString(RecordRun& run, const std::u16string& text) {
             fit = run.Room() / unit;
         }
         const std::size_t end = std::min(text.size(), done + fit);
-        for (; done < end; ++done) {
-            if (compressed) {
-                out.U8(static_cast<std::uint8_t>(text[done]));
-            } else {
-                out.U16(text[done]);
-            }
+        if (compressed) {
+            out.Narrow(std::u16string_view(text).substr(done, end - done));
+        } else {
+            out.Wide(std::u16string_view(text).substr(done, end - done));
         }
+        done = end;
     }
 }
 
 } // namespace
 
-void WriteSharedStrings(ByteWriter& stream, std::uint32_t total,
-                        const std::deque<std::u16string>& texts) {
+void WriteSharedStrings(ByteWriter& stream, std::uint32_t total, std::size_t count,
+                        const std::function<const std::u16string&(std::size_t)>& text) {
     // Excel's choice: at most 128 buckets of at least 8 strings.
-    const std::size_t perBucket = std::max<std::size_t>(8, texts.size() / 128 + 1);
+    const std::size_t perBucket = std::max<std::size_t>(8, count / 128 + 1);
     std::vector<BucketStart> buckets;
     {
         RecordRun run(stream, rec::kSst);
         stream.U32(total);
-        stream.U32(static_cast<std::uint32_t>(texts.size()));
-        for (std::size_t i = 0; i < texts.size(); ++i) {
+        stream.U32(static_cast<std::uint32_t>(count));
+        for (std::size_t i = 0; i < count; ++i) {
             // A string starts where its count and flags and a first character fit.
             if (run.Room() < 5) {
                 run.StartContinue();
@@ -136,7 +135,7 @@ void WriteSharedStrings(ByteWriter& stream, std::uint32_t total,
                 buckets.push_back({static_cast<std::uint32_t>(stream.Size()),
                                    static_cast<std::uint16_t>(stream.Size() - run.RecordStart())});
             }
-            WriteString(run, texts[i]);
+            WriteString(run, text(i));
         }
     }
     stream.U16(rec::kExtSst);

@@ -5,7 +5,7 @@
 #include "exchange/bytes.h"
 
 #include <cstdint>
-#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,10 +28,10 @@ using SharedStringUnits = StringTable<std::u16string>;
 SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& continues);
 SharedStringUnits ReadSharedStringUnits(ByteSpan sst, const std::vector<ByteSpan>& continues);
 
-// Writes an SST record holding `texts` (split into CONTINUE records where it outgrows
-// one record) followed by its EXTSST index, at the end of a workbook stream being
+// Writes an SST record holding `count` texts, asked for in order (split into CONTINUE records where
+// it outgrows one record) followed by its EXTSST index, at the end of a workbook stream being
 // built: the index holds stream positions, so `stream` must be the whole stream.
-void WriteSharedStrings(ByteWriter& stream, std::uint32_t total,
-                        const std::deque<std::u16string>& texts);
+void WriteSharedStrings(ByteWriter& stream, std::uint32_t total, std::size_t count,
+                        const std::function<const std::u16string&(std::size_t)>& text);
 
 } // namespace quillon::xls

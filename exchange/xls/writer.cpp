@@ -120,11 +120,8 @@ bool FirstSheetWriter::ReadGlobals() {
                 return Fail(SheetWriteError::Damaged, table.reason);
             }
             total_ = table.total;
-            for (std::u16string& text : table.texts) {
-                strings_.push_back(std::move(text));
-                stringIndex_.try_emplace(strings_.back(),
-                                         static_cast<std::uint32_t>(strings_.size() - 1));
-            }
+            keptStrings_ = std::move(table.texts);
+            IndexKeptStrings();
             haveSst = true;
             break;
         }
@@ -250,7 +247,7 @@ bool FirstSheetWriter::ReadCellRecord(std::uint16_t id, ByteSpan data, ByteSpan 
     const std::uint16_t row = At16(data, 0);
     const std::uint16_t column = At16(data, 2);
     if (id == rec::kRow) {
-        Row& entry = rows_[row];
+        Row& entry = RowAt(row);
         entry.hasRecord = true;
         std::copy_n(data.begin(), kRowBytes, entry.record);
         return true;
@@ -281,7 +278,7 @@ bool FirstSheetWriter::ReadCellRecord(std::uint16_t id, ByteSpan data, ByteSpan 
         PutCell(row, {column, format, Kind::Blank, 0});
     } else if (id == rec::kLabelSst) {
         const std::uint32_t text = At32(data, 6);
-        if (text >= strings_.size()) {
+        if (text >= keptStrings_.size()) {
             return Fail(SheetWriteError::Damaged, "a cell names a shared string that is missing");
         }
         PutCell(row, {column, format, Kind::Text, text});
@@ -298,8 +295,18 @@ void FirstSheetWriter::KeepRecords(int row, int column, std::uint16_t format,
                   static_cast<std::uint32_t>(raw_.size() - 1)});
 }
 
+FirstSheetWriter::Row& FirstSheetWriter::RowAt(int row) {
+    constexpr std::size_t kUsualColumns = 16;
+    if (row != lastRowNumber_) {
+        lastRow_ = &rows_[row];
+        lastRow_->cells.reserve(kUsualColumns);
+        lastRowNumber_ = row;
+    }
+    return *lastRow_;
+}
+
 void FirstSheetWriter::PutCell(int row, Cell cell) {
-    std::vector<Cell>& cells = rows_[row].cells;
+    std::vector<Cell>& cells = RowAt(row).cells;
     if (cells.empty() || cells.back().column < cell.column) {
         cells.push_back(cell);
         return;
@@ -314,14 +321,27 @@ void FirstSheetWriter::PutCell(int row, Cell cell) {
     }
 }
 
-std::uint32_t FirstSheetWriter::AddString(std::u16string text) {
-    const auto found = stringIndex_.find(text);
+void FirstSheetWriter::IndexKeptStrings() {
+    // A text set again that the table holds already (the pick lists' words) uses its entry;
+    // only texts that survive the way through GBK unchanged can be found that way.
+    for (std::size_t i = 0; i < keptStrings_.size(); ++i) {
+        std::string gbk = Utf16ToGbkText(keptStrings_[i]);
+        if (GbkToUtf16(gbk) == keptStrings_[i]) {
+            keptKeys_.push_back(std::move(gbk));
+            stringIndex_.try_emplace(keptKeys_.back(), static_cast<std::uint32_t>(i));
+        }
+    }
+}
+
+std::uint32_t FirstSheetWriter::AddString(std::string_view gbk) {
+    const auto found = stringIndex_.find(gbk);
     if (found != stringIndex_.end()) {
         return found->second;
     }
-    strings_.push_back(std::move(text));
-    const auto index = static_cast<std::uint32_t>(strings_.size() - 1);
-    stringIndex_.emplace(strings_.back(), index);
+    addedStrings_.emplace_back(gbk);
+    addedBytes_ += 2 * gbk.size(); // at most two bytes a character, and at least one a byte
+    const auto index = static_cast<std::uint32_t>(keptStrings_.size() + addedStrings_.size() - 1);
+    stringIndex_.emplace(addedStrings_.back(), index);
     return index;
 }
 
@@ -332,30 +352,43 @@ SheetWriteError FirstSheetWriter::SetText(int row, int column, std::string_view 
     if (row < 1 || row > kMaxSheetRows || column < 1 || column > kMaxSheetColumns) {
         return SheetWriteError::OutOfRange;
     }
-    std::u16string text = GbkToUtf16(std::string(gbk));
-    if (text.size() > kMaxCellCharacters) {
+    // A GBK character takes one or two bytes, so only a long text needs counting.
+    if (gbk.size() > kMaxCellCharacters &&
+        GbkToUtf16(std::string(gbk)).size() > kMaxCellCharacters) {
         return SheetWriteError::TextTooLong;
     }
     const int r = row - 1;
     const auto c = static_cast<std::uint16_t>(column - 1);
     std::uint16_t format = columnFormats_[c];
-    if (const auto found = rows_.find(r); found != rows_.end()) {
-        for (const Cell& old : found->second.cells) {
-            if (old.column == c) {
-                format = old.format;
-                if (old.kind == Kind::Text) {
-                    --total_;
-                }
-            }
+    std::vector<Cell>& cells = RowAt(r).cells;
+    const auto old =
+        std::lower_bound(cells.begin(), cells.end(), c, [](const Cell& cell, std::uint16_t column) {
+            return cell.column < column;
+        });
+    if (old != cells.end() && old->column == c) {
+        format = old->format;
+        if (old->kind == Kind::Text) {
+            --total_;
         }
     }
-    if (text.empty()) {
+    if (gbk.empty()) {
         PutCell(r, {c, format, Kind::Blank, 0});
     } else {
-        PutCell(r, {c, format, Kind::Text, AddString(std::move(text))});
+        PutCell(r, {c, format, Kind::Text, AddString(gbk)});
         ++total_;
     }
     return SheetWriteError::None;
+}
+
+std::size_t FirstSheetWriter::EstimatedSize() const {
+    std::size_t size = stream_.size() + addedBytes_ + 11 * addedStrings_.size();
+    for (const auto& [number, row] : rows_) {
+        size += 4 + kRowBytes + 2 + 14 * row.cells.size();
+    }
+    for (const auto& records : raw_) {
+        size += records.size();
+    }
+    return size + size / 64 + 4096;
 }
 
 std::vector<std::uint8_t> FirstSheetWriter::Build() const {
@@ -363,8 +396,19 @@ std::vector<std::uint8_t> FirstSheetWriter::Build() const {
         return {};
     }
     ByteWriter out;
+    // Fresh memory is costly to touch: one buffer of the right size, never regrown.
+    out.Reserve(EstimatedSize());
     CopyRange(out, stream_, 0, sst_.begin);
-    WriteSharedStrings(out, total_, strings_);
+    const std::size_t kept = keptStrings_.size();
+    std::u16string converted;
+    WriteSharedStrings(out, total_, kept + addedStrings_.size(),
+                       [&](std::size_t i) -> const std::u16string& {
+                           if (i < kept) {
+                               return keptStrings_[i];
+                           }
+                           converted = GbkToUtf16(addedStrings_[i - kept]);
+                           return converted;
+                       });
     if (extSst_.end != 0) {
         CopyRange(out, stream_, sst_.end, extSst_.begin);
         CopyRange(out, stream_, extSst_.end, sheet_.begin);

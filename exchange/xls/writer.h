@@ -81,8 +81,11 @@ private:
     bool ReadCellRecord(std::uint16_t id, ByteSpan data, ByteSpan whole);
     void KeepRecords(int row, int column, std::uint16_t format, std::vector<std::uint8_t> bytes);
     void PutCell(int row, Cell cell);
-    std::uint32_t AddString(std::u16string text);
+    Row& RowAt(int row);
+    void IndexKeptStrings();
+    std::uint32_t AddString(std::string_view gbk);
 
+    std::size_t EstimatedSize() const;
     void WriteFirstSheet(ByteWriter& out) const;
     void WriteCellTable(ByteWriter& out, std::vector<std::uint32_t>& dbcells) const;
     void WriteCell(ByteWriter& out, int row, const Cell& cell) const;
@@ -102,10 +105,19 @@ private:
     std::uint16_t columnFormats_[kMaxSheetColumns];
 
     std::uint32_t total_ = 0;
-    std::deque<std::u16string> strings_; // a deque, so that the index can view its texts
-    std::unordered_map<std::u16string_view, std::uint32_t> stringIndex_;
+    // The table as read, then the texts added, kept as GBK until the table is written
+    // (most cells repeat a text, so each distinct one is converted once). A deque, so
+    // that the index can view its texts.
+    std::vector<std::u16string> keptStrings_;
+    std::deque<std::string> keptKeys_; // the kept texts as GBK, for the index
+    std::deque<std::string> addedStrings_;
+    std::size_t addedBytes_ = 0;
+    std::unordered_map<std::string_view, std::uint32_t> stringIndex_;
     std::vector<std::vector<std::uint8_t>> raw_;
     std::map<int, Row> rows_; // 0-based row numbers
+    // Cells come a row at a time: the row last used saves a lookup for each.
+    int lastRowNumber_ = -1;
+    Row* lastRow_ = nullptr;
 };
 
 } // namespace quillon::xls

@@ -115,10 +115,18 @@ def parse_dv(body):
 
 
 class SavedTemplate(unittest.TestCase):
+    # Rows the data sheet holds: the title and the two header rows.
+    expected_rows = 3
+
+    @classmethod
+    def make_workbook(cls, folder):
+        return save_fresh_template(folder)
+
     @classmethod
     def setUpClass(cls):
         cls.folder = tempfile.TemporaryDirectory()
-        path = save_fresh_template(cls.folder.name)
+        path = cls.make_workbook(cls.folder.name)
+        cls.path = path
         with open(path, "rb") as f:
             cls.data = f.read()
         cls.book = xlrd.open_workbook(file_contents=cls.data, formatting_info=True)
@@ -143,14 +151,14 @@ class SavedTemplate(unittest.TestCase):
         for merge in two_rows + [location]:
             self.assertIn(merge, sheet.merged_cells)
 
-    def test_data_sheet_has_title_and_headers_and_no_rows(self):
+    def test_data_sheet_has_title_and_headers_then_the_rows(self):
         sheet = self.book.sheet_by_name("Sheet1")
         self.assertEqual(sheet.cell_value(0, 0), TITLE)
         self.assertIn((0, 1, 0, 10), sheet.merged_cells)
         self.check_header_block(sheet, 1)
         self.assertEqual(len(sheet.merged_cells), 9)
-        self.assertEqual(sheet.nrows, 3, "data rows start empty at row 4")
-        for row in range(sheet.nrows):
+        self.assertEqual(sheet.nrows, self.expected_rows, "data rows start at row 4")
+        for row in range(3):
             for cell in sheet.row(row):
                 self.assertIn(cell.ctype, (xlrd.XL_CELL_TEXT, xlrd.XL_CELL_BLANK,
                                            xlrd.XL_CELL_EMPTY))
@@ -247,7 +255,7 @@ class SavedTemplate(unittest.TestCase):
 
     @unittest.skipUnless(shutil.which("ssconvert"), "gnumeric is not installed")
     def test_gnumeric_reads_all_three_sheets(self):
-        saved = os.path.join(self.folder.name, "模板.xls")
+        saved = self.path
         pattern = os.path.join(self.folder.name, "sheet_%n.csv")
         env = dict(os.environ, HOME=self.folder.name)
         subprocess.run(["ssconvert", "-S", saved, pattern], check=True, env=env,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "crypto/uiid.h"
+#include "exchange/export/thread_export_01.h"
 #include "exchange/export/thread_export_02.h"
 #include "exchange/import/import_run.h"
 #include "exchange/worker.h"
@@ -11,8 +12,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <mutex>
+
+// The names in a folder, sorted.
+inline std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // What a run reported, from the worker thread.
 struct RecordingReport : ImportReport {
@@ -93,6 +105,23 @@ protected:
         exporter.SetMaxPerFile(perFile);
         exporter.SetPassword(password);
         exporter.SetExportTime({2026, 12, 8, 10, 30, 0});
+        return RunOnWorker(exporter, log, std::move(stopAt));
+    }
+
+    // Runs the spreadsheet export on a worker, as the window does.
+    ExportOutcome ExportWorkbooks(const std::filesystem::path& target, int perFile,
+                                  ExportLog* log = nullptr,
+                                  std::function<bool(int, int)> stopAt = {}) {
+        TCThread_Export_01 exporter;
+        exporter.SetDatabase(Database());
+        exporter.SetTargetName(target);
+        exporter.SetMaxPerFile(perFile);
+        return RunOnWorker(exporter, log, std::move(stopAt));
+    }
+
+    template <typename Exporter>
+    ExportOutcome RunOnWorker(Exporter& exporter, ExportLog* log,
+                              std::function<bool(int, int)> stopAt) {
         Worker worker;
         ExportLog local;
         ExportLog& out = log ? *log : local;

@@ -11,15 +11,6 @@ namespace {
 
 using Files = std::vector<std::filesystem::path>;
 
-std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST_F(PackageRunTest, TwentyFiveRecordsByTenMakeThreePackagesAndNothingElse) {
     StoreRange(0, 25);
     ExportLog log;

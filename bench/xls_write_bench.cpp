@@ -1,0 +1,139 @@
+// Measures the spreadsheet export of 60,000 records into one workbook beside python3-xlwt
+// writing the same rows, and LibreOffice converting them from CSV to .xls where it is
+// installed. The export runs in a process of its own so that its peak memory is its own.
+#include "bench_support.h"
+#include "exchange/export/thread_export_01.h"
+#include "exchange/worker.h"
+#include "platform/text.h"
+#include "populate.h"
+#include "store/database.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kRecords = 60000;
+
+double Seconds(const std::chrono::steady_clock::time_point& start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Wall time of a shell command in seconds, or a negative figure when it failed.
+double TimeCommand(const std::string& command) {
+    const auto start = std::chrono::steady_clock::now();
+    const int status = std::system(command.c_str());
+    const double seconds = Seconds(start);
+    return status == 0 ? seconds : -1;
+}
+
+std::string CsvField(const std::string& gbk) {
+    std::string text = GbkToUtf8(gbk);
+    std::string quoted = "\"";
+    for (char c : text) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
+// The rows the export writes, in its column order, as UTF-8 CSV.
+bool DumpRows(const fs::path& db, const fs::path& csv) {
+    StoreResult<Connection> connection = Connection::Open(db);
+    if (!connection) {
+        return false;
+    }
+    std::ofstream out(csv, std::ios::binary);
+    connection.value().Query("select User_Name, User_Sex, User_Birthday, User_Education, "
+                             "Recode_Type, Province, City, County_Seat, Organization_Detial, "
+                             "Mobile_NO from t_address_book",
+                             [&](const std::vector<std::string>& row) {
+                                 for (std::size_t i = 0; i < row.size(); ++i) {
+                                     out << (i ? "," : "") << CsvField(row[i]);
+                                 }
+                                 out << "\n";
+                             });
+    return static_cast<bool>(out);
+}
+
+double ExportInChild(const fs::path& db, const fs::path& target) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        return -1;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        TCThread_Export_01 exporter;
+        exporter.SetDatabase(db);
+        exporter.SetTargetName(target);
+        exporter.SetMaxPerFile(kRecords);
+        const auto start = std::chrono::steady_clock::now();
+        Worker worker;
+        worker.Start([&](WorkerContext& context) { exporter.Execute(context); });
+        worker.Join();
+        double seconds = exporter.Outcome() == ExportOutcome::Completed ? Seconds(start) : -1;
+        PrintPeakMemory();
+        std::fflush(stdout);
+        (void)!write(pipeEnds[1], &seconds, sizeof seconds);
+        std::_Exit(0);
+    }
+    double seconds = -1;
+    (void)!read(pipeEnds[0], &seconds, sizeof seconds);
+    waitpid(child, nullptr, 0);
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    return seconds;
+}
+
+} // namespace
+
+int main() {
+    const fs::path dir =
+        fs::temp_directory_path() / ("quillon-xls-write-bench-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path db = dir / "mydb";
+    Populate(db, kRecords);
+    const fs::path csv = dir / "rows.csv";
+    if (!DumpRows(db, csv)) {
+        std::fprintf(stderr, "cannot dump the rows\n");
+        return 1;
+    }
+
+    std::printf("spreadsheet export, %d records into one workbook (peak memory target at most "
+                "250 MB):\n",
+                kRecords);
+    std::fflush(stdout);
+    const double ours = ExportInChild(db, dir / "book");
+    std::printf("  %-40s %8.3f s\n", "this program", ours);
+
+    const fs::path script = fs::path(QUILLON_BENCH_DIR) / "xlwt_write.py";
+    const double xlwt = TimeCommand("/usr/bin/python3 " + script.string() + " " + csv.string() +
+                                    " " + (dir / "xlwt.xls").string());
+    if (xlwt > 0 && ours > 0) {
+        std::printf("  %-40s %8.3f s   ratio xlwt/ours %.1f (target at least 10)\n",
+                    "python3-xlwt, the same rows", xlwt, xlwt / ours);
+    } else {
+        std::printf("  python3-xlwt: not run (not installed or failed)\n");
+    }
+    const double office = TimeCommand("command -v soffice >/dev/null && HOME=" + dir.string() +
+                                      " soffice --headless --convert-to xls --outdir " +
+                                      dir.string() + " " + csv.string() + " >/dev/null 2>&1");
+    if (office > 0 && ours > 0) {
+        std::printf("  %-40s %8.3f s   ratio LibreOffice/ours %.1f\n", "LibreOffice, CSV to .xls",
+                    office, office / ours);
+    } else {
+        std::printf("  LibreOffice: not run (not installed or failed)\n");
+    }
+    fs::remove_all(dir);
+    return ours > 0 ? 0 : 1;
+}

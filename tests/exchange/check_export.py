@@ -1,0 +1,123 @@
+"""Reads workbooks the program writes with independent readers.
+
+Usage: check_export.py FILL_WORKBOOK_EXECUTABLE GOLDEN_XLS GOLDEN_CSV
+
+A workbook filled with a few thousand rows (several cell blocks, shared strings
+split over CONTINUE records) and the golden export are read with xlrd, gnumeric
+and LibreOffice where installed: every value must sit in its cell, and the
+template's sheets, validations and notes must have survived the writing.
+"""
+
+import csv
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import check_template
+from check_template import SavedTemplate, xlrd
+
+FILL_WORKBOOK = None
+GOLDEN_XLS = None
+GOLDEN_CSV = None
+FILLED_ROWS = 3000
+COLUMNS = ["User_Name", "User_Sex", "User_Birthday", "User_Education", "Recode_Type",
+           "Province", "City", "County_Seat", "Organization_Detial", "Mobile_NO"]
+
+
+def expected_text(row, column):
+    """Kept in step with Text() in fill_workbook_main.cpp."""
+    if column == 1:
+        return "张%d" % row
+    if column == 3:
+        return "" if row % 5 == 0 else "1980-01-%d" % (10 + row % 20)
+    if column == 9:
+        return "单位" * (row % 400)
+    if column == 10:
+        return str(13500000000 + row)
+    if row % 7 == 0:
+        return "'); drop table t_address_book; --"
+    return "r%dc%d" % (row, column)
+
+
+def converted_rows(tool, path, folder):
+    """The first sheet as CSV rows, converted by gnumeric or LibreOffice."""
+    env = dict(os.environ, HOME=folder)
+    if tool == "ssconvert":
+        out = os.path.join(folder, "gnumeric.csv")
+        subprocess.run(["ssconvert", "--export-type=Gnumeric_stf:stf_csv", path, out],
+                       check=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    else:
+        subprocess.run(["soffice", "--headless", "--convert-to",
+                        "csv:Text - txt - csv (StarCalc):44,34,76", "--outdir", folder, path],
+                       check=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=300)
+        out = os.path.join(folder, os.path.splitext(os.path.basename(path))[0] + ".csv")
+    with open(out, encoding="utf-8", newline="") as f:
+        return list(csv.reader(f))
+
+
+class WrittenWorkbook(SavedTemplate):
+    """What every written workbook must show: the template around the rows."""
+
+    def expected_cells(self):
+        raise NotImplementedError
+
+    def test_every_value_sits_in_its_cell(self):
+        sheet = self.book.sheet_by_name("Sheet1")
+        for row, values in enumerate(self.expected_cells(), start=3):
+            self.assertEqual([sheet.cell_value(row, c) for c in range(10)], values, row)
+
+    def check_converted(self, tool):
+        rows = converted_rows(tool, self.path, self.folder.name)
+        expected = self.expected_cells()
+        self.assertEqual(len(rows), 3 + len(expected))
+        for number, values in enumerate(expected):
+            self.assertEqual(rows[3 + number][:10], values, number)
+
+    @unittest.skipUnless(shutil.which("ssconvert"), "gnumeric is not installed")
+    def test_gnumeric_reads_every_value(self):
+        self.check_converted("ssconvert")
+
+    @unittest.skipUnless(shutil.which("soffice"), "LibreOffice is not installed")
+    def test_libreoffice_reads_every_value(self):
+        self.check_converted("soffice")
+
+
+class FilledWorkbook(WrittenWorkbook):
+    expected_rows = 3 + FILLED_ROWS
+
+    @classmethod
+    def make_workbook(cls, folder):
+        path = os.path.join(folder, "filled.xls")
+        subprocess.run([FILL_WORKBOOK, path, str(FILLED_ROWS)], check=True)
+        return path
+
+    def expected_cells(self):
+        return [[expected_text(r, c) for c in range(1, 11)] for r in range(FILLED_ROWS)]
+
+
+class GoldenWorkbook(WrittenWorkbook):
+    expected_rows = 3 + 25
+
+    @classmethod
+    def make_workbook(cls, folder):
+        path = os.path.join(folder, "golden_1.xls")
+        shutil.copyfile(GOLDEN_XLS, path)
+        return path
+
+    def expected_cells(self):
+        with open(GOLDEN_CSV, encoding="utf-8", newline="") as f:
+            records = list(csv.DictReader(f))
+        return [[record[column] for column in COLUMNS] for record in records]
+
+
+del SavedTemplate, WrittenWorkbook  # run only the concrete cases
+
+if __name__ == "__main__":
+    FILL_WORKBOOK, GOLDEN_XLS, GOLDEN_CSV = sys.argv[1:4]
+    del sys.argv[1:4]
+    check_template.SAVE_TEMPLATE = None
+    unittest.main()

@@ -82,28 +82,44 @@ xls::SheetWriteError Spreadsheet::SetCellValue(int row, int column, std::string_
     return writer_->SetText(row, column, gbk);
 }
 
+xls::CompoundResult Spreadsheet::FileEntries() const {
+    if (!writer_) {
+        xls::CompoundResult refused;
+        refused.error = xls::ContainerError::WriteFailed;
+        refused.detail = "only a .xls of the template's kind can be written";
+        return refused;
+    }
+    return xls::ReplaceStreamIn(file_, "Workbook", writer_->Build(), xls::kMiniStreamCutoff);
+}
+
 SaveResult Spreadsheet::Bytes(std::vector<std::uint8_t>& out) const {
     if (!writer_) {
         return {SaveError::NotWritable, "only a .xls of the template's kind can be written"};
     }
-    xls::BytesResult file =
-        xls::ReplaceCompoundStream(file_, "Workbook", writer_->Build(), xls::kMiniStreamCutoff);
-    if (!file) {
-        return {SaveError::Container, std::move(file.detail)};
+    const xls::CompoundResult entries = FileEntries();
+    xls::BytesResult file = entries ? xls::WriteCompoundFile(entries.root) : xls::BytesResult{};
+    if (!entries || !file) {
+        return {SaveError::Container, entries ? file.detail : entries.detail};
     }
     out = std::move(file.bytes);
     return {};
 }
 
 SaveResult Spreadsheet::SaveAs(const std::filesystem::path& path) {
-    std::vector<std::uint8_t> bytes;
-    if (SaveResult built = Bytes(bytes); !built) {
-        return built;
+    if (!writer_) {
+        return {SaveError::NotWritable, "only a .xls of the template's kind can be written"};
     }
-    const FileResult written = ReplaceFileAtomically(
-        path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    const xls::CompoundResult entries = FileEntries();
+    if (!entries) {
+        return {SaveError::Container, entries.detail};
+    }
+    // Written straight into the file that replaces the old one: a workbook of many
+    // megabytes is never held whole a second time.
+    std::string why;
+    const FileResult written = ReplaceFileAtomicallyWith(
+        path, [&](int fd) { return xls::WriteCompoundFileTo(entries.root, fd, why); });
     if (!written) {
-        return {SaveError::File, written.detail};
+        return {SaveError::File, why.empty() ? written.detail : why + ": " + written.detail};
     }
     path_ = path;
     return {};

@@ -6,6 +6,7 @@
 
 #include "exchange/bytes.h"
 #include "exchange/workbook.h"
+#include "exchange/xls/container.h"
 #include "exchange/xls/writer.h"
 
 #include <filesystem>
@@ -65,6 +66,7 @@ public:
 private:
     Spreadsheet() = default;
     void PrepareWriter();
+    xls::CompoundResult FileEntries() const;
 
     std::filesystem::path path_;
     std::vector<std::uint8_t> file_;

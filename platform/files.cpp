@@ -156,6 +156,10 @@ FileContents ReadSmallFile(const std::filesystem::path& file, std::size_t limit)
 
 FileResult ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes,
                                  const FileWriter& writer) {
+    return ReplaceFileAtomicallyWith(file, [&](int fd) { return WriteAll(fd, bytes, writer); });
+}
+
+FileResult ReplaceFileAtomicallyWith(const std::filesystem::path& file, const FileFiller& fill) {
     std::filesystem::path temp;
     Fd fd(CreateExclusive(file, temp));
     if (fd.get() < 0) {
@@ -163,8 +167,9 @@ FileResult ReplaceFileAtomically(const std::filesystem::path& file, std::string_
     }
     CopyPermissions(fd.get(), file);
     int error = 0;
-    if (!WriteAll(fd.get(), bytes, writer) || ::fsync(fd.get()) != 0) {
-        error = errno;
+    errno = 0;
+    if (!fill(fd.get()) || ::fsync(fd.get()) != 0) {
+        error = errno != 0 ? errno : EIO;
     }
     if (!fd.Close() && error == 0) {
         error = errno;

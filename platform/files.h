@@ -53,3 +53,7 @@ long PosixWrite(int fd, const char* data, std::size_t size);
 // through.
 FileResult ReplaceFileAtomically(const std::filesystem::path& file, std::string_view bytes,
                                  const FileWriter& writer = PosixWrite);
+// The same for contents that `fill` writes itself into the new file's descriptor (a large
+// file made on the way out, never held whole in memory); false with errno set on failure.
+using FileFiller = std::function<bool(int fd)>;
+FileResult ReplaceFileAtomicallyWith(const std::filesystem::path& file, const FileFiller& fill);

@@ -213,68 +213,74 @@ BytesResult ReadCompoundStream(ByteSpan file, std::string_view name) {
 
 namespace {
 
-// A FILE over memory the kernel hands out as it fills: a workbook of many megabytes is
-// built there without the copying that a growing buffer in this process costs.
-struct ScratchFile {
-    ScratchFile() {
-        const int fd = memfd_create("quillon-compound", MFD_CLOEXEC);
-        if (fd >= 0) {
-            file = fdopen(fd, "w+b");
-            if (file == nullptr) {
-                close(fd);
-            }
+// Writes the entries through libgsf into a FILE, which stays open.
+bool WriteCompoundFileInto(const CompoundEntry& root, std::FILE* file, std::string& why) {
+    GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE("compound", file, TRUE));
+    GPtr<GsfOutfile> ole(sink ? gsf_outfile_msole_new(sink.get()) : nullptr);
+    bool ok = ole && WriteStorage(ole.get(), root, why);
+    if (ole) {
+        ok = gsf_output_close(GSF_OUTPUT(ole.get())) && ok;
+    }
+    // Closing the compound file closed its sink as well.
+    ok = ok && (gsf_output_is_closed(sink.get()) || gsf_output_close(sink.get()));
+    return std::fflush(file) == 0 && ok;
+}
+
+// A FILE over a descriptor of its own, so that closing it leaves the caller's open.
+struct DupFile {
+    explicit DupFile(int fd, const char* mode) {
+        const int copy = ::dup(fd);
+        if (copy >= 0 && (file = ::fdopen(copy, mode)) == nullptr) {
+            ::close(copy);
         }
     }
-    ~ScratchFile() {
+    ~DupFile() {
         if (file != nullptr) {
             std::fclose(file);
         }
     }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
-
-    // Everything written, read back whole.
-    bool ReadAll(std::vector<std::uint8_t>& out) {
-        const long size = std::ftell(file);
-        if (size <= 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-            return false;
-        }
-        out.resize(static_cast<std::size_t>(size));
-        return std::fread(out.data(), 1, out.size(), file) == out.size();
-    }
-
+    DupFile(const DupFile&) = delete;
+    DupFile& operator=(const DupFile&) = delete;
     std::FILE* file = nullptr;
 };
 
 } // namespace
 
-BytesResult WriteCompoundFile(const CompoundEntry& root) {
-    BytesResult result;
-    ScratchFile scratch;
-    GPtr<GsfOutput> sink(scratch.file != nullptr
-                             ? gsf_output_stdio_new_FILE("compound", scratch.file, TRUE)
-                             : gsf_output_memory_new());
-    GPtr<GsfOutfile> ole(sink ? gsf_outfile_msole_new(sink.get()) : nullptr);
-    std::string why;
-    bool ok = ole && WriteStorage(ole.get(), root, why);
-    if (ole) {
-        ok = gsf_output_close(GSF_OUTPUT(ole.get())) && ok;
+bool WriteCompoundFileTo(const CompoundEntry& root, int fd, std::string& why) {
+    DupFile out(fd, "wb");
+    if (out.file == nullptr) {
+        why = "cannot write the file";
+        return false;
     }
-    if (ok && scratch.file != nullptr) {
-        // Closing the compound file closed its sink as well.
-        ok = (gsf_output_is_closed(sink.get()) || gsf_output_close(sink.get())) &&
-             std::fflush(scratch.file) == 0 && std::fseek(scratch.file, 0, SEEK_END) == 0 &&
-             scratch.ReadAll(result.bytes);
-    } else if (ok) {
-        const guint8* bytes = gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink.get()));
-        const gsf_off_t size = gsf_output_size(sink.get());
-        if (bytes != nullptr && size > 0) {
-            result.bytes.assign(bytes, bytes + size);
-        } else {
-            ok = false;
+    if (!WriteCompoundFileInto(root, out.file, why)) {
+        if (why.empty()) {
+            why = "the compound file could not be written";
+        }
+        return false;
+    }
+    return true;
+}
+
+BytesResult WriteCompoundFile(const CompoundEntry& root) {
+    // Built in memory the kernel hands out as it fills, which a file of many megabytes
+    // gets without the copying that a growing buffer in this process costs.
+    BytesResult result;
+    std::string why;
+    const int fd = memfd_create("quillon-compound", MFD_CLOEXEC);
+    bool ok = fd >= 0 && WriteCompoundFileTo(root, fd, why);
+    if (ok) {
+        const off_t size = ::lseek(fd, 0, SEEK_END);
+        ok = size > 0 && ::lseek(fd, 0, SEEK_SET) == 0;
+        if (ok) {
+            result.bytes.resize(static_cast<std::size_t>(size));
+            ok = ::read(fd, result.bytes.data(), result.bytes.size()) == size;
         }
     }
+    if (fd >= 0) {
+        ::close(fd);
+    }
     if (!ok) {
+        result.bytes.clear();
         result.error = ContainerError::WriteFailed;
         result.detail = why.empty() ? "the compound file could not be written" : why;
     }
@@ -283,26 +289,32 @@ BytesResult WriteCompoundFile(const CompoundEntry& root) {
 
 BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name, ByteSpan contents,
                                   std::size_t minimumSize) {
-    return ReplaceCompoundStream(
+    CompoundResult tree = ReplaceStreamIn(
         file, name, std::vector<std::uint8_t>(contents.begin(), contents.end()), minimumSize);
-}
-
-BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name,
-                                  std::vector<std::uint8_t>&& contents, std::size_t minimumSize) {
-    CompoundResult tree = ReadCompoundFile(file);
     if (!tree) {
         return BytesFailure(tree.error, std::move(tree.detail));
     }
+    return WriteCompoundFile(tree.root);
+}
+
+CompoundResult ReplaceStreamIn(ByteSpan file, std::string_view name,
+                               std::vector<std::uint8_t>&& contents, std::size_t minimumSize) {
+    CompoundResult tree = ReadCompoundFile(file);
+    if (!tree) {
+        return tree;
+    }
     CompoundEntry* stream = FindStream(tree.root, name);
     if (stream == nullptr) {
-        return BytesFailure(ContainerError::NoSuchStream,
-                            "no stream \"" + std::string(name) + "\"");
+        CompoundResult missing;
+        missing.error = ContainerError::NoSuchStream;
+        missing.detail = "no stream \"" + std::string(name) + "\"";
+        return missing;
     }
     stream->bytes = std::move(contents);
     if (stream->bytes.size() < minimumSize) {
         stream->bytes.resize(minimumSize, 0);
     }
-    return WriteCompoundFile(tree.root);
+    return tree;
 }
 
 } // namespace quillon::xls

@@ -67,9 +67,11 @@ inline constexpr std::size_t kMiniStreamCutoff = 4096;
 // storage kept. The new contents are padded with zeros up to `minimumSize`.
 BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name, ByteSpan contents,
                                   std::size_t minimumSize = 0);
-// The same, taking over the new contents instead of copying them.
-BytesResult ReplaceCompoundStream(ByteSpan file, std::string_view name,
-                                  std::vector<std::uint8_t>&& contents,
-                                  std::size_t minimumSize = 0);
+// The entries of the file with that stream's contents replaced (taken over, not copied),
+// ready for WriteCompoundFile or WriteCompoundFileTo.
+CompoundResult ReplaceStreamIn(ByteSpan file, std::string_view name,
+                               std::vector<std::uint8_t>&& contents, std::size_t minimumSize = 0);
+// Writes the compound file straight into an open file; the descriptor stays open.
+bool WriteCompoundFileTo(const CompoundEntry& root, int fd, std::string& why);
 
 } // namespace quillon::xls

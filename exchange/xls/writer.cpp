@@ -298,8 +298,14 @@ void FirstSheetWriter::KeepRecords(int row, int column, std::uint16_t format,
 FirstSheetWriter::Row& FirstSheetWriter::RowAt(int row) {
     constexpr std::size_t kUsualColumns = 16;
     if (row != lastRowNumber_) {
+        if (static_cast<std::size_t>(row) >= rows_.size()) {
+            rows_.resize(std::max<std::size_t>(row + 1, 2 * rows_.size()));
+        }
         lastRow_ = &rows_[row];
-        lastRow_->cells.reserve(kUsualColumns);
+        if (!lastRow_->used) {
+            lastRow_->used = true;
+            lastRow_->cells.reserve(kUsualColumns);
+        }
         lastRowNumber_ = row;
     }
     return *lastRow_;
@@ -321,27 +327,34 @@ void FirstSheetWriter::PutCell(int row, Cell cell) {
     }
 }
 
+std::uint32_t FirstSheetWriter::FindString(std::string_view gbk) const {
+    return stringIndex_.Find(gbk, [this](std::uint32_t index) -> std::string_view {
+        const std::size_t kept = keptStrings_.size();
+        return index < kept ? std::string_view(keptKeys_[index]) : addedStrings_[index - kept];
+    });
+}
+
 void FirstSheetWriter::IndexKeptStrings() {
     // A text set again that the table holds already (the pick lists' words) uses its entry;
     // only texts that survive the way through GBK unchanged can be found that way.
+    keptKeys_.resize(keptStrings_.size());
     for (std::size_t i = 0; i < keptStrings_.size(); ++i) {
         std::string gbk = Utf16ToGbkText(keptStrings_[i]);
-        if (GbkToUtf16(gbk) == keptStrings_[i]) {
-            keptKeys_.push_back(std::move(gbk));
-            stringIndex_.try_emplace(keptKeys_.back(), static_cast<std::uint32_t>(i));
+        if (GbkToUtf16(gbk) == keptStrings_[i] && FindString(gbk) == TextIndex::kNone) {
+            keptKeys_[i] = std::move(gbk);
+            stringIndex_.Add(keptKeys_[i], static_cast<std::uint32_t>(i));
         }
     }
 }
 
 std::uint32_t FirstSheetWriter::AddString(std::string_view gbk) {
-    const auto found = stringIndex_.find(gbk);
-    if (found != stringIndex_.end()) {
-        return found->second;
+    if (const std::uint32_t found = FindString(gbk); found != TextIndex::kNone) {
+        return found;
     }
     addedStrings_.emplace_back(gbk);
     addedBytes_ += 2 * gbk.size(); // at most two bytes a character, and at least one a byte
     const auto index = static_cast<std::uint32_t>(keptStrings_.size() + addedStrings_.size() - 1);
-    stringIndex_.emplace(addedStrings_.back(), index);
+    stringIndex_.Add(addedStrings_.back(), index);
     return index;
 }
 
@@ -382,8 +395,8 @@ SheetWriteError FirstSheetWriter::SetText(int row, int column, std::string_view 
 
 std::size_t FirstSheetWriter::EstimatedSize() const {
     std::size_t size = stream_.size() + addedBytes_ + 11 * addedStrings_.size();
-    for (const auto& [number, row] : rows_) {
-        size += 4 + kRowBytes + 2 + 14 * row.cells.size();
+    for (const Row& row : rows_) {
+        size += row.used ? 4 + kRowBytes + 2 + 14 * row.cells.size() : 0;
     }
     for (const auto& records : raw_) {
         size += records.size();
@@ -452,11 +465,13 @@ void FirstSheetWriter::WriteFirstSheet(ByteWriter& out) const {
     std::uint32_t rowLimit = 0;
     std::uint16_t firstColumn = kMaxSheetColumns;
     std::uint16_t columnLimit = 0;
-    if (!rows_.empty()) {
-        firstRow = static_cast<std::uint32_t>(rows_.begin()->first);
-        rowLimit = static_cast<std::uint32_t>(rows_.rbegin()->first) + 1;
+    const std::vector<int> used = UsedRowNumbers();
+    if (!used.empty()) {
+        firstRow = static_cast<std::uint32_t>(used.front());
+        rowLimit = static_cast<std::uint32_t>(used.back()) + 1;
     }
-    for (const auto& [number, row] : rows_) {
+    for (int number : used) {
+        const Row& row = rows_[number];
         if (!row.cells.empty()) {
             firstColumn = std::min(firstColumn, row.cells.front().column);
             columnLimit = std::max<std::uint16_t>(columnLimit, row.cells.back().column + 1);
@@ -465,7 +480,7 @@ void FirstSheetWriter::WriteFirstSheet(ByteWriter& out) const {
     if (columnLimit == 0) {
         firstColumn = 0;
     }
-    const std::size_t blocks = (rows_.size() + kRowsPerBlock - 1) / kRowsPerBlock;
+    const std::size_t blocks = (used.size() + kRowsPerBlock - 1) / kRowsPerBlock;
 
     std::size_t indexFields = 0; // where the new INDEX's DBCELL offsets go
     std::size_t defColWidthField = 0;
@@ -503,7 +518,7 @@ void FirstSheetWriter::WriteFirstSheet(ByteWriter& out) const {
         out.PatchU32(defColWidthField, static_cast<std::uint32_t>(defColWidthAt));
     }
     std::vector<std::uint32_t> dbcells;
-    WriteCellTable(out, dbcells);
+    WriteCellTable(out, used, dbcells);
     if (index_ != 0) {
         for (std::size_t i = 0; i < dbcells.size(); ++i) {
             out.PatchU32(indexFields + 4 * i, dbcells[i]);
@@ -512,22 +527,29 @@ void FirstSheetWriter::WriteFirstSheet(ByteWriter& out) const {
     CopyRange(out, stream_, cells_.end, sheet_.end);
 }
 
-void FirstSheetWriter::WriteCellTable(ByteWriter& out, std::vector<std::uint32_t>& dbcells) const {
-    auto next = rows_.begin();
-    while (next != rows_.end()) {
-        const auto blockBegin = next;
-        std::size_t count = 0;
-        while (next != rows_.end() && count < kRowsPerBlock) {
-            ++next;
-            ++count;
+std::vector<int> FirstSheetWriter::UsedRowNumbers() const {
+    std::vector<int> used;
+    for (std::size_t i = 0; i < rows_.size(); ++i) {
+        if (rows_[i].used) {
+            used.push_back(static_cast<int>(i));
         }
+    }
+    return used;
+}
+
+void FirstSheetWriter::WriteCellTable(ByteWriter& out, const std::vector<int>& used,
+                                      std::vector<std::uint32_t>& dbcells) const {
+    for (std::size_t block = 0; block < used.size(); block += kRowsPerBlock) {
+        const auto blockBegin = used.begin() + static_cast<std::ptrdiff_t>(block);
+        const auto next = used.begin() +
+                          static_cast<std::ptrdiff_t>(std::min(used.size(), block + kRowsPerBlock));
         const std::size_t firstRowRecord = out.Size();
         for (auto it = blockBegin; it != next; ++it) {
-            const Row& row = it->second;
+            const Row& row = rows_[*it];
             Header(out, rec::kRow, kRowBytes);
             const std::size_t at = out.Size();
             out.Bytes(row.hasRecord ? ByteSpan(row.record) : ByteSpan(kNewRow));
-            out.PatchU16(at, static_cast<std::uint16_t>(it->first));
+            out.PatchU16(at, static_cast<std::uint16_t>(*it));
             if (!row.cells.empty()) {
                 out.PatchU16(at + 2, row.cells.front().column);
                 out.PatchU16(at + 4, static_cast<std::uint16_t>(row.cells.back().column + 1));
@@ -543,8 +565,8 @@ void FirstSheetWriter::WriteCellTable(ByteWriter& out, std::vector<std::uint32_t
         for (auto it = blockBegin; it != next; ++it) {
             starts.push_back(static_cast<std::uint16_t>(out.Size() - previous));
             previous = out.Size();
-            for (const Cell& cell : it->second.cells) {
-                WriteCell(out, it->first, cell);
+            for (const Cell& cell : rows_[*it].cells) {
+                WriteCell(out, *it, cell);
             }
         }
         dbcells.push_back(static_cast<std::uint32_t>(out.Size()));
@@ -557,24 +579,29 @@ void FirstSheetWriter::WriteCellTable(ByteWriter& out, std::vector<std::uint32_t
 }
 
 void FirstSheetWriter::WriteCell(ByteWriter& out, int row, const Cell& cell) const {
-    switch (cell.kind) {
-    case Kind::Text:
-        Header(out, rec::kLabelSst, 10);
-        out.U16(static_cast<std::uint16_t>(row));
-        out.U16(cell.column);
-        out.U16(cell.format);
-        out.U32(cell.index);
-        break;
-    case Kind::Blank:
-        Header(out, rec::kBlank, 6);
-        out.U16(static_cast<std::uint16_t>(row));
-        out.U16(cell.column);
-        out.U16(cell.format);
-        break;
-    case Kind::Kept:
+    if (cell.kind == Kind::Kept) {
         out.Bytes(raw_[cell.index]);
-        break;
+        return;
     }
+    // Most of a sheet is these two records: each is put together whole, then appended.
+    const bool text = cell.kind == Kind::Text;
+    const std::uint16_t id = text ? rec::kLabelSst : rec::kBlank;
+    const std::uint16_t length = text ? 10 : 6;
+    const std::uint8_t record[14] = {static_cast<std::uint8_t>(id),
+                                     static_cast<std::uint8_t>(id >> 8),
+                                     static_cast<std::uint8_t>(length),
+                                     0,
+                                     static_cast<std::uint8_t>(row),
+                                     static_cast<std::uint8_t>(row >> 8),
+                                     static_cast<std::uint8_t>(cell.column),
+                                     static_cast<std::uint8_t>(cell.column >> 8),
+                                     static_cast<std::uint8_t>(cell.format),
+                                     static_cast<std::uint8_t>(cell.format >> 8),
+                                     static_cast<std::uint8_t>(cell.index),
+                                     static_cast<std::uint8_t>(cell.index >> 8),
+                                     static_cast<std::uint8_t>(cell.index >> 16),
+                                     static_cast<std::uint8_t>(cell.index >> 24)};
+    out.Bytes(ByteSpan(record, 4u + length));
 }
 
 } // namespace quillon::xls

@@ -9,13 +9,11 @@
 #pragma once
 
 #include "exchange/bytes.h"
+#include "exchange/xls/text_index.h"
 
 #include <cstdint>
-#include <deque>
-#include <map>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace quillon::xls {
@@ -70,6 +68,7 @@ private:
         std::uint32_t index;
     };
     struct Row {
+        bool used = false;
         bool hasRecord = false;
         std::uint8_t record[16] = {};
         std::vector<Cell> cells; // by column
@@ -84,10 +83,13 @@ private:
     Row& RowAt(int row);
     void IndexKeptStrings();
     std::uint32_t AddString(std::string_view gbk);
+    std::uint32_t FindString(std::string_view gbk) const;
 
     std::size_t EstimatedSize() const;
     void WriteFirstSheet(ByteWriter& out) const;
-    void WriteCellTable(ByteWriter& out, std::vector<std::uint32_t>& dbcells) const;
+    std::vector<int> UsedRowNumbers() const;
+    void WriteCellTable(ByteWriter& out, const std::vector<int>& used,
+                        std::vector<std::uint32_t>& dbcells) const;
     void WriteCell(ByteWriter& out, int row, const Cell& cell) const;
 
     ByteSpan stream_;
@@ -106,15 +108,14 @@ private:
 
     std::uint32_t total_ = 0;
     // The table as read, then the texts added, kept as GBK until the table is written
-    // (most cells repeat a text, so each distinct one is converted once). A deque, so
-    // that the index can view its texts.
+    // (most cells repeat a text, so each distinct one is converted once).
     std::vector<std::u16string> keptStrings_;
-    std::deque<std::string> keptKeys_; // the kept texts as GBK, for the index
-    std::deque<std::string> addedStrings_;
+    std::vector<std::string> keptKeys_; // the kept texts as GBK where the index has them
+    std::vector<std::string> addedStrings_;
     std::size_t addedBytes_ = 0;
-    std::unordered_map<std::string_view, std::uint32_t> stringIndex_;
+    TextIndex stringIndex_;
     std::vector<std::vector<std::uint8_t>> raw_;
-    std::map<int, Row> rows_; // 0-based row numbers
+    std::vector<Row> rows_; // by 0-based row number; a row not used has no record or cell
     // Cells come a row at a time: the row last used saves a lookup for each.
     int lastRowNumber_ = -1;
     Row* lastRow_ = nullptr;

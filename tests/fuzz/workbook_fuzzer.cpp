@@ -1,8 +1,10 @@
 // Feeds arbitrary bytes to the workbook readers: through the front door (which tells a
 // compound file from a zip), and straight to the BIFF record reader, which the
-// container's checks would otherwise shield from most mutations.
+// container's checks would otherwise shield from most mutations. The same bytes go to the
+// writer as a Workbook stream to fill in, and what it builds must read back.
 #include "exchange/read_workbook.h"
 #include "exchange/xls/reader.h"
+#include "exchange/xls/writer.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -34,6 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const quillon::ByteSpan bytes(data, size);
     volatile std::size_t sink = ReadCells(quillon::ReadWorkbook(bytes));
     sink = sink + ReadCells(quillon::xls::ReadWorkbookStream(bytes));
+    quillon::xls::FirstSheetWriter writer(bytes);
+    if (writer.Status()) {
+        writer.SetText(1, 1, "replaced");
+        writer.SetText(40, 3, "added");
+        const std::vector<std::uint8_t> built = writer.Build();
+        sink = sink + ReadCells(quillon::xls::ReadWorkbookStream(built));
+    }
     (void)sink;
     return 0;
 }

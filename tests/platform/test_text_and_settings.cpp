@@ -14,6 +14,7 @@ TEST(Text, ChineseRoundTripsThroughGbk) {
     EXPECT_EQ(gbk.size(), 8u * 2 + 8); // two bytes per Chinese character
     EXPECT_EQ(GbkToUtf8(gbk), utf8);
     EXPECT_EQ(Gbk("全国"), std::string("\xC8\xAB\xB9\xFA"));
+    EXPECT_EQ(GbkToUtf16(gbk), u"新疆维吾尔自治区 abc 123");
 }
 
 TEST(Text, EachCharacterGbkCannotHoldBecomesOneQuestionMark) {
@@ -24,6 +25,7 @@ TEST(Text, EachCharacterGbkCannotHoldBecomesOneQuestionMark) {
               "a?bc"); // a broken sequence takes no more than itself
     EXPECT_EQ(GbkToUtf8(std::string("a\xFF") + "b"), "a?b");
     EXPECT_EQ(GbkToUtf8(Gbk("张") + "\xD5"), "张?"); // cut in the middle of a character
+    EXPECT_EQ(GbkToUtf16(std::string("a\xFF") + Gbk("张") + "\xD5"), u"a?张?");
 }
 
 TEST(IniFile, WritesCreateFileSectionAndKeyAndKeepOtherLines) {

@@ -1,0 +1,128 @@
+#include "exchange/read_workbook.h"
+#include "exchange/spreadsheet.h"
+#include "platform/text.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using quillon::Spreadsheet;
+using quillon::xls::SheetWriteError;
+
+quillon::Workbook ReadBack(const Spreadsheet& sheet) {
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(sheet.Bytes(bytes));
+    quillon::WorkbookResult read = quillon::ReadWorkbook(bytes);
+    EXPECT_TRUE(read) << read.detail;
+    return std::move(read.workbook);
+}
+
+TEST(XlsWriter, RefusesCellsPastTheFormatsLimitsInsteadOfWrapping) {
+    Spreadsheet sheet = Spreadsheet::FromTemplate();
+    const std::string longest(quillon::xls::kMaxCellCharacters, 'x');
+    const std::string chinese = [] {
+        std::string text;
+        for (std::size_t i = 0; i < quillon::xls::kMaxCellCharacters; ++i) {
+            text += Gbk("张");
+        }
+        return text;
+    }();
+    struct Case {
+        int row, column;
+        std::string text;
+        SheetWriteError expected;
+    } cases[] = {
+        {0, 1, "a", SheetWriteError::OutOfRange},
+        {4, 0, "a", SheetWriteError::OutOfRange},
+        {65537, 1, "a", SheetWriteError::OutOfRange},
+        {4, 257, "a", SheetWriteError::OutOfRange},
+        {4, 1, longest + "x", SheetWriteError::TextTooLong},
+        {4, 2, chinese + Gbk("张"), SheetWriteError::TextTooLong},
+        {4, 1, longest, SheetWriteError::None},
+        {4, 2, chinese, SheetWriteError::None}, // 65,534 bytes, but 32,767 characters
+        {65536, 256, "last", SheetWriteError::None},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sheet.SetCellValue(c.row, c.column, c.text), c.expected)
+            << c.row << "," << c.column << " " << c.text.size();
+    }
+    const quillon::Workbook book = ReadBack(sheet);
+    EXPECT_EQ(book.UsedRows(), 65536);
+    EXPECT_EQ(book.UsedColumns(), 256);
+    EXPECT_EQ(book.CellText(4, 1), longest);
+    EXPECT_EQ(book.CellText(4, 2), chinese); // split over CONTINUE records
+    EXPECT_EQ(book.CellText(65536, 256), "last");
+}
+
+TEST(XlsWriter, KeepsTheTemplateAroundNewCellsAndReplacesCellsSetTwice) {
+    Spreadsheet sheet = Spreadsheet::FromTemplate();
+    ASSERT_EQ(sheet.SetCellValue(2, 10, Gbk("电话")), SheetWriteError::None); // a header
+    ASSERT_EQ(sheet.SetCellValue(40, 3, "first"), SheetWriteError::None);
+    ASSERT_EQ(sheet.SetCellValue(40, 3, "second"), SheetWriteError::None);
+    ASSERT_EQ(sheet.SetCellValue(5, 1, Gbk("男")), SheetWriteError::None); // in the lists too
+    ASSERT_EQ(sheet.SetCellValue(7, 4, ""), SheetWriteError::None);
+    // Rows out of order and far apart land in their own cell blocks.
+    for (int row = 1000; row >= 100; row -= 9) {
+        ASSERT_EQ(sheet.SetCellValue(row, 1, std::to_string(row)), SheetWriteError::None);
+    }
+    const quillon::Workbook book = ReadBack(sheet);
+    EXPECT_EQ(GbkToUtf8(book.CellText(2, 10)), "电话");
+    EXPECT_EQ(GbkToUtf8(book.CellText(2, 1)), "姓名");
+    EXPECT_EQ(book.CellText(40, 3), "second");
+    EXPECT_EQ(GbkToUtf8(book.CellText(5, 1)), "男");
+    EXPECT_EQ(book.CellText(7, 4), "");
+    for (int row = 1000; row >= 100; row -= 9) {
+        EXPECT_EQ(book.CellText(row, 1), std::to_string(row));
+    }
+    EXPECT_EQ(book.UsedRows(), 1000);
+}
+
+TEST(XlsWriter, OnlyTemplateWorkbooksAreWrittenAndSavingIsAllOrNothing) {
+    TempDir dir;
+    // An .xlsx is read, never written.
+    quillon::WorkbookError error{};
+    std::string detail;
+    Spreadsheet xlsx = Spreadsheet::Open(
+        std::filesystem::path(QUILLON_WORKBOOK_FIXTURES) / "cells-libreoffice.xlsx", error, detail);
+    ASSERT_EQ(error, quillon::WorkbookError::None) << detail;
+    EXPECT_EQ(xlsx.SetCellValue(1, 1, "a"), SheetWriteError::Unsupported);
+    EXPECT_EQ(xlsx.SaveAs(dir / "x.xls").error, quillon::SaveError::NotWritable);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.xls"));
+
+    // Saved in place after opening; a save into a folder's place changes nothing.
+    Spreadsheet made = Spreadsheet::FromTemplate();
+    ASSERT_EQ(made.SetCellValue(4, 1, "kept"), SheetWriteError::None);
+    ASSERT_TRUE(made.SaveAs(dir / "book.xls"));
+    Spreadsheet opened = Spreadsheet::Open(dir / "book.xls", error, detail);
+    ASSERT_EQ(error, quillon::WorkbookError::None) << detail;
+    EXPECT_EQ(opened.CellValue(4, 1), "kept");
+    ASSERT_EQ(opened.SetCellValue(5, 1, "added"), SheetWriteError::None);
+    ASSERT_TRUE(opened.Save());
+    std::filesystem::create_directories(dir / "taken.xls" / "x");
+    EXPECT_EQ(opened.SaveAs(dir / "taken.xls").error, quillon::SaveError::File);
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "taken.xls"));
+    Spreadsheet again = Spreadsheet::Open(dir / "book.xls", error, detail);
+    EXPECT_EQ(again.CellValue(4, 1), "kept");
+    EXPECT_EQ(again.CellValue(5, 1), "added");
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              2);
+
+    Spreadsheet missing = Spreadsheet::Open(dir / "none.xls", error, detail);
+    EXPECT_EQ(error, quillon::WorkbookError::NotFound);
+}
+
+TEST(XlsWriter, PathsAreRefusedBeforeAnyFileIsTouched) {
+    EXPECT_EQ(quillon::CheckWorkbookPath(""), quillon::OpenRefusal::NoPath);
+    EXPECT_EQ(quillon::CheckWorkbookPath("/data/book.txt"), quillon::OpenRefusal::NotWorkbookName);
+    EXPECT_EQ(quillon::CheckWorkbookPath("/data/book.xlsx"), quillon::OpenRefusal::None);
+    EXPECT_EQ(quillon::CheckWorkbookPath("/data/book.XLS"), quillon::OpenRefusal::NotWorkbookName);
+    EXPECT_EQ(GbkToUtf8(quillon::OpenRefusalText(quillon::OpenRefusal::NoPath)),
+              "文件不存在，无法打开！");
+    EXPECT_EQ(GbkToUtf8(quillon::OpenRefusalText(quillon::OpenRefusal::NotWorkbookName)),
+              "请输入打开文件名");
+}
+
+} // namespace

@@ -113,6 +113,9 @@ bool FirstSheetWriter::ReadGlobals() {
             sheetOffsets_.push_back(At32(record.data, 0));
             break;
         case rec::kSst: {
+            if (haveSst) {
+                return Fail(SheetWriteError::Damaged, "two shared string tables");
+            }
             sst_.begin = record.offset;
             SharedStringUnits table = ReadSharedStringUnits(record.data, walk.TakeContinues());
             sst_.end = walk.Position();

@@ -1,5 +1,8 @@
 #include "exchange/read_workbook.h"
 #include "exchange/spreadsheet.h"
+#include "exchange/template.h"
+#include "exchange/xls/container.h"
+#include "exchange/xls/records.h"
 #include "platform/text.h"
 #include "support/temp_dir.h"
 
@@ -112,6 +115,22 @@ TEST(XlsWriter, OnlyTemplateWorkbooksAreWrittenAndSavingIsAllOrNothing) {
 
     Spreadsheet missing = Spreadsheet::Open(dir / "none.xls", error, detail);
     EXPECT_EQ(error, quillon::WorkbookError::NotFound);
+}
+
+TEST(XlsWriter, AStreamWithTwoSharedStringTablesIsRefusedAsDamaged) {
+    const auto file = quillon::SpreadsheetTemplateBytes();
+    std::vector<std::uint8_t> stream = quillon::xls::ReadCompoundStream(file, "Workbook").bytes;
+    ASSERT_TRUE(quillon::xls::FirstSheetWriter(stream).Status());
+    quillon::xls::RecordWalker walk(stream);
+    quillon::xls::Record record;
+    while (walk.Next(record) && record.id != quillon::xls::rec::kSst) {
+    }
+    ASSERT_EQ(record.id, quillon::xls::rec::kSst);
+    const auto begin = stream.begin() + static_cast<std::ptrdiff_t>(record.offset);
+    const std::vector<std::uint8_t> copy(
+        begin, begin + 4 + static_cast<std::ptrdiff_t>(record.data.size()));
+    stream.insert(begin, copy.begin(), copy.end());
+    EXPECT_EQ(quillon::xls::FirstSheetWriter(stream).Status().error, SheetWriteError::Damaged);
 }
 
 TEST(XlsWriter, PathsAreRefusedBeforeAnyFileIsTouched) {

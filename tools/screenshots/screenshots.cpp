@@ -105,8 +105,9 @@ void SaveEditors(const Installation& installation, TCDialog_PhoneBook& window,
     Save(editor, out / "editor-edit.png");
 }
 
-// The export window on both pages (a real export of the sample register into packages), the
-// import mode window, and the progress window importing those packages back.
+// The export window on both pages (a real export of the sample register into packages, and
+// one into workbooks from its Excel page), the import mode window, and the progress window
+// importing those packages back.
 void SaveExchangeWindows(const Installation& installation, const std::filesystem::path& scratch,
                          const std::filesystem::path& out) {
     const std::filesystem::path target = scratch / "packages" / "[河北省]note_template";
@@ -128,6 +129,21 @@ void SaveExchangeWindows(const Installation& installation, const std::filesystem
         ended.wait(10000);
         QTest::qWait(50);
         Save(window, out / "export-progress.png");
+    }
+    {
+        TCDialog_Export window(installation);
+        window.SetAreaName(Gbk("河北省"));
+        window.show();
+        window.findChild<QLineEdit*>("Edit1")->setText("100");
+        FileDialogs::Script({FileDialogs::Answer::Files(
+            {QString::fromStdString((scratch / "workbooks" / "[河北省]note_template").string())})});
+        window.SpeedButton1Click();
+        FileDialogs::StopScripting();
+        QTest::qWait(50);
+        Save(window, out / "export-excel.png");
+        QSignalSpy ended(&window, &TCDialog_Export::exportEnded);
+        window.SpeedButton3Click();
+        ended.wait(10000);
     }
     {
         TCDialog_ImportMode mode(installation);

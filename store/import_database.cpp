@@ -99,6 +99,10 @@ TablePreparation ImportDatabase::PrepareContactTable(bool replace) {
     return TablePreparation::Ready;
 }
 
+bool ImportDatabase::InTransaction() const {
+    return sqlite3_get_autocommit(connection_.Handle()) == 0;
+}
+
 InsertResult ImportDatabase::InsertRecord(const ContactRecord& record, const std::string& addTime) {
     std::optional<CivilDate> birthday;
     if (!record[kUser_Birthday].empty()) {

@@ -48,6 +48,10 @@ public:
     // empty birthday as NULL) and addTime as Add_Time.
     InsertResult InsertRecord(const ContactRecord& record, const std::string& addTime);
 
+    // Whether a transaction is open: SQLite ends one by itself on some errors (a full disk,
+    // an I/O error), taking back every row it held.
+    bool InTransaction() const;
+
     // Removes the rows of these identifiers in one transaction: all of them or none.
     enum class DeleteOutcome { Done, NothingToDo, Failed };
     DeleteOutcome DeleteImportedRecords(const std::vector<std::string>& ids);

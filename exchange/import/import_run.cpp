@@ -118,11 +118,6 @@ ImportDatabase::DeleteOutcome ImportRun::DeleteImportedRecords() {
     return outcome;
 }
 
-bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path&) {
-    report_.Line(Gbk("本版本尚不能导入 Excel 文件。"));
-    return false;
-}
-
 std::string ImportTimestamp() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};

@@ -35,7 +35,8 @@ struct RecordingReport : ImportReport {
     };
     void Line(const std::string& gbk) override { lines.push_back(GbkToUtf8(gbk)); }
     void ProgressMaximum(int) override {}
-    void ProgressPosition(int) override {}
+    void ProgressPosition(int value) override { position = value; }
+    int position = 0;
     void Box(const std::string& gbk) override { boxes.push_back(GbkToUtf8(gbk)); }
     bool StopRequested() const override { return stopWhen(*this); }
 };
@@ -147,6 +148,15 @@ protected:
                 const std::string& password, RecordingReport& report) {
         ImportRequest request{files, ImportKind::Package, mode, password};
         run.emplace(ImportPlaces{Database(), dir / "failed"}, request, report,
+                    [] { return std::string("2026-12-08 11:00:00"); });
+        return run->ImportFiles();
+    }
+
+    // Imports workbooks as the import worker does, with the login area given (GBK).
+    bool ImportWorkbooks(const std::vector<std::filesystem::path>& files, ImportMode mode,
+                         RecordingReport& report, const std::string& loginArea = Gbk("全国")) {
+        ImportRequest request{files, ImportKind::Spreadsheet, mode, ""};
+        run.emplace(ImportPlaces{Database(), dir / "failed", loginArea}, request, report,
                     [] { return std::string("2026-12-08 11:00:00"); });
         return run->ImportFiles();
     }

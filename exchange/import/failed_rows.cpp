@@ -1,0 +1,79 @@
+#include "exchange/import/failed_rows.h"
+
+#include "exchange/xls/writer.h"
+
+#include <system_error>
+
+namespace {
+
+constexpr int kFirstRow = 4;
+
+// The source columns in order, then the reason.
+constexpr ContactField kColumns[] = {
+    kUser_Name, kUser_Sex, kUser_Birthday, kUser_Education,      kRecode_Type,
+    kProvince,  kCity,     kCounty_Seat,   kOrganization_Detial, kMobile_NO};
+
+std::filesystem::path NextFreeName(const std::filesystem::path& file) {
+    const std::filesystem::path folder = file.parent_path();
+    const std::string stem = file.stem().string();
+    std::error_code ignored;
+    for (int n = 2;; ++n) {
+        std::filesystem::path candidate = folder / (stem + "_" + std::to_string(n) + ".xls");
+        if (!std::filesystem::exists(candidate, ignored)) {
+            return candidate;
+        }
+    }
+}
+
+} // namespace
+
+std::string CutGbkText(const std::string& gbk, std::size_t characters) {
+    std::size_t at = 0;
+    for (std::size_t count = 0; at < gbk.size() && count < characters; ++count) {
+        const auto lead = static_cast<unsigned char>(gbk[at]);
+        at += lead >= 0x81 && lead <= 0xFE && at + 1 < gbk.size() ? 2 : 1;
+    }
+    return gbk.substr(0, at);
+}
+
+bool FailedRowsWorkbook::StartNextWorkbook() {
+    bool saved = true;
+    if (sheet_) {
+        saved = Save();
+        file_ = NextFreeName(file_);
+    }
+    sheet_.emplace(quillon::Spreadsheet::FromTemplate());
+    rowsInSheet_ = 0;
+    return saved;
+}
+
+bool FailedRowsWorkbook::Add(const ContactRecord& record, const std::string& reason) {
+    bool saved = true;
+    if (!sheet_ || rowsInSheet_ == kRowsPerWorkbook) {
+        saved = StartNextWorkbook();
+    }
+    const int row = kFirstRow + static_cast<int>(rowsInSheet_);
+    int column = 1;
+    for (ContactField field : kColumns) {
+        sheet_->SetCellValue(row, column++,
+                             CutGbkText(record[field], quillon::xls::kMaxCellCharacters));
+    }
+    sheet_->SetCellValue(row, column, CutGbkText(reason, quillon::xls::kMaxCellCharacters));
+    ++rowsInSheet_;
+    ++rows_;
+    if (++unsaved_ >= kRowsPerSave) {
+        saved = Save() && saved;
+    }
+    return saved;
+}
+
+bool FailedRowsWorkbook::Save() {
+    if (!sheet_ || unsaved_ == 0) {
+        return true;
+    }
+    if (!sheet_->SaveAs(file_)) {
+        return false;
+    }
+    unsaved_ = 0;
+    return true;
+}

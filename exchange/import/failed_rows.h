@@ -1,0 +1,45 @@
+#pragma once
+
+#include "exchange/spreadsheet.h"
+#include "store/contact_store.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// A workbook made from the template into which an import writes back the rows it could not
+// take, each with its reason in column 11. It is written to disk in batches while the
+// import runs and whole whenever the import stops, so the file on disk never lags far
+// behind and an import of many bad rows does not rewrite the workbook once per row. When a
+// sheet is full the rows go on in a further workbook beside it (name_2.xls, name_3.xls...).
+class FailedRowsWorkbook {
+public:
+    static constexpr std::size_t kRowsPerSave = 1000;
+    // Rows 4 to 65,536 of a .xls sheet.
+    static constexpr std::size_t kRowsPerWorkbook = 65533;
+
+    explicit FailedRowsWorkbook(std::filesystem::path file) : file_(std::move(file)) {}
+
+    // The workbook being filled (the first until it is full).
+    const std::filesystem::path& File() const { return file_; }
+    std::size_t Rows() const { return rows_; }
+
+    // Adds the record's ten fields and the reason (GBK) as the next row; saves when a
+    // batch is full. False when a save failed.
+    bool Add(const ContactRecord& record, const std::string& reason);
+    // Writes every row so far; true when the file on disk holds them all (or there are
+    // none, and nothing is written).
+    bool Save();
+
+private:
+    bool StartNextWorkbook();
+
+    std::filesystem::path file_;
+    std::optional<quillon::Spreadsheet> sheet_;
+    std::size_t rows_ = 0;        // in all workbooks
+    std::size_t rowsInSheet_ = 0; // in the current one
+    std::size_t unsaved_ = 0;
+};
+
+// The text cut to at most `characters` GBK characters, never inside one.
+std::string CutGbkText(const std::string& gbk, std::size_t characters);

@@ -1,0 +1,215 @@
+#include "exchange/import/failed_rows.h"
+#include "exchange/read_workbook.h"
+#include "exchange/spreadsheet.h"
+#include "package_run_fixture.h"
+
+#include <fstream>
+
+namespace {
+
+using Row = std::vector<std::string>; // ten cells, UTF-8
+
+// A workbook from the template with these rows from row 4 on.
+std::filesystem::path MakeWorkbook(const std::filesystem::path& file,
+                                   const std::vector<Row>& rows) {
+    quillon::Spreadsheet sheet = quillon::Spreadsheet::FromTemplate();
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < rows[r].size(); ++c) {
+            EXPECT_EQ(sheet.SetCellValue(4 + static_cast<int>(r), 1 + static_cast<int>(c),
+                                         Utf8ToGbk(rows[r][c])),
+                      quillon::xls::SheetWriteError::None);
+        }
+    }
+    std::filesystem::create_directories(file.parent_path());
+    EXPECT_TRUE(sheet.SaveAs(file));
+    return file;
+}
+
+Row Good(int i, const std::string& name = "张三") {
+    return {name,     "男",       "1980-01-02", "大学",        "村",
+            "河北省", "石家庄市", "长安区",     "某单位 书记", std::to_string(13500000000LL + i)};
+}
+
+std::vector<Row> RowsOf(const std::filesystem::path& file, int columns = 11) {
+    quillon::WorkbookResult read = quillon::ReadWorkbookFile(file);
+    EXPECT_TRUE(read) << file << ": " << read.detail;
+    std::vector<Row> rows;
+    for (int r = 4; r <= read.workbook.UsedRows(); ++r) {
+        Row row;
+        for (int c = 1; c <= columns; ++c) {
+            row.push_back(GbkToUtf8(read.workbook.CellText(r, c)));
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+class SpreadsheetImportTest : public PackageRunTest {
+protected:
+    std::vector<std::string> Stored(const std::string& columns) {
+        std::vector<std::string> rows;
+        StoreResult<Connection> db = Connection::Open(Database());
+        EXPECT_TRUE(db);
+        db.value().Query("select " + columns + " from t_address_book order by Mobile_NO",
+                         [&](const std::vector<std::string>& row) {
+                             std::string line;
+                             for (const std::string& v : row) {
+                                 line += (line.empty() ? "" : "|") + GbkToUtf8(v);
+                             }
+                             rows.push_back(line);
+                         });
+        return rows;
+    }
+};
+
+TEST_F(SpreadsheetImportTest, ExportedWorkbooksComeBackWhole) {
+    StoreRange(0, 25);
+    const auto target = dir / "out" / "book";
+    ASSERT_EQ(ExportWorkbooks(target, 10), ExportOutcome::Completed);
+    const std::vector<std::string> before = Stored("UI_ID, User_Name, User_Birthday, City");
+    FreshRegister();
+    RecordingReport report;
+    ASSERT_TRUE(ImportWorkbooks({NumberedOutputFile(target, 1, ".xls"),
+                                 NumberedOutputFile(target, 2, ".xls"),
+                                 NumberedOutputFile(target, 3, ".xls")},
+                                ImportMode::Overwrite, report));
+    EXPECT_EQ(Stored("UI_ID, User_Name, User_Birthday, City"), before);
+    ASSERT_GE(report.lines.size(), 5u);
+    EXPECT_EQ(report.lines[0], "开始导入book_1.xls文件");
+    EXPECT_EQ(report.lines[1], "文件导入完成，导入结果为：");
+    EXPECT_EQ(report.lines[2], std::string(29, '-'));
+    EXPECT_EQ(report.lines[3], "10行数据成功导入数据库");
+    EXPECT_EQ(report.lines.back(), std::string(29, '-'));
+    EXPECT_TRUE(report.boxes.empty());
+}
+
+TEST_F(SpreadsheetImportTest, RowsAreCheckedStoredOrWrittenBackWithTheirReasons) {
+    Store({Record(7)}); // 张7, 13500000007
+    Row slashDate = Good(1, "李?四");
+    slashDate[2] = "1980/1/2";
+    Row noDay = Good(2);
+    noDay[2] = "2001-02-30";
+    Row badMobile = Good(3);
+    badMobile[9] = "1251234567a";
+    Row hostile = Good(4, "'); drop table t_address_book; --");
+    hostile[8] = "O'Brien's 公司";
+    Row duplicate = Good(7, "张7");
+    Row otherCounty = Good(5);
+    otherCounty[5] = "湖北省";
+    otherCounty[6] = "省直辖县级行政区划";
+    otherCounty[7] = "仙桃市";
+    const auto file = MakeWorkbook(dir / "in" / "rows.xls", {slashDate, noDay, Row(10), badMobile,
+                                                             hostile, duplicate, otherCounty});
+    RecordingReport report;
+    ASSERT_TRUE(ImportWorkbooks({file}, ImportMode::Append, report));
+    EXPECT_EQ(run->Counters().inserted, 3);
+    EXPECT_EQ(run->Counters().rejected, 2);
+    EXPECT_EQ(run->Counters().duplicates, 1);
+    EXPECT_EQ(run->Counters().accepted, 4);
+    EXPECT_EQ(report.lines,
+              (std::vector<std::string>{"开始导入rows.xls文件", "文件导入完成，导入结果为：",
+                                        std::string(29, '-'), "3行数据成功导入数据库",
+                                        "2行非法数据", "1行重复数据。", std::string(29, '-')}));
+    // The name's "?" is stored as "-", its identifier made from the name as read; the date
+    // is stored in full; the quotes come back as they went in.
+    const std::vector<std::string> stored =
+        Stored("UI_ID, User_Name, User_Birthday, Organization_Detial, County_Seat");
+    ASSERT_EQ(stored.size(), 4u);
+    EXPECT_EQ(stored[0],
+              MakeUIID(Gbk("李?四"), "13500000001") + "|李-四|1980-01-02|某单位 书记|长安区");
+    EXPECT_EQ(stored[1], MakeUIID("'); drop table t_address_book; --", "13500000004") +
+                             "|'); drop table t_address_book; --|1980-01-02|O'Brien's 公司|长安区");
+    EXPECT_NE(stored[2].find("仙桃市"), std::string::npos);
+
+    const std::vector<Row> rejected = RowsOf(run->RejectedWorkbook());
+    ASSERT_EQ(rejected.size(), 2u);
+    EXPECT_EQ(rejected[0][2], "2001-02-30");
+    EXPECT_EQ(rejected[0][10], "日期格式应该为xxxx-xx-xx;\n");
+    EXPECT_EQ(rejected[1][9], "1251234567a");
+    EXPECT_EQ(rejected[1][10], "手机号第二位不是3、5、8;\n手机号中有非数字;\n");
+    const std::vector<Row> duplicates = RowsOf(run->DuplicateWorkbook());
+    ASSERT_EQ(duplicates.size(), 1u);
+    EXPECT_EQ(duplicates[0][0], "张7");
+    EXPECT_EQ(duplicates[0][10], "重复数据");
+}
+
+TEST_F(SpreadsheetImportTest, FilesThatHoldNoRowsEndWithTheirLine) {
+    const auto headersOnly = MakeWorkbook(dir / "in" / "headers.xls", {});
+    const auto emptyRows = MakeWorkbook(dir / "in" / "empty.xls", {Row(10), Row(10)});
+    WriteFileBytes(dir / "in" / "text.xls", "name,mobile\n");
+    WriteFileBytes(dir / "in" / "book.qsec", "not a workbook");
+    struct Case {
+        std::filesystem::path file;
+        std::string line;
+    } cases[] = {
+        {headersOnly, "excel只有表头，无数据！"},
+        {emptyRows, "开始导入empty.xls文件\nexcel无数据！无法导入"},
+        {dir / "in" / "text.xls", "打开" + (dir / "in" / "text.xls").string() + "文件失败!"},
+        {dir / "in" / "book.qsec", "导入文件不是Excel文件！"},
+        {dir / "in" / "missing.xls", "打开" + (dir / "in" / "missing.xls").string() + "文件失败!"},
+    };
+    for (const Case& c : cases) {
+        RecordingReport report;
+        EXPECT_FALSE(ImportWorkbooks({c.file}, ImportMode::Append, report));
+        std::string lines;
+        for (const std::string& line : report.lines) {
+            lines += (lines.empty() ? "" : "\n") + line;
+        }
+        EXPECT_EQ(lines, c.line) << c.file;
+    }
+    EXPECT_EQ(Count(), 0);
+}
+
+TEST_F(SpreadsheetImportTest, ACancelTakesBackThisFilesRowsAndAnOverwriteLeavesTheOldRegister) {
+    StoreRange(100000, 3);
+    std::vector<Row> rows;
+    for (int i = 0; i < 2500; ++i) {
+        rows.push_back(Good(i, "王" + std::to_string(i)));
+    }
+    const auto file = MakeWorkbook(dir / "in" / "big.xls", rows);
+
+    RecordingReport append;
+    append.stopWhen = [](const RecordingReport& r) { return r.position >= 1500; };
+    EXPECT_FALSE(ImportWorkbooks({file}, ImportMode::Append, append));
+    EXPECT_EQ(run->ImportedIds().size(), 1500u); // committed in batches, taken back by id
+    EXPECT_EQ(Count(), 3 + 1500);
+    EXPECT_EQ(run->DeleteImportedRecords(), ImportDatabase::DeleteOutcome::Done);
+    EXPECT_EQ(Count(), 3);
+
+    RecordingReport overwrite;
+    overwrite.stopWhen = [](const RecordingReport& r) { return r.position >= 1500; };
+    EXPECT_FALSE(ImportWorkbooks({file}, ImportMode::Overwrite, overwrite));
+    EXPECT_TRUE(run->ImportedIds().empty());
+    EXPECT_EQ(Count(), 3);
+
+    RecordingReport whole;
+    ASSERT_TRUE(ImportWorkbooks({file}, ImportMode::Overwrite, whole));
+    EXPECT_EQ(Count(), 2500);
+}
+
+TEST(FailedRowsWorkbook, AFullSheetGoesOnInTheNextWorkbookAndLongTextsAreCut) {
+    TempDir dir;
+    FailedRowsWorkbook rows(dir / "bad.xls");
+    ContactRecord record;
+    record[kUser_Name] = "n";
+    const std::string reason(40000, 'x');
+    for (std::size_t i = 0; i < FailedRowsWorkbook::kRowsPerWorkbook + 2; ++i) {
+        record[kMobile_NO] = std::to_string(i);
+        ASSERT_TRUE(rows.Add(record, i == 0 ? reason : "r"));
+    }
+    ASSERT_TRUE(rows.Save());
+    EXPECT_EQ(rows.File(), dir / "bad_2.xls");
+    quillon::WorkbookResult first = quillon::ReadWorkbookFile(dir / "bad.xls");
+    ASSERT_TRUE(first) << first.detail;
+    EXPECT_EQ(first.workbook.UsedRows(), 65536);
+    EXPECT_EQ(first.workbook.CellText(4, 11), std::string(32767, 'x'));
+    EXPECT_EQ(first.workbook.CellText(65536, 10), std::to_string(65532));
+    const std::vector<Row> second = RowsOf(dir / "bad_2.xls");
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[1][9], std::to_string(65534));
+
+    EXPECT_EQ(CutGbkText(Gbk("张三李"), 2), Gbk("张三"));
+    EXPECT_EQ(CutGbkText("a" + Gbk("张"), 1), "a");
+}
+
+} // namespace

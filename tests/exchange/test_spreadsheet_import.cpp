@@ -213,3 +213,36 @@ TEST(FailedRowsWorkbook, AFullSheetGoesOnInTheNextWorkbookAndLongTextsAreCut) {
 }
 
 } // namespace
+
+namespace {
+
+// Every workbook people sent in the shared corpus, damaged ones among them: each file ends
+// with its list lines, what it stored is what it counted, and the next file goes on.
+TEST_F(SpreadsheetImportTest, EveryCorpusWorkbookEndsWithItsLinesAndStoresWhatItCounts) {
+    const std::filesystem::path corpus = QUILLON_WORKBOOK_CORPUS;
+    if (!std::filesystem::is_directory(corpus)) {
+        GTEST_SKIP() << "no workbook corpus at " << corpus;
+    }
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(corpus)) {
+        if (entry.is_regular_file()) {
+            files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    int stored = 0;
+    int imported = 0;
+    for (const std::filesystem::path& file : files) {
+        RecordingReport report;
+        const bool ok = ImportWorkbooks({file}, ImportMode::Append, report);
+        EXPECT_FALSE(report.lines.empty()) << file;
+        EXPECT_TRUE(report.boxes.empty()) << file;
+        stored += run->Counters().inserted;
+        imported += ok ? 1 : 0;
+        ASSERT_EQ(Count(), stored) << file;
+    }
+    std::printf("%zu corpus workbooks: %d imported, %d rows stored\n", files.size(), imported,
+                stored);
+}
+
+} // namespace

@@ -3,7 +3,8 @@
 Usage: check_export.py FILL_WORKBOOK_EXECUTABLE GOLDEN_XLS GOLDEN_CSV
 
 A workbook filled with a few thousand rows (several cell blocks, shared strings
-split over CONTINUE records) and the golden export are read with xlrd, gnumeric
+split over CONTINUE records), the golden export, and the rejected-rows and
+duplicate-rows workbooks of the golden import are read with xlrd, gnumeric
 and LibreOffice where installed: every value must sit in its cell, and the
 template's sheets, validations and notes must have survived the writing.
 """
@@ -22,6 +23,7 @@ from check_template import SavedTemplate, xlrd
 FILL_WORKBOOK = None
 GOLDEN_XLS = None
 GOLDEN_CSV = None
+GOLDEN_DIR = None
 FILLED_ROWS = 3000
 COLUMNS = ["User_Name", "User_Sex", "User_Birthday", "User_Education", "Recode_Type",
            "Province", "City", "County_Seat", "Organization_Detial", "Mobile_NO"]
@@ -62,20 +64,22 @@ def converted_rows(tool, path, folder):
 class WrittenWorkbook(SavedTemplate):
     """What every written workbook must show: the template around the rows."""
 
+    columns = 10
+
     def expected_cells(self):
         raise NotImplementedError
 
     def test_every_value_sits_in_its_cell(self):
         sheet = self.book.sheet_by_name("Sheet1")
         for row, values in enumerate(self.expected_cells(), start=3):
-            self.assertEqual([sheet.cell_value(row, c) for c in range(10)], values, row)
+            self.assertEqual([sheet.cell_value(row, c) for c in range(self.columns)], values, row)
 
     def check_converted(self, tool):
         rows = converted_rows(tool, self.path, self.folder.name)
         expected = self.expected_cells()
         self.assertEqual(len(rows), 3 + len(expected))
         for number, values in enumerate(expected):
-            self.assertEqual(rows[3 + number][:10], values, number)
+            self.assertEqual(rows[3 + number][:self.columns], values, number)
 
     @unittest.skipUnless(shutil.which("ssconvert"), "gnumeric is not installed")
     def test_gnumeric_reads_every_value(self):
@@ -114,10 +118,44 @@ class GoldenWorkbook(WrittenWorkbook):
         return [[record[column] for column in COLUMNS] for record in records]
 
 
+class RejectedRowsWorkbook(WrittenWorkbook):
+    """The rows the golden import rejected, each with its reason in column 11."""
+
+    columns = 11
+    expected_rows = 3 + 7
+
+    @classmethod
+    def make_workbook(cls, folder):
+        path = os.path.join(folder, "rejected.xls")
+        shutil.copyfile(os.path.join(GOLDEN_DIR, "import_rejected.xls"), path)
+        return path
+
+    def expected_cells(self):
+        with open(os.path.join(GOLDEN_DIR, "import_rejected.csv"), encoding="utf-8",
+                  newline="") as f:
+            return [row for row in csv.reader(f)]
+
+
+class DuplicateRowsWorkbook(WrittenWorkbook):
+    columns = 11
+    expected_rows = 3 + 1
+
+    @classmethod
+    def make_workbook(cls, folder):
+        path = os.path.join(folder, "duplicates.xls")
+        shutil.copyfile(os.path.join(GOLDEN_DIR, "import_duplicates.xls"), path)
+        return path
+
+    def expected_cells(self):
+        return [["张7", "男", "1980-01-02", "大学", "村", "河北省", "石家庄市", "长安区",
+                 "某单位 书记", "13500000007", "重复数据"]]
+
+
 del SavedTemplate, WrittenWorkbook  # run only the concrete cases
 
 if __name__ == "__main__":
     FILL_WORKBOOK, GOLDEN_XLS, GOLDEN_CSV = sys.argv[1:4]
+    GOLDEN_DIR = os.path.dirname(GOLDEN_XLS)
     del sys.argv[1:4]
     check_template.SAVE_TEMPLATE = None
     unittest.main()

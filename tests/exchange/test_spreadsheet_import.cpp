@@ -246,3 +246,80 @@ TEST_F(SpreadsheetImportTest, EveryCorpusWorkbookEndsWithItsLinesAndStoresWhatIt
 }
 
 } // namespace
+
+namespace {
+
+const std::filesystem::path kGolden = QUILLON_GOLDEN_DIR;
+
+// Rows the import must reject or flag, with two it takes, under the login area 河北省.
+std::vector<Row> GoldenImportRows() {
+    std::vector<Row> rows;
+    const auto with = [&](int i, std::size_t column, const std::string& value) {
+        Row row = Good(i, "行" + std::to_string(i));
+        row[column] = value;
+        rows.push_back(row);
+    };
+    with(1, 2, "19800102");         // eight digits without a dash
+    with(2, 2, "1234-5678");        // no second dash
+    with(3, 9, "1351234567");       // ten digits
+    with(4, 9, "1251234567a");      // second digit and a letter
+    with(5, 3, "其他 ");            // a trailing blank
+    with(6, 5, "北京市");           // another province than the login area's
+    with(7, 7, "海淀区");           // a county of another city
+    with(8, 3, "其它");             // taken
+    with(9, 2, "1980/1/2");         // taken, stored as 1980-01-02
+    rows.push_back(Good(7, "张7")); // the register holds it already
+    return rows;
+}
+
+TEST_F(SpreadsheetImportTest, TheImportWritesTheGoldenRejectedAndDuplicateWorkbooks) {
+    const auto input = kGolden / "import_rows.xls";
+    if (std::getenv("QUILLON_REWRITE_GOLDEN") != nullptr) {
+        MakeWorkbook(input, GoldenImportRows());
+    }
+    Store({Record(7)});
+    RecordingReport report;
+    ASSERT_TRUE(ImportWorkbooks({input}, ImportMode::Append, report, Gbk("河北省")));
+    EXPECT_EQ(run->Counters().inserted, 2);
+    EXPECT_EQ(run->Counters().rejected, 7);
+    EXPECT_EQ(run->Counters().duplicates, 1);
+    const auto rejected = kGolden / "import_rejected.xls";
+    const auto duplicates = kGolden / "import_duplicates.xls";
+    if (std::getenv("QUILLON_REWRITE_GOLDEN") != nullptr) {
+        std::filesystem::copy_file(run->RejectedWorkbook(), rejected,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(run->DuplicateWorkbook(), duplicates,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::ofstream csv(kGolden / "import_rejected.csv", std::ios::binary);
+        for (const Row& row : RowsOf(rejected)) {
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                std::string quoted;
+                for (char ch : row[c]) {
+                    quoted += ch == '"' ? std::string("\"\"") : std::string(1, ch);
+                }
+                csv << (c ? "," : "") << '"' << quoted << '"';
+            }
+            csv << "\n";
+        }
+    }
+    EXPECT_EQ(ReadFileBytes(run->RejectedWorkbook()), ReadFileBytes(rejected));
+    EXPECT_EQ(ReadFileBytes(run->DuplicateWorkbook()), ReadFileBytes(duplicates));
+    const std::vector<Row> rows = RowsOf(rejected);
+    ASSERT_EQ(rows.size(), 7u);
+    const std::vector<std::string> reasons = {
+        "日期格式应该为xxxx-xx-xx;\n日期格式中年应有4位;\n",
+        "日期格式应该为xxxx-xx-xx;\n日期格式中月最多2位;\n",
+        "手机号不是11位;\n",
+        "手机号第二位不是3、5、8;\n手机号中有非数字;\n",
+        "模板中没有此学历\n",
+        "导入非本省数据;\n石家庄市不在北京市;长安区不在石家庄市",
+        "海淀区不在石家庄市",
+    };
+    for (std::size_t i = 0; i < reasons.size(); ++i) {
+        EXPECT_EQ(rows[i][10], reasons[i]) << i;
+    }
+    EXPECT_EQ(RowsOf(duplicates).at(0)[10], "重复数据");
+    EXPECT_EQ(Stored("User_Birthday, User_Education").back(), "1980-01-02|大学");
+}
+
+} // namespace

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 // Median wall time of a piece of work in milliseconds; setup runs before each timing.
@@ -37,4 +40,19 @@ inline void PrintPeakMemory() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak resident memory: %.1f MB\n", usage.ru_maxrss / 1024.0);
+}
+
+// Runs work in a child process of its own (so that its peak memory figure is its own) and
+// waits for it; false when it failed.
+inline bool InChild(const std::function<bool()>& work) {
+    std::fflush(stdout);
+    const pid_t child = fork();
+    if (child == 0) {
+        const bool ok = work();
+        std::fflush(stdout);
+        std::_Exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

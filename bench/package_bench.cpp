@@ -33,19 +33,6 @@ double Seconds(const std::chrono::steady_clock::time_point& start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// Runs work in a child process and waits for it; false when it failed.
-bool InChild(const std::function<bool()>& work) {
-    const pid_t child = fork();
-    if (child == 0) {
-        const bool ok = work();
-        std::fflush(stdout);
-        std::_Exit(ok ? 0 : 1);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 bool Export(const fs::path& db, const fs::path& target) {
     TCThread_Export_02 exporter;
     exporter.SetDatabase(db);

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -52,9 +51,7 @@ bool MakeWorkbook(const fs::path& file, bool valid) {
 }
 
 void ImportInChild(const fs::path& dir, const fs::path& workbook, const char* what) {
-    std::fflush(stdout);
-    const pid_t child = fork();
-    if (child == 0) {
+    InChild([&] {
         const fs::path db = dir / ("db-" + workbook.filename().string());
         SilentPrompter prompter;
         CreateSchema(db, prompter);
@@ -71,10 +68,8 @@ void ImportInChild(const fs::path& dir, const fs::path& workbook, const char* wh
         std::printf("  %-44s %7.3f s  inserted %5d rejected %5d  peak %.1f MB%s\n", what, seconds,
                     run.Counters().inserted, run.Counters().rejected, usage.ru_maxrss / 1024.0,
                     ok ? "" : "  (the import failed)");
-        std::fflush(stdout);
-        std::_Exit(ok ? 0 : 1);
-    }
-    waitpid(child, nullptr, 0);
+        return ok;
+    });
 }
 
 // The same workbook as .xlsx, through LibreOffice; empty when it is not installed.

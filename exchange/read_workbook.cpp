@@ -23,7 +23,12 @@ WorkbookResult ReadWorkbook(ByteSpan bytes) {
 }
 
 WorkbookResult ReadWorkbookFile(const std::filesystem::path& path) {
-    const FileContents file = ReadSmallFile(path, kMaxWorkbookFileBytes);
+    std::string bytes;
+    return ReadWorkbookFile(path, bytes);
+}
+
+WorkbookResult ReadWorkbookFile(const std::filesystem::path& path, std::string& bytes) {
+    FileContents file = ReadSmallFile(path, kMaxWorkbookFileBytes);
     switch (file.status.error) {
     case FileError::None:
         break;
@@ -37,8 +42,9 @@ WorkbookResult ReadWorkbookFile(const std::filesystem::path& path) {
         return WorkbookResult::Fail(WorkbookError::Unreadable,
                                     path.string() + ": " + file.status.detail);
     }
+    bytes = std::move(file.bytes);
     return ReadWorkbook(
-        ByteSpan(reinterpret_cast<const std::uint8_t*>(file.bytes.data()), file.bytes.size()));
+        ByteSpan(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
 }
 
 } // namespace quillon

@@ -7,6 +7,7 @@
 #include "exchange/workbook.h"
 
 #include <filesystem>
+#include <string>
 
 namespace quillon {
 
@@ -16,5 +17,7 @@ inline constexpr std::size_t kMaxWorkbookFileBytes = std::size_t{256} << 20;
 
 WorkbookResult ReadWorkbook(ByteSpan bytes);
 WorkbookResult ReadWorkbookFile(const std::filesystem::path& path);
+// The same, handing back the file's bytes as well (for a workbook that is to be written).
+WorkbookResult ReadWorkbookFile(const std::filesystem::path& path, std::string& bytes);
 
 } // namespace quillon

@@ -8,6 +8,14 @@
 
 namespace quillon {
 
+namespace {
+
+SaveResult NotWritable() {
+    return {SaveError::NotWritable, "only a .xls of the template's kind can be written"};
+}
+
+} // namespace
+
 OpenRefusal CheckWorkbookPath(std::string_view path) {
     if (path.empty()) {
         return OpenRefusal::NoPath;
@@ -42,19 +50,15 @@ Spreadsheet Spreadsheet::FromTemplate() {
 Spreadsheet Spreadsheet::Open(const std::filesystem::path& path, WorkbookError& error,
                               std::string& detail) {
     Spreadsheet sheet;
-    const FileContents file = ReadSmallFile(path, kMaxWorkbookFileBytes);
-    WorkbookResult read =
-        file.status
-            ? ReadWorkbook(ByteSpan(reinterpret_cast<const std::uint8_t*>(file.bytes.data()),
-                                    file.bytes.size()))
-            : ReadWorkbookFile(path);
+    std::string bytes;
+    WorkbookResult read = ReadWorkbookFile(path, bytes);
     error = read.error;
     detail = std::move(read.detail);
     if (!read) {
         return sheet;
     }
     sheet.path_ = path;
-    sheet.file_.assign(file.bytes.begin(), file.bytes.end());
+    sheet.file_.assign(bytes.begin(), bytes.end());
     sheet.workbook_ = std::move(read.workbook);
     sheet.PrepareWriter();
     return sheet;
@@ -83,18 +87,12 @@ xls::SheetWriteError Spreadsheet::SetCellValue(int row, int column, std::string_
 }
 
 xls::CompoundResult Spreadsheet::FileEntries() const {
-    if (!writer_) {
-        xls::CompoundResult refused;
-        refused.error = xls::ContainerError::WriteFailed;
-        refused.detail = "only a .xls of the template's kind can be written";
-        return refused;
-    }
     return xls::ReplaceStreamIn(file_, "Workbook", writer_->Build(), xls::kMiniStreamCutoff);
 }
 
 SaveResult Spreadsheet::Bytes(std::vector<std::uint8_t>& out) const {
     if (!writer_) {
-        return {SaveError::NotWritable, "only a .xls of the template's kind can be written"};
+        return NotWritable();
     }
     const xls::CompoundResult entries = FileEntries();
     xls::BytesResult file = entries ? xls::WriteCompoundFile(entries.root) : xls::BytesResult{};
@@ -107,7 +105,7 @@ SaveResult Spreadsheet::Bytes(std::vector<std::uint8_t>& out) const {
 
 SaveResult Spreadsheet::SaveAs(const std::filesystem::path& path) {
     if (!writer_) {
-        return {SaveError::NotWritable, "only a .xls of the template's kind can be written"};
+        return NotWritable();
     }
     const xls::CompoundResult entries = FileEntries();
     if (!entries) {

@@ -66,6 +66,7 @@ public:
 private:
     Spreadsheet() = default;
     void PrepareWriter();
+    // The file's entries with the filled Workbook stream; only when there is a writer.
     xls::CompoundResult FileEntries() const;
 
     std::filesystem::path path_;

@@ -103,14 +103,21 @@ class FilledWorkbook(WrittenWorkbook):
         return [[expected_text(r, c) for c in range(1, 11)] for r in range(FILLED_ROWS)]
 
 
-class GoldenWorkbook(WrittenWorkbook):
-    expected_rows = 3 + 25
+class GoldenCopy(WrittenWorkbook):
+    """A committed workbook, read from a copy in the test's folder."""
+
+    golden_name = None
 
     @classmethod
     def make_workbook(cls, folder):
-        path = os.path.join(folder, "golden_1.xls")
-        shutil.copyfile(GOLDEN_XLS, path)
+        path = os.path.join(folder, cls.golden_name)
+        shutil.copyfile(os.path.join(GOLDEN_DIR, cls.golden_name), path)
         return path
+
+
+class GoldenWorkbook(GoldenCopy):
+    golden_name = "golden_1.xls"
+    expected_rows = 3 + 25
 
     def expected_cells(self):
         with open(GOLDEN_CSV, encoding="utf-8", newline="") as f:
@@ -118,40 +125,30 @@ class GoldenWorkbook(WrittenWorkbook):
         return [[record[column] for column in COLUMNS] for record in records]
 
 
-class RejectedRowsWorkbook(WrittenWorkbook):
+class RejectedRowsWorkbook(GoldenCopy):
     """The rows the golden import rejected, each with its reason in column 11."""
 
+    golden_name = "import_rejected.xls"
     columns = 11
     expected_rows = 3 + 7
-
-    @classmethod
-    def make_workbook(cls, folder):
-        path = os.path.join(folder, "rejected.xls")
-        shutil.copyfile(os.path.join(GOLDEN_DIR, "import_rejected.xls"), path)
-        return path
 
     def expected_cells(self):
         with open(os.path.join(GOLDEN_DIR, "import_rejected.csv"), encoding="utf-8",
                   newline="") as f:
-            return [row for row in csv.reader(f)]
+            return list(csv.reader(f))
 
 
-class DuplicateRowsWorkbook(WrittenWorkbook):
+class DuplicateRowsWorkbook(GoldenCopy):
+    golden_name = "import_duplicates.xls"
     columns = 11
     expected_rows = 3 + 1
-
-    @classmethod
-    def make_workbook(cls, folder):
-        path = os.path.join(folder, "duplicates.xls")
-        shutil.copyfile(os.path.join(GOLDEN_DIR, "import_duplicates.xls"), path)
-        return path
 
     def expected_cells(self):
         return [["张7", "男", "1980-01-02", "大学", "村", "河北省", "石家庄市", "长安区",
                  "某单位 书记", "13500000007", "重复数据"]]
 
 
-del SavedTemplate, WrittenWorkbook  # run only the concrete cases
+del SavedTemplate, WrittenWorkbook, GoldenCopy  # run only the concrete cases
 
 if __name__ == "__main__":
     FILL_WORKBOOK, GOLDEN_XLS, GOLDEN_CSV = sys.argv[1:4]

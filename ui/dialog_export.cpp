@@ -202,6 +202,17 @@ void TCDialog_Export::ShowSimpleMessage(const QString& text) {
     MessageBoxes::Show(this, MessageKind::Plain, text, MessageButtons::Ok, "Quillon");
 }
 
+void TCDialog_Export::ShowFailure(ExportFailure failure) {
+    if (failure == ExportFailure::FolderNotCreated) {
+        ShowSimpleMessage("文件夹创建失败！");
+        return;
+    }
+    MessageBoxes::Show(
+        this, MessageKind::Plain,
+        "文件创建失败，请确保计算机有够的空间存放导出文件，并且选择一个空目录保存文件！",
+        MessageButtons::Ok, "Error");
+}
+
 void TCDialog_Export::SpeedButton1Click() {
     const bool spreadsheet = RadioButton1->isChecked();
     const QString filter = spreadsheet ? ".xls (*.xls)" : ".qsec (*.qsec)";
@@ -271,7 +282,7 @@ void TCDialog_Export::StartPackageExport(int maxPerFile, const std::string& pass
     packageWorker_.SetMaxPerFile(maxPerFile);
     packageWorker_.SetPassword(password);
     StartWorker([worker = &packageWorker_](WorkerContext& context) { worker->Execute(context); },
-                [worker = &packageWorker_] { return worker->Outcome(); });
+                [worker = &packageWorker_] { return worker->End(); });
 }
 
 void TCDialog_Export::StartSpreadsheetExport(int maxPerFile) {
@@ -280,11 +291,11 @@ void TCDialog_Export::StartSpreadsheetExport(int maxPerFile) {
     spreadsheetWorker_.SetMaxPerFile(maxPerFile);
     StartWorker(
         [worker = &spreadsheetWorker_](WorkerContext& context) { worker->Execute(context); },
-        [worker = &spreadsheetWorker_] { return worker->Outcome(); });
+        [worker = &spreadsheetWorker_] { return worker->End(); });
 }
 
-void TCDialog_Export::StartWorker(Worker::Job job, std::function<ExportOutcome()> outcome) {
-    workerOutcome_ = std::move(outcome);
+void TCDialog_Export::StartWorker(Worker::Job job, std::function<ExportEnd()> end) {
+    workerEnd_ = std::move(end);
     adaptor_ = std::make_unique<WorkerAdaptor>(this);
     connect(adaptor_.get(), &WorkerAdaptor::progress, this, &TCDialog_Export::OnProgress);
     connect(adaptor_.get(), &WorkerAdaptor::finished, this, &TCDialog_Export::OnWorkerFinished);
@@ -302,10 +313,13 @@ void TCDialog_Export::OnProgress(int channel, int percent) {
 void TCDialog_Export::OnWorkerFinished() {
     // Done is the worker's end, not its last 100 %: only then is the database closed and
     // the last file complete.
-    outcome_ = workerOutcome_();
+    const ExportEnd end = workerEnd_();
+    outcome_ = end.outcome;
     if (outcome_ == ExportOutcome::Completed) {
         Label3->setText("导出完成");
         SpeedButton4->setEnabled(false);
+    } else if (outcome_ == ExportOutcome::Failed) {
+        ShowFailure(end.failure);
     }
     emit exportEnded(outcome_);
 }

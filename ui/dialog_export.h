@@ -57,7 +57,9 @@ private:
     void OnWorkerFinished();
     void StartPackageExport(int maxPerFile, const std::string& password);
     void StartSpreadsheetExport(int maxPerFile);
-    void StartWorker(Worker::Job job, std::function<ExportOutcome()> outcome);
+    void StartWorker(Worker::Job job, std::function<ExportEnd()> end);
+    // The box that says why the export failed.
+    void ShowFailure(ExportFailure failure);
     void ShowSimpleMessage(const QString& text);
     void StopWorker();
 
@@ -66,7 +68,7 @@ private:
     QString targetName_;
     TCThread_Export_01 spreadsheetWorker_;
     TCThread_Export_02 packageWorker_;
-    std::function<ExportOutcome()> workerOutcome_;
+    std::function<ExportEnd()> workerEnd_;
     std::unique_ptr<WorkerAdaptor> adaptor_;
     ExportOutcome outcome_ = ExportOutcome::NotRun;
 

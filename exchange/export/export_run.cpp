@@ -1,7 +1,6 @@
 #include "exchange/export/export_run.h"
 
 #include "exchange/worker.h"
-#include "platform/text.h"
 #include "store/database.h"
 
 #include <algorithm>
@@ -28,18 +27,12 @@ std::filesystem::path NumberedOutputFile(const std::filesystem::path& target, in
     return file;
 }
 
-std::string ExportFileFailureText() {
-    return Gbk("文件创建失败，请确保计算机有够的空间存放导出文件，并且选择一个空目录保存文件！");
-}
-
 void ProgressChannel::Send(int percent) {
     context_.Progress(channel_, percent);
     last_ = percent;
 }
 
 namespace {
-
-constexpr char kErrorCaption[] = "Error";
 
 // Table columns in select order, mapped to the record's fields.
 constexpr ContactField kExportColumns[] = {
@@ -64,21 +57,16 @@ int CountRecords(Connection& db) {
 
 } // namespace
 
-ExportOutcome RunExport(WorkerContext& context, const ExportSettings& settings,
-                        ExportFiles& files) {
-    const auto fail = [&](const std::string& text, const std::string& caption = kErrorCaption) {
-        context.Message(MessageKind::Plain, text, MessageButtons::Ok, caption);
-    };
+ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, ExportFiles& files) {
+    constexpr ExportEnd kFileNotCreated{ExportOutcome::Failed, ExportFailure::FileNotCreated};
     if (!EnsureTargetFolder(settings.target)) {
-        fail(Gbk("文件夹创建失败！"), "Quillon");
-        return ExportOutcome::Failed;
+        return {ExportOutcome::Failed, ExportFailure::FolderNotCreated};
     }
     StoreResult<Connection> db = Connection::Open(settings.database);
     const int total = db ? CountRecords(db.value()) : 0;
     // An export that writes nothing has not succeeded, whatever the reason.
     if (total <= 0) {
-        fail(ExportFileFailureText());
-        return ExportOutcome::Failed;
+        return kFileNotCreated;
     }
     const int m = settings.maxPerFile;
     const int fileCount = (total + m - 1) / m;
@@ -94,11 +82,7 @@ ExportOutcome RunExport(WorkerContext& context, const ExportSettings& settings,
     bool stopped = false;
     const auto finishFile = [&]() -> bool {
         open = false;
-        if (!files.Finish(fileBar)) {
-            fail(ExportFileFailureText());
-            return false;
-        }
-        return true;
+        return files.Finish(fileBar);
     };
 
     const StoreStatus read =
@@ -118,7 +102,6 @@ ExportOutcome RunExport(WorkerContext& context, const ExportSettings& settings,
                 record[kExportColumns[i]] = row[i];
             }
             if (!files.Add(record)) {
-                fail(ExportFileFailureText());
                 failed = true;
                 return false;
             }
@@ -141,17 +124,13 @@ ExportOutcome RunExport(WorkerContext& context, const ExportSettings& settings,
 
     // Only the end of the table ends an export well: not an error, and not a table that
     // gave no row at all.
-    if (!failed && !stopped && (!read || k == 0)) {
-        fail(ExportFileFailureText());
-        failed = true;
+    if (stopped) {
+        return {ExportOutcome::Stopped, ExportFailure::None};
     }
-    if (!failed && !stopped && open && !finishFile()) {
-        failed = true;
-    }
-    if (failed || stopped) {
-        return stopped ? ExportOutcome::Stopped : ExportOutcome::Failed;
+    if (failed || !read || k == 0 || (open && !finishFile())) {
+        return kFileNotCreated;
     }
     fileBar.Send(100);
     totalBar.Send(100);
-    return ExportOutcome::Completed;
+    return {ExportOutcome::Completed, ExportFailure::None};
 }

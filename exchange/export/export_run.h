@@ -15,6 +15,18 @@ enum ExportChannel : int { kExportFileProgress = 1125, kExportTotalProgress = 11
 // How an export run ended. Only Completed means every record of the table went out.
 enum class ExportOutcome { NotRun, Completed, Failed, Stopped };
 
+// Why a run failed; the export window has the words for each.
+enum class ExportFailure {
+    None,
+    FolderNotCreated, // the target's folder neither exists nor could be made
+    FileNotCreated,   // an output file could not be made, or the table gave nothing to write
+};
+
+struct ExportEnd {
+    ExportOutcome outcome = ExportOutcome::NotRun;
+    ExportFailure failure = ExportFailure::None;
+};
+
 // What both export workers are told before they start.
 struct ExportSettings {
     static constexpr int kMinPerFile = 10;
@@ -37,9 +49,6 @@ bool EnsureTargetFolder(const std::filesystem::path& target);
 // target + "_" + k + extension, the name of output file k.
 std::filesystem::path NumberedOutputFile(const std::filesystem::path& target, int k,
                                          const std::string& extension);
-
-// The words of the box both workers show when an output file cannot be made.
-std::string ExportFileFailureText();
 
 // Sends a progress channel's value, or only when it changed.
 class ProgressChannel {
@@ -73,8 +82,8 @@ public:
     virtual bool Finish(ProgressChannel& fileBar) = 0;
 };
 
-// Exports the whole contact table into files of at most settings.maxPerFile records:
-// progress on both channels, a stop honoured before each record, and the failure box
-// (caption "Error") for a file that cannot be made, for a table that gives no record,
-// and for a table read that ends on an error.
-ExportOutcome RunExport(WorkerContext& context, const ExportSettings& settings, ExportFiles& files);
+// Exports the whole contact table into files of at most settings.maxPerFile records, with
+// progress on both channels and a stop honoured before each record. A file that cannot be
+// made, a table that gives no record and a table read that ends on an error all fail the
+// run with FileNotCreated.
+ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, ExportFiles& files);

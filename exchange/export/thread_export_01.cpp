@@ -51,7 +51,7 @@ private:
 } // namespace
 
 void TCThread_Export_01::Execute(WorkerContext& context) {
-    outcome_ = ExportOutcome::Failed;
+    end_ = {ExportOutcome::Failed, ExportFailure::FileNotCreated};
     WorkbookExportFiles files(settings_);
-    outcome_ = RunExport(context, settings_, files);
+    end_ = RunExport(context, settings_, files);
 }

@@ -9,10 +9,9 @@
 
 // Exports the whole contact table into workbooks made from the template, at most m
 // records each: target_1.xls, target_2.xls, ... one record a row from row 4, every field
-// as text. Runs as a worker's job; reports both progress channels and its failures (as
-// boxes captioned "Error") through the worker context, and stops at the next record when
-// asked. A workbook is made in memory and written whole, so a stop or a failure never
-// leaves a half-filled one behind.
+// as text. Runs as a worker's job; reports both progress channels through the worker context,
+// keeps why it failed, and stops at the next record when asked. A workbook is made in memory and
+// written whole, so a stop or a failure never leaves a half-filled one behind.
 class TCThread_Export_01 {
 public:
     void SetDatabase(std::filesystem::path database) { settings_.database = std::move(database); }
@@ -22,9 +21,10 @@ public:
     const ExportSettings& Settings() const { return settings_; }
 
     void Execute(WorkerContext& context);
-    ExportOutcome Outcome() const { return outcome_.load(); }
+    ExportEnd End() const { return end_.load(); }
+    ExportOutcome Outcome() const { return End().outcome; }
 
 private:
     ExportSettings settings_;
-    std::atomic<ExportOutcome> outcome_{ExportOutcome::NotRun};
+    std::atomic<ExportEnd> end_{};
 };

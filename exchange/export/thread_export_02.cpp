@@ -39,8 +39,8 @@ private:
 } // namespace
 
 void TCThread_Export_02::Execute(WorkerContext& context) {
-    outcome_ = ExportOutcome::Failed;
+    end_ = {ExportOutcome::Failed, ExportFailure::FileNotCreated};
     PackageExportFiles files(settings_, ExportKey(password_),
                              time_ ? *time_ : ZipTimeFromLocalTime(std::time(nullptr)));
-    outcome_ = RunExport(context, settings_, files);
+    end_ = RunExport(context, settings_, files);
 }

@@ -11,9 +11,9 @@
 
 // Exports the whole contact table into enciphered packages of at most m records each:
 // target_1.qsec, target_2.qsec, ... Runs as a worker's job; reports both progress channels
-// and its failures (as boxes captioned "Error") through the worker context, and stops at
-// the next record when asked. A package is made in memory and written whole, so neither
-// clear text nor a partial package is ever left behind.
+// through the worker context, keeps why it failed, and stops at the next record when asked. A
+// package is made in memory and written whole, so neither clear text nor a partial package is ever
+// left behind.
 class TCThread_Export_02 {
 public:
     void SetDatabase(std::filesystem::path database) { settings_.database = std::move(database); }
@@ -27,11 +27,12 @@ public:
     void SetExportTime(ZipTime time) { time_ = time; }
 
     void Execute(WorkerContext& context);
-    ExportOutcome Outcome() const { return outcome_.load(); }
+    ExportEnd End() const { return end_.load(); }
+    ExportOutcome Outcome() const { return End().outcome; }
 
 private:
     ExportSettings settings_;
     std::string password_;
     std::optional<ZipTime> time_;
-    std::atomic<ExportOutcome> outcome_{ExportOutcome::NotRun};
+    std::atomic<ExportEnd> end_{};
 };

@@ -45,7 +45,7 @@ struct RecordingReport : ImportReport {
 struct ExportLog {
     std::mutex mutex;
     std::vector<std::pair<int, int>> progress;
-    std::vector<std::pair<std::string, std::string>> messages; // UTF-8 text, caption
+    ExportFailure failure = ExportFailure::None;
 };
 
 // A register in a temporary folder, with exports out of it and imports into it.
@@ -133,14 +133,9 @@ protected:
                 worker.RequestStop();
             }
         });
-        worker.OnMessage(
-            [&](MessageKind, const std::string& text, MessageButtons, const std::string& caption) {
-                std::lock_guard lock(out.mutex);
-                out.messages.emplace_back(GbkToUtf8(text), caption);
-                return MessageAnswer::Ok;
-            });
         worker.Start([&](WorkerContext& context) { exporter.Execute(context); });
         worker.Join();
+        out.failure = exporter.End().failure;
         return exporter.Outcome();
     }
 

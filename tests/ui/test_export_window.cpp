@@ -215,6 +215,20 @@ TEST_F(ExportWindowTest, AFailedExportNeverSaysDone) {
     EXPECT_EQ(Control<QLabel>("Label3")->text(), "文件正在导出，请耐心等待");
     EXPECT_TRUE(Button("SpeedButton4")->isEnabled());
     ExpectOneMessage(MessageKind::Plain, "Quillon", "文件夹创建失败！", MessageButtons::Ok);
+
+    // A workbook's name is taken by a folder that cannot be replaced.
+    std::filesystem::create_directories(dir / "taken" / "book_1.xls" / "x");
+    exportWindow.reset();
+    ChooseTarget("taken/book");
+    Control<QRadioButton>("RadioButton1")->click();
+    MessageBoxes::ClearHistory();
+    Export().SpeedButton3Click();
+    WaitForTheEnd();
+    EXPECT_EQ(Export().Outcome(), ExportOutcome::Failed);
+    ExpectOneMessage(
+        MessageKind::Plain, "Error",
+        "文件创建失败，请确保计算机有够的空间存放导出文件，并且选择一个空目录保存文件！",
+        MessageButtons::Ok);
 }
 
 TEST_F(ExportWindowTest, TheSpreadsheetFormatWritesWorkbooksWithoutAPassword) {

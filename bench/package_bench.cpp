@@ -22,10 +22,10 @@ constexpr int kRecords = 100000;
 constexpr int kPerPackage = 60000;
 
 struct QuietReport : ImportReport {
-    void Line(const std::string&) override {}
+    void Line(const ImportNotice&) override {}
     void ProgressMaximum(int) override {}
     void ProgressPosition(int) override {}
-    void Box(const std::string&) override {}
+    void Box(const ImportNotice&) override {}
     bool StopRequested() const override { return false; }
 };
 

@@ -1,5 +1,6 @@
 #include "ui/dialog_import.h"
 
+#include "ui/import_messages.h"
 #include "ui/login_area.h"
 #include "ui/message_box.h"
 #include "ui/open_document.h"
@@ -31,8 +32,8 @@ public:
 
     void Attach(WorkerContext* context) { context_.store(context); }
 
-    void Line(const std::string& gbk) override {
-        Post([line = ToQString(gbk)](TCDialog_Import* w) { w->AddLine(line); });
+    void Line(const ImportNotice& notice) override {
+        Post([line = ImportNoticeText(notice)](TCDialog_Import* w) { w->AddLine(line); });
     }
     void ProgressMaximum(int maximum) override {
         maximum_ = maximum;
@@ -50,9 +51,10 @@ public:
         shownStep_ = step;
         Post([position](TCDialog_Import* w) { w->SetProgressPosition(position); });
     }
-    void Box(const std::string& gbk) override {
+    void Box(const ImportNotice& notice) override {
         if (WorkerContext* context = context_.load()) {
-            context->Message(MessageKind::Plain, gbk, MessageButtons::Ok, "Quillon");
+            context->Message(MessageKind::Plain, FromQString(ImportNoticeText(notice)),
+                             MessageButtons::Ok, "Quillon");
         }
     }
     bool StopRequested() const override {

@@ -31,9 +31,9 @@ bool ImportRun::ImportOneFile(const std::filesystem::path& file) {
         return request_.kind == ImportKind::Package ? ImportPackageFile(file)
                                                     : ImportSpreadsheetFile(file);
     } catch (const std::bad_alloc&) {
-        report_.Line(Gbk("内存不足错误"));
+        report_.Line({ImportNote::OutOfMemory});
     } catch (const std::exception&) {
-        report_.Line(Gbk("导入程序出现异常错误"));
+        report_.Line({ImportNote::UnexpectedFailure});
     }
     return false;
 }
@@ -69,7 +69,7 @@ ImportDatabase* ImportRun::OpenImportDatabase() {
     }
     StoreResult<ImportDatabase> opened = ImportDatabase::Open(places_.database);
     if (!opened) {
-        report_.Box(Gbk("无法打开数据库！") + opened.status().detail);
+        report_.Box({ImportNote::DatabaseUnopenable, 0, {}, {}, opened.status().detail});
         return nullptr;
     }
     db_.emplace(std::move(opened.value()));
@@ -92,13 +92,13 @@ bool ImportRun::PrepareTable() {
 void ImportRun::ReportTablePreparation(TablePreparation outcome) {
     switch (outcome) {
     case TablePreparation::CreateFailed:
-        report_.Box(Gbk("新建表失败！"));
+        report_.Box({ImportNote::TableNotCreated});
         break;
     case TablePreparation::DropFailed:
-        report_.Box(Gbk("删除旧表失败"));
+        report_.Box({ImportNote::OldTableNotDropped});
         break;
     case TablePreparation::CreateAfterDropFailed:
-        report_.Box(Gbk("删除表后新建表失败."));
+        report_.Box({ImportNote::TableNotRecreated});
         break;
     case TablePreparation::Ready:
         break;
@@ -111,7 +111,7 @@ ImportDatabase::DeleteOutcome ImportRun::DeleteImportedRecords() {
     }
     const ImportDatabase::DeleteOutcome outcome = db_->DeleteImportedRecords(importedIds_);
     if (outcome == ImportDatabase::DeleteOutcome::Failed) {
-        report_.Line(Gbk("撤销本文件已导入的数据失败，这些数据仍在通讯录中。"));
+        report_.Line({ImportNote::UndoFailed});
     } else if (outcome == ImportDatabase::DeleteOutcome::Done) {
         importedIds_.clear();
     }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum class ImportKind { Spreadsheet = 0, Package = 1 };
@@ -19,15 +20,56 @@ struct ImportRequest {
     std::string password; // GBK, exactly as typed; empty for workbooks
 };
 
+// What a run tells the operator; the import window has the words for each.
+enum class ImportNote {
+    // Lines of the list.
+    OutOfMemory,
+    UnexpectedFailure,
+    UndoFailed, // the rows of a cancelled file could not be taken back
+    StoreFailed,
+    PackageUnreadable,
+    WrongPassword,      // or a package damaged past reading: the cipher cannot tell them apart
+    PackageImported,    // count: records stored
+    NotAWorkbook,       // the file's name does not say .xls
+    WorkbookUnreadable, // text: the file's path
+    WorkbookEmpty,
+    HeadersOnly,
+    WorkbookStarted, // text: the file's name
+    WorkbookDone,
+    ResultRule, // the rule above and below a workbook's counts
+    RowsStored,
+    RowsRejected,
+    RowsDuplicate, // count: rows of that kind
+    // Boxes.
+    DatabaseUnopenable, // detail: SQLite's words
+    TableNotCreated,
+    OldTableNotDropped,
+    TableNotRecreated,
+    DuplicateRecord, // text: the name, second: the mobile number
+    InsertFailed,    // detail: what the insert met
+};
+
+struct ImportNotice {
+    ImportNotice(ImportNote note, long long count = 0, std::string text = {},
+                 std::string second = {}, std::string detail = {})
+        : note(note), count(count), text(std::move(text)), second(std::move(second)),
+          detail(std::move(detail)) {}
+    ImportNote note;
+    long long count;
+    std::string text;   // GBK
+    std::string second; // GBK
+    std::string detail; // UTF-8
+};
+
 // Where a run reports. Lines and the progress bar must never wait for the window, which
 // may itself be waiting for the run to end; boxes wait for their answer.
 class ImportReport {
 public:
     virtual ~ImportReport() = default;
-    virtual void Line(const std::string& gbk) = 0;
+    virtual void Line(const ImportNotice& notice) = 0;
     virtual void ProgressMaximum(int maximum) = 0;
     virtual void ProgressPosition(int position) = 0;
-    virtual void Box(const std::string& gbk) = 0;
+    virtual void Box(const ImportNotice& notice) = 0;
     virtual bool StopRequested() const = 0;
 };
 

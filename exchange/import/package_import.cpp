@@ -1,31 +1,19 @@
 // The package side of an import run: a package's records go in all together or not at all.
 #include "exchange/import/import_run.h"
 #include "exchange/package/package.h"
-#include "platform/text.h"
-
-#include <cstdio>
 
 namespace {
 
-std::string Format(const char* utf8Format, const std::string& a, const std::string& b = {}) {
-    const std::string format = Gbk(utf8Format);
-    std::string text(format.size() + a.size() + b.size() + 16, '\0');
-    const int written =
-        std::snprintf(text.data(), text.size(), format.c_str(), a.c_str(), b.c_str());
-    text.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-    return text;
-}
-
 // The cipher cannot tell a wrong password from damage: both leave bytes that are no archive,
 // and nothing of them is imported.
-std::string PackageFailureLine(PackageError error) {
+ImportNote PackageFailureNote(PackageError error) {
     switch (error) {
     case PackageError::CannotRead:
-        return Gbk("打开文件错误");
+        return ImportNote::PackageUnreadable;
     case PackageError::BadLine:
-        return Gbk("导入程序出现异常错误");
+        return ImportNote::UnexpectedFailure;
     default:
-        return Gbk("输入密钥错误！");
+        return ImportNote::WrongPassword;
     }
 }
 
@@ -38,7 +26,7 @@ bool ImportRun::ImportPackageFile(const std::filesystem::path& file) {
     const PackageResult read =
         ReadPackageFile(file, IdeaKeyFromPassword(request_.password), contents);
     if (!read) {
-        report_.Line(PackageFailureLine(read.error));
+        report_.Line({PackageFailureNote(read.error)});
         return false;
     }
     const std::vector<ContactRecord>& records = contents.records;
@@ -56,7 +44,7 @@ bool ImportRun::ImportPackageFile(const std::filesystem::path& file) {
     Transaction transaction(db->connection());
     if (!transaction.status() || !PrepareTable()) {
         if (!transaction.status()) {
-            report_.Line(Gbk("导入数据库失败！"));
+            report_.Line({ImportNote::StoreFailed});
         }
         return false;
     }
@@ -68,21 +56,20 @@ bool ImportRun::ImportPackageFile(const std::filesystem::path& file) {
         }
         switch (inserted.outcome) {
         case InsertOutcome::Duplicate:
-            report_.Box(
-                Format("重复的姓名%s和手机号%s,导入终止!", record[kUser_Name], record[kMobile_NO]));
+            report_.Box({ImportNote::DuplicateRecord, 0, record[kUser_Name], record[kMobile_NO]});
             break;
         case InsertOutcome::BadBirthday:
-            report_.Line(Gbk("导入程序出现异常错误"));
+            report_.Line({ImportNote::UnexpectedFailure});
             return false; // rolled back: nothing of this package stays
         default:
-            report_.Box(Format("插入%s数据出错!", Utf8ToGbk(inserted.detail)));
+            report_.Box({ImportNote::InsertFailed, 0, {}, {}, inserted.detail});
             break;
         }
-        report_.Line(Gbk("导入数据库失败！"));
+        report_.Line({ImportNote::StoreFailed});
         return false;
     }
     if (!transaction.Commit()) {
-        report_.Line(Gbk("导入数据库失败！"));
+        report_.Line({ImportNote::StoreFailed});
         return false;
     }
     if (request_.mode == ImportMode::Overwrite) {
@@ -95,6 +82,6 @@ bool ImportRun::ImportPackageFile(const std::filesystem::path& file) {
     }
     counters_.inserted = n;
     report_.ProgressPosition(n + 10);
-    report_.Line(Format("成功导入%s行密文数据。\n", std::to_string(n)));
+    report_.Line({ImportNote::PackageImported, n});
     return true;
 }

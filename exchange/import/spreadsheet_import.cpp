@@ -35,31 +35,27 @@ std::string FileNameOf(const std::filesystem::path& file) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string Hyphens() {
-    return std::string(29, '-');
-}
-
 } // namespace
 
 bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     const std::string name = Utf8ToGbk(FileNameOf(file));
     if (name.find(".xls") == std::string::npos) {
-        report_.Line(Gbk("导入文件不是Excel文件！"));
+        report_.Line({ImportNote::NotAWorkbook});
         return false;
     }
     quillon::WorkbookResult opened = quillon::ReadWorkbookFile(file);
     if (!opened) {
-        report_.Line(Gbk("打开") + Utf8ToGbk(file.string()) + Gbk("文件失败!"));
+        report_.Line({ImportNote::WorkbookUnreadable, 0, Utf8ToGbk(file.string())});
         return false;
     }
     const quillon::Workbook& sheet = opened.workbook;
     if (sheet.UsedRows() < 1 || sheet.UsedColumns() < 1) {
-        report_.Line(Gbk("excel无数据！无法导入"));
+        report_.Line({ImportNote::WorkbookEmpty});
         return false;
     }
     const int rows = sheet.UsedRows() - (kFirstDataRow - 1);
     if (rows <= 0) {
-        report_.Line(Gbk("excel只有表头，无数据！"));
+        report_.Line({ImportNote::HeadersOnly});
         return false;
     }
     ImportDatabase* db = OpenImportDatabase();
@@ -86,11 +82,11 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     };
     if (!begin() || !PrepareTable()) {
         if (!transaction->status()) {
-            report_.Line(Gbk("导入数据库失败！"));
+            report_.Line({ImportNote::StoreFailed});
         }
         return false;
     }
-    report_.Line(Gbk("开始导入") + name + Gbk("文件"));
+    report_.Line({ImportNote::WorkbookStarted, 0, name});
     report_.ProgressMaximum(rows);
     importedIds_.reserve(static_cast<std::size_t>(rows));
 
@@ -125,7 +121,7 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     };
     const auto failStore = [&] {
         saveBoth();
-        report_.Line(Gbk("导入数据库失败！"));
+        report_.Line({ImportNote::StoreFailed});
         return false;
     };
 
@@ -147,7 +143,7 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
         ContactRecord record = ReadImportRow(sheet, row, empty);
         if (empty) {
             if (++emptyRows == rows) {
-                report_.Line(Gbk("excel无数据！无法导入"));
+                report_.Line({ImportNote::WorkbookEmpty});
                 return false;
             }
             continue;
@@ -205,17 +201,17 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     if (request_.mode == ImportMode::Overwrite) {
         registerReplaced_ = true;
     }
-    report_.Line(Gbk("文件导入完成，导入结果为："));
-    report_.Line(Hyphens());
+    report_.Line({ImportNote::WorkbookDone});
+    report_.Line({ImportNote::ResultRule});
     if (counters_.inserted > 0) {
-        report_.Line(std::to_string(counters_.inserted) + Gbk("行数据成功导入数据库"));
+        report_.Line({ImportNote::RowsStored, counters_.inserted});
     }
     if (counters_.rejected > 0) {
-        report_.Line(std::to_string(counters_.rejected) + Gbk("行非法数据"));
+        report_.Line({ImportNote::RowsRejected, counters_.rejected});
     }
     if (counters_.duplicates > 0) {
-        report_.Line(std::to_string(counters_.duplicates) + Gbk("行重复数据。"));
+        report_.Line({ImportNote::RowsDuplicate, counters_.duplicates});
     }
-    report_.Line(Hyphens());
+    report_.Line({ImportNote::ResultRule});
     return true;
 }

@@ -9,6 +9,7 @@
 #include "store/schema.h"
 #include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
+#include "ui/import_messages.h"
 
 #include <gtest/gtest.h>
 
@@ -33,11 +34,15 @@ struct RecordingReport : ImportReport {
     std::function<bool(const RecordingReport&)> stopWhen = [](const RecordingReport&) {
         return false;
     };
-    void Line(const std::string& gbk) override { lines.push_back(GbkToUtf8(gbk)); }
+    void Line(const ImportNotice& notice) override {
+        lines.push_back(ImportNoticeText(notice).toStdString());
+    }
     void ProgressMaximum(int) override {}
     void ProgressPosition(int value) override { position = value; }
     int position = 0;
-    void Box(const std::string& gbk) override { boxes.push_back(GbkToUtf8(gbk)); }
+    void Box(const ImportNotice& notice) override {
+        boxes.push_back(ImportNoticeText(notice).toStdString());
+    }
     bool StopRequested() const override { return stopWhen(*this); }
 };
 

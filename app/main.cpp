@@ -2,9 +2,9 @@
 #include "platform/elevation.h"
 #include "platform/installation.h"
 #include "platform/settings.h"
-#include "store/schema.h"
 #include "ui/dialog_phonebook.h"
 #include "ui/message_box.h"
+#include "ui/store_messages.h"
 #include "ui/ui_resources.h"
 
 #include <cstdio>
@@ -22,8 +22,7 @@ int main(int argc, char** argv) {
     app.setWindowIcon(QIcon(":/images/quillon.png"));
     try {
         const Installation installation = Installation::OfExecutable();
-        MessageBoxPrompter prompter;
-        if (!CreateSchema(installation.database, prompter)) {
+        if (!PrepareDatabaseTables(installation.database)) {
             return 0;
         }
         EnsureSettingsFile(installation.config);

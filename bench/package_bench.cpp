@@ -74,8 +74,7 @@ int main() {
     fs::create_directories(dir);
     const fs::path full = dir / "full", empty = dir / "empty", target = dir / "out" / "book";
     Populate(full, kRecords);
-    SilentPrompter prompter;
-    CreateSchema(empty, prompter);
+    CreateSchema(empty);
     const bool exported = InChild([&] { return Export(full, target); });
     const bool imported = exported && InChild([&] { return Import(empty, target); });
     fs::remove_all(dir);

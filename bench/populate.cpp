@@ -24,8 +24,7 @@ const char* const kProvinces[] = {
 
 // Fills the contact table directly, in one transaction, with distinct insertion times.
 void Populate(const std::filesystem::path& db, int records) {
-    SilentPrompter prompter;
-    CreateSchema(db, prompter);
+    CreateSchema(db);
     const StoreResult<Connection> connection = Connection::Open(db);
     if (!connection) {
         std::fprintf(stderr, "cannot open %s: %s\n", db.c_str(),

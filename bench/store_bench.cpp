@@ -28,8 +28,7 @@ sqlite3* OpenWithDefaultDerivation(const fs::path& db) {
 
 void BenchOpen(const fs::path& dir) {
     const fs::path ours = dir / "open-ours", peer = dir / "open-default";
-    SilentPrompter prompter;
-    CreateSchema(ours, prompter);
+    CreateSchema(ours);
     sqlite3* h = OpenWithDefaultDerivation(peer);
     sqlite3_exec(h, "create table t(x);", nullptr, nullptr, nullptr);
     sqlite3_close(h);
@@ -54,8 +53,7 @@ void BenchPages(const fs::path& dir, int records, double targetMs) {
     std::printf("building %d records...\n", records);
     std::fflush(stdout);
     Populate(db, records);
-    SilentPrompter prompter;
-    ContactStore store(db, prompter);
+    ContactStore store(db);
     for (const std::string& area : {Gbk("全国"), Gbk("河北省")}) {
         int count = 0;
         const auto turn = [&](bool last) {
@@ -78,11 +76,9 @@ void BenchPages(const fs::path& dir, int records, double targetMs) {
 }
 
 void BenchStartUp(const fs::path& dir) {
-    SilentPrompter prompter;
     int n = 0;
-    const double first =
-        MedianMs(7, [&] { CreateSchema(dir / ("first-" + std::to_string(n++)), prompter); });
-    const double later = MedianMs(7, [&] { CreateSchema(dir / "first-0", prompter); });
+    const double first = MedianMs(7, [&] { CreateSchema(dir / ("first-" + std::to_string(n++))); });
+    const double later = MedianMs(7, [&] { CreateSchema(dir / "first-0"); });
     PrintFigure("start-up on a new database (schema + seed)", first, later, "later start-up");
 }
 

@@ -53,8 +53,7 @@ bool MakeWorkbook(const fs::path& file, bool valid) {
 void ImportInChild(const fs::path& dir, const fs::path& workbook, const char* what) {
     InChild([&] {
         const fs::path db = dir / ("db-" + workbook.filename().string());
-        SilentPrompter prompter;
-        CreateSchema(db, prompter);
+        CreateSchema(db);
         QuietReport report;
         ImportRun run(ImportPlaces{db, dir / "failed"},
                       ImportRequest{{workbook}, ImportKind::Spreadsheet, ImportMode::Append, ""},

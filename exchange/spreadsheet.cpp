@@ -4,7 +4,6 @@
 #include "exchange/template.h"
 #include "exchange/xls/container.h"
 #include "platform/files.h"
-#include "platform/text.h"
 
 namespace quillon {
 
@@ -24,18 +23,6 @@ OpenRefusal CheckWorkbookPath(std::string_view path) {
         return OpenRefusal::NotWorkbookName;
     }
     return OpenRefusal::None;
-}
-
-std::string OpenRefusalText(OpenRefusal refusal) {
-    switch (refusal) {
-    case OpenRefusal::NoPath:
-        return Gbk("文件不存在，无法打开！");
-    case OpenRefusal::NotWorkbookName:
-        return Gbk("请输入打开文件名");
-    case OpenRefusal::None:
-        break;
-    }
-    return {};
 }
 
 Spreadsheet Spreadsheet::FromTemplate() {

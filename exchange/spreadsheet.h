@@ -22,8 +22,6 @@ enum class OpenRefusal { None, NoPath, NotWorkbookName };
 
 // An empty path, or one without ".xls" in it (".xlsx" passes).
 OpenRefusal CheckWorkbookPath(std::string_view path);
-// The operator's words for a refusal (GBK), shown in a box titled "提示".
-std::string OpenRefusalText(OpenRefusal refusal);
 
 enum class SaveError { None, NotWritable, Container, File };
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/prompter.h"
+#include "platform/message_kinds.h"
 
 #include <atomic>
 #include <functional>

@@ -81,8 +81,8 @@ std::string SelectContactPageStatement(int page, const std::string& areaName) {
     return sql + ";";
 }
 
-ContactStore::ContactStore(std::filesystem::path database, Prompter& prompter, Clock clock)
-    : database_(std::move(database)), prompter_(prompter), clock_(std::move(clock)) {}
+ContactStore::ContactStore(std::filesystem::path database, Clock clock)
+    : database_(std::move(database)), clock_(std::move(clock)) {}
 
 ContactStore::~ContactStore() = default;
 
@@ -133,44 +133,46 @@ ContactStore::NameCheck ContactStore::CheckSameName(const ContactRecord& record)
                       : (sameName ? NameCheck::SameName : NameCheck::Unique);
 }
 
-bool ContactStore::InsertContactRow(const ContactRecord& record) {
+ContactInsert ContactStore::InsertContactRow(const ContactRecord& record, bool sameNameAgreed) {
     switch (CheckSameName(record)) {
     case NameCheck::SameNameAndMobile:
-        prompter_.Show(MessageKind::Information, Gbk("存在姓名和手机号相同的记录，请重新输入！"),
-                       MessageButtons::Ok);
-        return false;
+        return ContactInsert::SameNameAndMobile;
     case NameCheck::SameName:
-        if (prompter_.Show(MessageKind::Information, Gbk("存在姓名相同的记录，是否继续添加？"),
-                           MessageButtons::OkCancel) != MessageAnswer::Ok) {
-            return false;
+        if (!sameNameAgreed) {
+            return ContactInsert::SameName;
         }
         break;
     case NameCheck::Failed:
         // The duplicate check could not run; inserting anyway could add a duplicate.
-        return false;
+        return ContactInsert::Failed;
     case NameCheck::Unique:
         break;
     }
-    return ExecuteStatement(InsertStatement(record, clock_()));
+    return ExecuteStatement(InsertStatement(record, clock_())) ? ContactInsert::Done
+                                                               : ContactInsert::Failed;
 }
 
 bool ContactStore::DeleteContactRow(const std::string& id) {
     return ExecuteStatement("delete from t_address_book where UI_ID=" + SqlLiteral(id) + ";");
 }
 
-bool ContactStore::ReplaceContactRow(const std::string& oldId, const ContactRecord& record) {
+ContactInsert ContactStore::ReplaceContactRow(const std::string& oldId, const ContactRecord& record,
+                                              bool sameNameAgreed) {
     if (!db_) {
-        return Note({StoreError::NotConnected, "no open connection"}).ok();
+        Note({StoreError::NotConnected, "no open connection"});
+        return ContactInsert::Failed;
     }
-    // One transaction, so a refused, cancelled or failed insert brings the old row back.
+    // One transaction, so a refused or failed insert brings the old row back. The same-name
+    // check runs after the delete, so that a record does not match itself.
     Transaction transaction(*db_);
-    if (!Note(transaction.status())) {
-        return false;
+    if (!Note(transaction.status()) || !DeleteContactRow(oldId)) {
+        return ContactInsert::Failed;
     }
-    if (!DeleteContactRow(oldId) || !InsertContactRow(record)) {
-        return false;
+    const ContactInsert inserted = InsertContactRow(record, sameNameAgreed);
+    if (inserted != ContactInsert::Done) {
+        return inserted;
     }
-    return Note(transaction.Commit()).ok();
+    return Note(transaction.Commit()) ? ContactInsert::Done : ContactInsert::Failed;
 }
 
 bool ContactStore::DropContactTable() {

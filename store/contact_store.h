@@ -1,6 +1,5 @@
 #pragma once
 
-#include "platform/prompter.h"
 #include "store/database.h"
 
 #include <array>
@@ -42,6 +41,10 @@ std::string ContactIndexStatements();
 std::string CountContactsStatement(const std::string& areaName);
 std::string SelectContactPageStatement(int page, const std::string& areaName);
 
+// How an insert of a contact ended. A record with the same name and number is never
+// added; one that only shares its name is added once the operator has agreed.
+enum class ContactInsert { Done, SameNameAndMobile, SameName, Failed };
+
 // The contact table. Each operation works on the connection opened by OpenContactDatabase
 // and closed by CloseContactDatabase (or by the store's destruction), except the two that
 // open and close by themselves. LastStatus() tells why the latest operation failed.
@@ -49,7 +52,7 @@ class ContactStore {
 public:
     using Clock = std::function<std::string()>;
 
-    ContactStore(std::filesystem::path database, Prompter& prompter, Clock clock = LocalTimeText);
+    explicit ContactStore(std::filesystem::path database, Clock clock = LocalTimeText);
     ~ContactStore();
     ContactStore(const ContactStore&) = delete;
     ContactStore& operator=(const ContactStore&) = delete;
@@ -58,13 +61,14 @@ public:
     bool CloseContactDatabase();
     bool ExecuteStatement(const std::string& gbk);
 
-    // Asks about same-name records first; false when refused, cancelled or failed (a
-    // failed same-name check inserts nothing). A refusal or cancel leaves LastStatus() ok.
-    bool InsertContactRow(const ContactRecord& record);
+    // Checks for same-name records first; a failed check inserts nothing. A refusal
+    // leaves LastStatus() ok.
+    ContactInsert InsertContactRow(const ContactRecord& record, bool sameNameAgreed = false);
     bool DeleteContactRow(const std::string& id);
-    // Deletes the old row and inserts the new one; the old row stays when the insert
-    // does not happen.
-    bool ReplaceContactRow(const std::string& oldId, const ContactRecord& record);
+    // Deletes the old row and inserts the new one, in one transaction: the old row stays
+    // when the insert does not happen.
+    ContactInsert ReplaceContactRow(const std::string& oldId, const ContactRecord& record,
+                                    bool sameNameAgreed = false);
     bool DropContactTable();
     // Creates the contact table and its indexes (the indexes only change speed).
     bool CreateContactTable();
@@ -91,7 +95,6 @@ private:
     StoreStatus Note(StoreStatus status);
 
     std::filesystem::path database_;
-    Prompter& prompter_;
     Clock clock_;
     std::optional<Connection> db_;
     StoreStatus status_;

@@ -1,35 +1,37 @@
 #include "store/schema.h"
 
-#include "platform/text.h"
 #include "store/areas.h"
 #include "store/contact_store.h"
 #include "store/database.h"
 
 namespace {
 
-void SeedAreas(const Connection& db) {
-    if (!db.Execute("create table IF NOT EXISTS t_area( UI_ID VARCHAR(64) primary key, "
-                    "Parent_ID VARCHAR(64), Area_Name VARCHAR(256) );")) {
-        return;
+StoreStatus SeedAreas(const Connection& db) {
+    StoreStatus made = db.Execute("create table IF NOT EXISTS t_area( UI_ID VARCHAR(64) primary "
+                                  "key, Parent_ID VARCHAR(64), Area_Name VARCHAR(256) );");
+    if (!made) {
+        return made;
     }
     // On a seeded database each statement fails on the primary key and changes nothing.
     for (const std::string& statement : AreaSeedStatements()) {
         db.Execute(statement);
     }
+    return {};
 }
 
 } // namespace
 
-bool CreateSchema(const std::filesystem::path& database, Prompter& prompter) {
+StoreStatus CreateSchema(const std::filesystem::path& database) {
     const StoreResult<Connection> db = Connection::Open(database);
     if (!db) {
-        prompter.Show(MessageKind::Plain, Gbk("数据库表打开(创建)失败！"),
-                      MessageButtons::AbortRetryIgnore, Gbk("提示"));
-        return false;
+        return db.status();
     }
-    SeedAreas(db.value());
-    // On an existing database the table exists already; only the indexes may be new.
+    if (StoreStatus seeded = SeedAreas(db.value()); !seeded) {
+        return seeded;
+    }
+    // On an existing database the contact table exists already and its statement fails;
+    // only the indexes may be new, and they only change speed.
     db.value().Execute(ContactTableCreateStatement());
     db.value().Execute(ContactIndexStatements());
-    return true;
+    return {};
 }

@@ -3,6 +3,7 @@
 #include "crypto/uiid.h"
 #include "platform/text.h"
 #include "ui/login_area.h"
+#include "ui/message_box.h"
 #include "ui/qt_text.h"
 #include "ui/store_messages.h"
 
@@ -33,9 +34,8 @@ int PagesFor(int count) {
 
 } // namespace
 
-ContactListManager::ContactListManager(const Installation& installation, Prompter& prompter,
-                                       QObject* parent)
-    : QObject(parent), store_(installation.database, prompter) {}
+ContactListManager::ContactListManager(const Installation& installation, QWidget* window)
+    : QObject(window), window_(window), store_(installation.database) {}
 
 void ContactListManager::OnGui(const std::function<void()>& work) {
     if (QThread::currentThread() == thread()) {
@@ -378,12 +378,28 @@ bool ContactListManager::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
+bool ContactListManager::InsertAskingAboutSameName(
+    const std::function<ContactInsert(bool sameNameAgreed)>& insert) {
+    ContactInsert outcome = insert(false);
+    if (outcome == ContactInsert::SameName &&
+        MessageBoxes::Show(window_, MessageKind::Information, "存在姓名相同的记录，是否继续添加？",
+                           MessageButtons::OkCancel) == MessageAnswer::Ok) {
+        outcome = insert(true);
+    }
+    if (outcome == ContactInsert::SameNameAndMobile) {
+        MessageBoxes::Show(window_, MessageKind::Information,
+                           "存在姓名和手机号相同的记录，请重新输入！", MessageButtons::Ok);
+    }
+    return outcome == ContactInsert::Done;
+}
+
 bool ContactListManager::AddContact(ContactRecord record) {
     record[kUI_ID] = MakeUIID(record[kUser_Name], record[kMobile_NO]);
     if (!store_.OpenContactDatabase()) {
         return false;
     }
-    const bool inserted = store_.InsertContactRow(record);
+    const bool inserted = InsertAskingAboutSameName(
+        [&](bool sameNameAgreed) { return store_.InsertContactRow(record, sameNameAgreed); });
     store_.CloseContactDatabase();
     if (!inserted) {
         return false;
@@ -411,7 +427,9 @@ bool ContactListManager::EditContact(ContactRecord record) {
         return false;
     }
     record[kUI_ID] = MakeUIID(record[kUser_Name], record[kMobile_NO]);
-    const bool replaced = store_.ReplaceContactRow(oldId, record);
+    const bool replaced = InsertAskingAboutSameName([&](bool sameNameAgreed) {
+        return store_.ReplaceContactRow(oldId, record, sameNameAgreed);
+    });
     store_.CloseContactDatabase();
     if (!replaced) {
         return false;

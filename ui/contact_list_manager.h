@@ -4,6 +4,7 @@
 #include "store/contact_store.h"
 
 #include <QObject>
+#include <QWidget>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,8 +25,8 @@ class ContactListManager : public QObject {
 public:
     enum Column { kCheckColumn = 0, kEditColumn = 11, kColumnCount = 12 };
 
-    ContactListManager(const Installation& installation, Prompter& prompter,
-                       QObject* parent = nullptr);
+    // Its questions and notices are shown over window.
+    ContactListManager(const Installation& installation, QWidget* window);
 
     bool Bind(QTableWidget* list, QLineEdit* pageEdit, QCheckBox* checkAll, QLabel* pageLabel,
               QProgressBar* progress, QLabel* countLabel);
@@ -67,6 +68,10 @@ signals:
     void editRequested(int row);
 
 private:
+    // Runs insert(false); when only the name is taken, asks the operator and, on Ok, runs
+    // insert(true). Says so when name and number are both taken. True once inserted.
+    bool InsertAskingAboutSameName(const std::function<ContactInsert(bool sameNameAgreed)>& insert);
+
     bool LoadPage(int page);
     void ReportReadFailure(const StoreStatus& status);
     void FillList(const std::vector<ContactRecord>& records);
@@ -89,6 +94,7 @@ private:
     // the window's GUI caller).
     void OnGui(const std::function<void()>& work);
 
+    QWidget* window_;
     ContactStore store_;
     std::vector<std::string> checked_;
     QTableWidget* list_ = nullptr;

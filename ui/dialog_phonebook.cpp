@@ -115,7 +115,7 @@ DocumentOpener& TCDialog_PhoneBook::OpenDocument() {
 
 TCDialog_PhoneBook::TCDialog_PhoneBook(const Installation& installation,
                                        const LoginDigests& digests, QWidget* parent)
-    : QMainWindow(parent), installation_(installation), digests_(digests), prompter_(this) {
+    : QMainWindow(parent), installation_(installation), digests_(digests) {
     setObjectName("CDialog_PhoneBook");
     setWindowTitle("Quillon");
     setWindowIcon(QIcon(":/images/quillon.png"));
@@ -279,7 +279,7 @@ void TCDialog_PhoneBook::FormCreate() {
 
 void TCDialog_PhoneBook::OnLoginSucceeded() {
     if (!manager_) {
-        manager_ = new ContactListManager(installation_, prompter_, this);
+        manager_ = new ContactListManager(installation_, this);
         manager_->Bind(quillon_list_, edt_specailPage_, check_all_, label_page_, pb_my_,
                        lbl_items_);
         connect(manager_, &ContactListManager::editRequested, this,
@@ -448,7 +448,7 @@ void TCDialog_PhoneBook::btn_exportClick() {
     if (!manager_) {
         return;
     }
-    ContactStore store(installation_.database, prompter_);
+    ContactStore store(installation_.database);
     const StoreResult<int> count = store.CountContactsForExport(CurrentLoginArea().name);
     if (!count) {
         ShowReadFailure(DatabaseFailureText(count.status()));

@@ -71,7 +71,6 @@ private:
 
     Installation installation_;
     LoginDigests digests_;
-    MessageBoxPrompter prompter_;
     ContactListManager* manager_ = nullptr;
     CMyThread* worker_ = nullptr;
     std::atomic<bool> deletionSucceeded_ = false;

@@ -121,8 +121,3 @@ const std::vector<MessageBoxes::Shown>& MessageBoxes::History() {
 void MessageBoxes::ClearHistory() {
     history.clear();
 }
-
-MessageAnswer MessageBoxPrompter::Show(MessageKind kind, const std::string& text,
-                                       MessageButtons buttons, const std::string& caption) {
-    return MessageBoxes::Show(parent_, kind, ToQString(text), buttons, ToQString(caption));
-}

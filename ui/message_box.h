@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/prompter.h"
+#include "platform/message_kinds.h"
 
 #include <QString>
 #include <deque>
@@ -31,15 +31,4 @@ public:
     static void ClearHistory();
 
     static QString TitleOf(MessageKind kind);
-};
-
-// The plain layers' message interface, answered by real boxes.
-class MessageBoxPrompter : public Prompter {
-public:
-    explicit MessageBoxPrompter(QWidget* parent = nullptr) : parent_(parent) {}
-    MessageAnswer Show(MessageKind kind, const std::string& text, MessageButtons buttons,
-                       const std::string& caption = {}) override;
-
-private:
-    QWidget* parent_;
 };

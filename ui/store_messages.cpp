@@ -1,5 +1,7 @@
 #include "ui/store_messages.h"
 
+#include "store/schema.h"
+#include "ui/message_box.h"
 #include "ui/qt_text.h"
 
 namespace {
@@ -29,6 +31,15 @@ QString DatabaseFailureText(const StoreStatus& status) {
         text += "\n(" + QString::fromUtf8(status.detail) + ")";
     }
     return text;
+}
+
+bool PrepareDatabaseTables(const std::filesystem::path& database) {
+    if (CreateSchema(database)) {
+        return true;
+    }
+    MessageBoxes::Show(nullptr, MessageKind::Plain, "数据库表打开(创建)失败！",
+                       MessageButtons::AbortRetryIgnore, "提示");
+    return false;
 }
 
 QString SettingsWriteFailureText(const std::filesystem::path& config) {

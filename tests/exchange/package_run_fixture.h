@@ -7,7 +7,6 @@
 #include "exchange/worker.h"
 #include "platform/text.h"
 #include "store/schema.h"
-#include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "ui/import_messages.h"
 
@@ -56,18 +55,14 @@ struct ExportLog {
 // A register in a temporary folder, with exports out of it and imports into it.
 class PackageRunTest : public ::testing::Test {
 protected:
-    PackageRunTest() {
-        ScriptedPrompter prompter;
-        EXPECT_TRUE(CreateSchema(Database(), prompter));
-    }
+    PackageRunTest() { EXPECT_TRUE(CreateSchema(Database())); }
 
     std::filesystem::path Database() const { return dir / "mydb"; }
 
     // Replaces the register with a new, empty one.
     void FreshRegister() {
         ASSERT_TRUE(std::filesystem::remove(Database()));
-        ScriptedPrompter prompter;
-        ASSERT_TRUE(CreateSchema(Database(), prompter));
+        ASSERT_TRUE(CreateSchema(Database()));
     }
 
     static ContactRecord Record(int i, const std::string& birthday = "1980-02-03") {

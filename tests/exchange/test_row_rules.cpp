@@ -1,7 +1,6 @@
 #include "exchange/import/row_rules.h"
 #include "platform/text.h"
 #include "store/schema.h"
-#include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +11,7 @@ class RowRulesTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         dir = new TempDir;
-        ScriptedPrompter prompter;
-        ASSERT_TRUE(CreateSchema(dir->path() / "mydb", prompter));
+        ASSERT_TRUE(CreateSchema(dir->path() / "mydb"));
         AreaRows rows = AllAreas(dir->path() / "mydb");
         ASSERT_TRUE(rows);
         areas = new AreaIndex(rows.value());

@@ -3,7 +3,6 @@
 #include "platform/text.h"
 #include "store/contact_store.h"
 #include "store/schema.h"
-#include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "support/tick_clock.h"
 
@@ -17,8 +16,8 @@
 // insert so that "newest first" is well defined.
 class StoreTest : public ::testing::Test {
 protected:
-    StoreTest() : store(dir / "mydb", prompter, [this] { return clock(); }) {
-        EXPECT_TRUE(CreateSchema(dir / "mydb", prompter));
+    StoreTest() : store(dir / "mydb", [this] { return clock(); }) {
+        EXPECT_TRUE(CreateSchema(dir / "mydb"));
     }
 
     static ContactRecord Record(const std::string& name, const std::string& mobile,
@@ -38,11 +37,14 @@ protected:
         return r;
     }
 
-    bool Insert(const ContactRecord& r) {
+    ContactInsert TryInsert(const ContactRecord& r, bool sameNameAgreed = false) {
         EXPECT_TRUE(store.OpenContactDatabase());
-        const bool ok = store.InsertContactRow(r);
+        const ContactInsert outcome = store.InsertContactRow(r, sameNameAgreed);
         store.CloseContactDatabase();
-        return ok;
+        return outcome;
+    }
+    bool Insert(const ContactRecord& r, bool sameNameAgreed = false) {
+        return TryInsert(r, sameNameAgreed) == ContactInsert::Done;
     }
 
     std::vector<ContactRecord> Page(int page, const std::string& area = Gbk("全国")) {
@@ -58,7 +60,6 @@ protected:
     }
 
     TempDir dir;
-    ScriptedPrompter prompter;
     TickClock clock;
     ContactStore store;
 };

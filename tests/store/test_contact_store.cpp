@@ -17,36 +17,22 @@ TEST_F(StoreTest, RecordsReadBackFieldForFieldNewestFirst) {
     b[kUser_Birthday] = "";
     EXPECT_EQ(page[0], b);
     EXPECT_EQ(page[1], a);
-    EXPECT_TRUE(prompter.shown.empty());
 }
 
-TEST_F(StoreTest, SameNameAsksAndOnlyOkInserts) {
+TEST_F(StoreTest, SameNameIsAddedOnlyOnceAgreed) {
     ASSERT_TRUE(Insert(Record(Gbk("张三"), "13588888888")));
-    prompter.answers = {MessageAnswer::Cancel, MessageAnswer::Closed, MessageAnswer::Ok};
-    EXPECT_FALSE(Insert(Record(Gbk("张三"), "13500000001")));
-    EXPECT_FALSE(Insert(Record(Gbk("张三"), "13500000001")));
+    EXPECT_EQ(TryInsert(Record(Gbk("张三"), "13500000001")), ContactInsert::SameName);
     EXPECT_EQ(Count(), 1);
-    EXPECT_TRUE(Insert(Record(Gbk("张三"), "13500000001")));
+    EXPECT_EQ(TryInsert(Record(Gbk("张三"), "13500000001"), true), ContactInsert::Done);
     EXPECT_EQ(Count(), 2);
-    ASSERT_EQ(prompter.shown.size(), 3u);
-    for (const auto& shown : prompter.shown) {
-        EXPECT_EQ(shown.kind, MessageKind::Information);
-        EXPECT_EQ(shown.text, Gbk("存在姓名相同的记录，是否继续添加？"));
-        EXPECT_EQ(shown.buttons, MessageButtons::OkCancel);
-    }
 }
 
 TEST_F(StoreTest, SameNameAndMobileIsRefusedWhereverThatRowStands) {
-    prompter.answers = {MessageAnswer::Ok, MessageAnswer::Ok};
     ASSERT_TRUE(Insert(Record(Gbk("张三"), "13500000001")));
-    ASSERT_TRUE(Insert(Record(Gbk("张三"), "13588888888")));
-    ASSERT_TRUE(Insert(Record(Gbk("张三"), "13500000003")));
-    prompter.shown.clear();
-    prompter.answers = {MessageAnswer::Ok};
-    EXPECT_FALSE(Insert(Record(Gbk("张三"), "13588888888")));
-    ASSERT_EQ(prompter.shown.size(), 1u);
-    EXPECT_EQ(prompter.shown[0].text, Gbk("存在姓名和手机号相同的记录，请重新输入！"));
-    EXPECT_EQ(prompter.shown[0].buttons, MessageButtons::Ok);
+    ASSERT_TRUE(Insert(Record(Gbk("张三"), "13588888888"), true));
+    ASSERT_TRUE(Insert(Record(Gbk("张三"), "13500000003"), true));
+    EXPECT_EQ(TryInsert(Record(Gbk("张三"), "13588888888"), true),
+              ContactInsert::SameNameAndMobile);
     EXPECT_EQ(Count(), 3);
 }
 
@@ -61,15 +47,13 @@ TEST_F(StoreTest, QuotesAndHostileValuesAreStoredAsTypedThroughEveryStatement) {
     EXPECT_EQ(page[0], r);
 
     // The same-name check sees the hostile name as a name.
-    prompter.answers = {MessageAnswer::Cancel};
-    EXPECT_FALSE(Insert(Record(kHostile, "13500000000")));
-    EXPECT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(TryInsert(Record(kHostile, "13500000000")), ContactInsert::SameName);
 
     ContactRecord edited = r;
     edited[kUser_Name] = "it's me";
     edited[kUI_ID] = MakeUIID(edited[kUser_Name], edited[kMobile_NO]);
     ASSERT_TRUE(store.OpenContactDatabase());
-    EXPECT_TRUE(store.ReplaceContactRow(r[kUI_ID], edited));
+    EXPECT_EQ(store.ReplaceContactRow(r[kUI_ID], edited), ContactInsert::Done);
     EXPECT_TRUE(store.DeleteContactRow(kHostile)); // matches nothing, harms nothing
     store.CloseContactDatabase();
     EXPECT_EQ(Page(1, kHostile).at(0), edited);
@@ -81,26 +65,24 @@ TEST_F(StoreTest, QuotesAndHostileValuesAreStoredAsTypedThroughEveryStatement) {
 }
 
 TEST_F(StoreTest, ReplaceKeepsTheOldRowWhenTheInsertDoesNotHappen) {
-    prompter.answers = {MessageAnswer::Ok};
     const ContactRecord old = Record(Gbk("王五"), "13511111111");
     ASSERT_TRUE(Insert(old));
     ASSERT_TRUE(Insert(Record(Gbk("赵六"), "13522222222")));
-    ASSERT_TRUE(Insert(Record(Gbk("赵六"), "13533333333")));
-    prompter.shown.clear();
+    ASSERT_TRUE(Insert(Record(Gbk("赵六"), "13533333333"), true));
     ASSERT_TRUE(store.OpenContactDatabase());
 
     // Refused: the new name and number exist already.
-    EXPECT_FALSE(store.ReplaceContactRow(old[kUI_ID], Record(Gbk("赵六"), "13522222222")));
-    // Cancelled: the new name exists with another number.
-    prompter.answers = {MessageAnswer::Cancel};
-    EXPECT_FALSE(store.ReplaceContactRow(old[kUI_ID], Record(Gbk("赵六"), "13544444444")));
+    EXPECT_EQ(store.ReplaceContactRow(old[kUI_ID], Record(Gbk("赵六"), "13522222222"), true),
+              ContactInsert::SameNameAndMobile);
+    // Not agreed: the new name exists with another number.
+    EXPECT_EQ(store.ReplaceContactRow(old[kUI_ID], Record(Gbk("赵六"), "13544444444")),
+              ContactInsert::SameName);
     // Failed: the database refuses the row (its identifier is taken).
     ContactRecord clash = Record(Gbk("钱七"), "13555555555");
     clash[kUI_ID] = MakeUIID(Gbk("赵六"), "13522222222");
-    EXPECT_FALSE(store.ReplaceContactRow(old[kUI_ID], clash));
+    EXPECT_EQ(store.ReplaceContactRow(old[kUI_ID], clash), ContactInsert::Failed);
     store.CloseContactDatabase();
 
-    EXPECT_EQ(prompter.shown.size(), 2u);
     EXPECT_EQ(Count(), 3);
     EXPECT_EQ(Page(1).back(), old);
 }
@@ -110,9 +92,8 @@ TEST_F(StoreTest, ReplaceWithUnchangedNameAndNumberKeepsTheIdentifier) {
     ASSERT_TRUE(Insert(r));
     r[kCity] = Gbk("西城区");
     ASSERT_TRUE(store.OpenContactDatabase());
-    EXPECT_TRUE(store.ReplaceContactRow(r[kUI_ID], r));
+    EXPECT_EQ(store.ReplaceContactRow(r[kUI_ID], r), ContactInsert::Done);
     store.CloseContactDatabase();
-    EXPECT_TRUE(prompter.shown.empty());
     EXPECT_EQ(Page(1), std::vector<ContactRecord>{r});
 }
 
@@ -163,8 +144,7 @@ TEST_F(StoreTest, DropAndRecreateEmptiesTheTable) {
 
 TEST(StoreFailures, AnUnopenableDatabaseGivesNothingAndNoMessage) {
     TempDir dir;
-    ScriptedPrompter prompter;
-    ContactStore store(dir / "no such folder" / "mydb", prompter);
+    ContactStore store(dir / "no such folder" / "mydb");
     std::vector<ContactRecord> records;
     EXPECT_FALSE(store.OpenContactDatabase());
     EXPECT_FALSE(store.SelectContactPage(1, Gbk("全国"), records));
@@ -172,7 +152,6 @@ TEST(StoreFailures, AnUnopenableDatabaseGivesNothingAndNoMessage) {
     EXPECT_FALSE(count);
     EXPECT_EQ(count.status().error, StoreError::CannotOpen);
     EXPECT_EQ(store.LastStatus().error, StoreError::CannotOpen);
-    EXPECT_TRUE(prompter.shown.empty());
 }
 
 } // namespace
@@ -210,10 +189,9 @@ TEST_F(StoreTest, ADamagedFileFailsTheCountAndThePageInsteadOfShowingNoRows) {
     // The file still opens; what fails is each read, and a write does not pass for done.
     ASSERT_TRUE(store.OpenContactDatabase());
     EXPECT_FALSE(store.CountContacts(all));
-    EXPECT_FALSE(store.InsertContactRow(Record("A", "13500000000")));
+    EXPECT_EQ(store.InsertContactRow(Record("A", "13500000000")), ContactInsert::Failed);
     EXPECT_EQ(store.LastStatus().error, StoreError::StatementFailed);
     store.CloseContactDatabase();
-    EXPECT_TRUE(prompter.shown.empty());
 }
 
 TEST_F(StoreTest, ATransactionRollsBackUnlessCommitted) {

@@ -5,7 +5,6 @@
 #include "platform/text.h"
 #include "store/contact_store.h"
 #include "store/schema.h"
-#include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "support/tick_clock.h"
 #include "ui/contact_list_manager.h"
@@ -28,8 +27,7 @@
 class PhoneBookTest : public ::testing::Test {
 protected:
     PhoneBookTest() : installation(Installation::InFolder(dir.path())) {
-        ScriptedPrompter prompter;
-        EXPECT_TRUE(CreateSchema(installation.database, prompter));
+        EXPECT_TRUE(CreateSchema(installation.database));
         EnsureSettingsFile(installation.config);
         CurrentLoginArea() = {"000000", Gbk("全国")};
         MessageBoxes::Script({});
@@ -39,8 +37,7 @@ protected:
 
     // Adds records straight to the table, newest last, "N<i>" named.
     void AddRecords(int count, const std::string& province = Gbk("北京市")) {
-        ScriptedPrompter prompter;
-        ContactStore store(installation.database, prompter, [this] { return clock(); });
+        ContactStore store(installation.database, [this] { return clock(); });
         ASSERT_TRUE(store.OpenContactDatabase());
         Transaction batch(*store.CurrentConnection());
         ASSERT_TRUE(batch.status());
@@ -51,7 +48,7 @@ protected:
             r[kProvince] = province;
             r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
             ++added;
-            ASSERT_TRUE(store.InsertContactRow(r));
+            ASSERT_EQ(store.InsertContactRow(r), ContactInsert::Done);
         }
         ASSERT_TRUE(batch.Commit());
     }

@@ -8,8 +8,7 @@ using namespace std::chrono_literals;
 namespace {
 
 int CountAll(const Installation& installation) {
-    ScriptedPrompter prompter;
-    ContactStore store(installation.database, prompter);
+    ContactStore store(installation.database);
     if (!store.OpenContactDatabase()) {
         return -1;
     }

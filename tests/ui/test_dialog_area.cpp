@@ -2,7 +2,6 @@
 #include "platform/text.h"
 #include "store/areas.h"
 #include "store/contact_store.h"
-#include "support/scripted_prompter.h"
 #include "support/seeded_database.h"
 #include "support/temp_dir.h"
 #include "ui/dialog_area.h"
@@ -507,8 +506,7 @@ TEST_F(AreaWindow, TheLoginAreasOwnProvinceCannotBeDeleted) {
 
 TEST_F(AreaWindow, DeletingAProvinceTakesEveryCityAndCountyButNoContact) {
     {
-        ScriptedPrompter prompter;
-        ContactStore store(installation.database, prompter);
+        ContactStore store(installation.database);
         ASSERT_TRUE(store.OpenContactDatabase());
         ContactRecord r;
         r[kUser_Name] = Gbk("张三");
@@ -516,7 +514,7 @@ TEST_F(AreaWindow, DeletingAProvinceTakesEveryCityAndCountyButNoContact) {
         r[kProvince] = Gbk("江苏省");
         r[kCity] = Gbk("苏州市");
         r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
-        ASSERT_TRUE(store.InsertContactRow(r));
+        ASSERT_EQ(store.InsertContactRow(r), ContactInsert::Done);
     }
     Open();
     ClickRow(Provinces(), "320000");
@@ -539,9 +537,7 @@ TEST_F(AreaWindow, DeletingAProvinceTakesEveryCityAndCountyButNoContact) {
     EXPECT_EQ(Selected(Provinces()), "310000 上海市");
     EXPECT_EQ(Cities()->topLevelItemCount(), 17);
     EXPECT_EQ(window->CurrentProvinceCode(), "310000");
-
-    ScriptedPrompter prompter;
-    ContactStore store(installation.database, prompter);
+    ContactStore store(installation.database);
     EXPECT_EQ(store.CountContactsForExport(Gbk("江苏省")).value_or(0), 1);
 }
 

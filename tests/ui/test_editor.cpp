@@ -362,4 +362,52 @@ TEST_F(EditorTest, TheEditCellReplacesTheRowAndItsIdentifierThenClearsTheSelecti
     EXPECT_NE(oldId, newId);
 }
 
+TEST_F(EditorTest, ASameNameIsAskedAboutAndASameNameAndNumberIsRefused) {
+    AddRecords(3); // rows show N2, N1, N0
+    Window();
+    ContactListManager& manager = *Window().Manager();
+    ContactRecord record;
+    record[kUser_Name] = "N0";
+    record[kMobile_NO] = "15000000000";
+    record[kProvince] = Gbk("北京市");
+    const auto expectAsked = [] {
+        ASSERT_EQ(MessageBoxes::History().size(), 1u);
+        const MessageBoxes::Shown& shown = MessageBoxes::History()[0];
+        EXPECT_EQ(shown.kind, MessageKind::Information);
+        EXPECT_EQ(shown.text, "存在姓名相同的记录，是否继续添加？");
+        EXPECT_EQ(shown.buttons, MessageButtons::OkCancel);
+        MessageBoxes::ClearHistory();
+    };
+
+    // A new record: Cancel adds nothing, Ok adds it.
+    MessageBoxes::Script({MessageAnswer::Cancel});
+    EXPECT_FALSE(manager.AddContact(record));
+    expectAsked();
+    EXPECT_EQ(StoredNames().size(), 3u);
+    MessageBoxes::Script({MessageAnswer::Ok});
+    EXPECT_TRUE(manager.AddContact(record));
+    expectAsked();
+    EXPECT_EQ(StoredNames().size(), 4u);
+
+    // A changed record (N1, in row 2 now): the old row stays until the operator agrees.
+    List()->setCurrentCell(2, 1);
+    record[kUser_Name] = "N2";
+    record[kMobile_NO] = "13500000001";
+    MessageBoxes::Script({MessageAnswer::Cancel});
+    EXPECT_FALSE(manager.EditContact(record));
+    expectAsked();
+    EXPECT_EQ(Name(2), "N1");
+    MessageBoxes::Script({MessageAnswer::Ok});
+    EXPECT_TRUE(manager.EditContact(record));
+    expectAsked();
+    EXPECT_EQ(Name(2), "N2");
+
+    // Name and number both taken: told, never asked, and nothing changes.
+    record[kMobile_NO] = "13500000002";
+    EXPECT_FALSE(manager.EditContact(record));
+    ExpectOneMessage(MessageKind::Information, "信息", "存在姓名和手机号相同的记录，请重新输入！",
+                     MessageButtons::Ok);
+    EXPECT_EQ(StoredNames().size(), 4u);
+}
+
 } // namespace

@@ -5,7 +5,6 @@
 #include "platform/settings.h"
 #include "platform/text.h"
 #include "store/schema.h"
-#include "support/scripted_prompter.h"
 #include "support/temp_dir.h"
 #include "ui/dialog_login.h"
 #include "ui/login_area.h"
@@ -34,8 +33,7 @@ protected:
     static void SetUpTestSuite() {
         // Seeding the areas takes a while; every test starts from a copy of one database.
         seeded_ = new TempDir;
-        ScriptedPrompter prompter;
-        ASSERT_TRUE(CreateSchema(*seeded_ / "mydb", prompter));
+        ASSERT_TRUE(CreateSchema(*seeded_ / "mydb"));
     }
     static void TearDownTestSuite() {
         delete seeded_;

@@ -2,6 +2,7 @@
 #include "exchange/template.h"
 #include "phonebook_fixture.h"
 #include "store/damage.h"
+#include "ui/store_messages.h"
 
 #include "ui/file_dialog.h"
 #include <QComboBox>
@@ -278,10 +279,7 @@ TEST_F(PhoneBookTest, DeleteAllEmptiesTheRegisterOfEveryProvince) {
     EXPECT_EQ(shown[1].buttons, MessageButtons::Yes);
     EXPECT_EQ(List()->rowCount(), 0);
     EXPECT_EQ(PageLabel(), "1/1");
-    ScriptedPrompter prompter;
-    EXPECT_EQ(ContactStore(installation.database, prompter)
-                  .CountContactsForExport(Gbk("全国"))
-                  .value_or(-1),
+    EXPECT_EQ(ContactStore(installation.database).CountContactsForExport(Gbk("全国")).value_or(-1),
               0);
 }
 
@@ -406,6 +404,16 @@ TEST_F(PhoneBookTest, ADamagedDatabaseIsReportedNotShownAsAnEmptyRegister) {
     Click("btn_export");
     ASSERT_EQ(Messages().size(), 1u);
     EXPECT_TRUE(Messages()[0].text.startsWith("无法读取数据库："));
+}
+
+TEST_F(PhoneBookTest, AStartUpThatCannotPrepareTheTablesSaysSoWithoutAnIcon) {
+    EXPECT_TRUE(PrepareDatabaseTables(installation.database));
+    EXPECT_TRUE(Messages().empty());
+    std::filesystem::remove(installation.database);
+    std::filesystem::create_directory(installation.database); // cannot be opened at all
+    EXPECT_FALSE(PrepareDatabaseTables(installation.database));
+    ExpectOneMessage(MessageKind::Plain, "提示", "数据库表打开(创建)失败！",
+                     MessageButtons::AbortRetryIgnore);
 }
 
 TEST_F(PhoneBookTest, TheKeyboardWorksTheListAndThePageBox) {

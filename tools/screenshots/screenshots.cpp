@@ -29,14 +29,6 @@
 
 namespace {
 
-class QuietPrompter : public Prompter {
-public:
-    MessageAnswer Show(MessageKind, const std::string&, MessageButtons,
-                       const std::string&) override {
-        return MessageAnswer::Ok;
-    }
-};
-
 // A page's worth of plausible records.
 void AddSampleRecords(const std::filesystem::path& database, int count) {
     const char* surnames[] = {"王", "李", "张", "刘", "陈", "杨", "赵", "黄", "周", "吴"};
@@ -49,9 +41,8 @@ void AddSampleRecords(const std::filesystem::path& database, int count) {
                   {"河北省", "保定市", "竞秀区"},
                   {"河北省", "唐山市", "路南区"},
                   {"河北省", "邯郸市", "丛台区"}};
-    QuietPrompter prompter;
     int second = 0;
-    ContactStore store(database, prompter, [&] {
+    ContactStore store(database, [&] {
         char text[32];
         std::snprintf(text, sizeof text, "2026-11-%02d %02d:%02d:%02d", 1 + second / 3600,
                       9 + second / 60 % 8, second % 60, (second * 7) % 60);
@@ -79,7 +70,7 @@ void AddSampleRecords(const std::filesystem::path& database, int count) {
         r[kOrganization_Detial] = Gbk(i % 2 ? "城关镇人民政府 副镇长" : "红星村党支部 书记");
         r[kMobile_NO] = std::to_string(13803110000LL + i * 7919LL);
         r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
-        store.InsertContactRow(r);
+        store.InsertContactRow(r, true);
     }
     batch.Commit();
 }
@@ -183,8 +174,7 @@ int main(int argc, char** argv) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const Installation installation = Installation::InFolder(folder);
-    QuietPrompter prompter;
-    CreateSchema(installation.database, prompter);
+    CreateSchema(installation.database);
     EnsureSettingsFile(installation.config);
     AddSampleRecords(installation.database, 236);
     std::filesystem::create_directories(out);

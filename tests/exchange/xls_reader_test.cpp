@@ -119,46 +119,51 @@ TEST(XlsReader, CellsOfEveryKind) {
                         {5, 6, ""}});
 }
 
-TEST(XlsReader, NumbersThroughFormatsAndBothDateSystems) {
-    for (const bool system1904 : {false, true}) {
-        Book book;
-        if (system1904) {
-            book.Global(rec::kDateMode, Bytes{1, 0});
-        }
-        book.Global(rec::kFormat, Body([](ByteWriter& w) {
-                        w.U16(164);
-                        biff::String(w, u"yyyy\\-mm\\-dd");
-                    }));
-        book.Global(rec::kFormat, Body([](ByteWriter& w) {
-                        w.U16(165);
-                        biff::String(w, u"000-0000-0000");
-                    }));
-        for (std::uint16_t format : {0, 164, 165, 14, 22}) {
-            book.Global(rec::kXf, Body([&](ByteWriter& w) {
-                            w.U16(0);
-                            w.U16(format);
-                            w.Zeros(16);
-                        }));
-        }
-        const double birthday = system1904 ? 20820 : 22282; // 1961-01-01
-        book.Sheet(rec::kNumber, biff::Number(0, 0, birthday, 1));
-        book.Sheet(rec::kNumber, biff::Number(0, 1, 13588888888.0, 2));
-        book.Sheet(rec::kNumber, biff::Number(0, 2, birthday, 3));
-        book.Sheet(rec::kNumber, biff::Number(0, 3, birthday + 0.75, 4));
-        book.Sheet(rec::kNumber, biff::Number(0, 4, birthday, 0));
-        book.Sheet(rec::kRk, Rk(0, 5, (static_cast<std::uint32_t>(birthday) << 2) | 2, 1));
+class XlsDateSystems : public ::testing::TestWithParam<bool> {};
 
-        const auto result = Read(book);
-        ASSERT_TRUE(result) << result.detail;
-        const std::string serial = system1904 ? "20820" : "22282";
-        ExpectCells(result.workbook, {{1, 1, "1961-01-01"},
-                                      {1, 2, "13588888888"},
-                                      {1, 3, "1961-01-01"},
-                                      {1, 4, "1961-01-01 18:00:00"},
-                                      {1, 5, serial.c_str()},
-                                      {1, 6, "1961-01-01"}});
+TEST_P(XlsDateSystems, NumbersThroughFormats) {
+    const bool system1904 = GetParam();
+    Book book;
+    if (system1904) {
+        book.Global(rec::kDateMode, Bytes{1, 0});
     }
+    book.Global(rec::kFormat, Body([](ByteWriter& w) {
+                    w.U16(164);
+                    biff::String(w, u"yyyy\\-mm\\-dd");
+                }));
+    book.Global(rec::kFormat, Body([](ByteWriter& w) {
+                    w.U16(165);
+                    biff::String(w, u"000-0000-0000");
+                }));
+    for (std::uint16_t format : {0, 164, 165, 14, 22}) {
+        book.Global(rec::kXf, Body([&](ByteWriter& w) {
+                        w.U16(0);
+                        w.U16(format);
+                        w.Zeros(16);
+                    }));
+    }
+    const double birthday = system1904 ? 20820 : 22282; // 1961-01-01
+    book.Sheet(rec::kNumber, biff::Number(0, 0, birthday, 1));
+    book.Sheet(rec::kNumber, biff::Number(0, 1, 13588888888.0, 2));
+    book.Sheet(rec::kNumber, biff::Number(0, 2, birthday, 3));
+    book.Sheet(rec::kNumber, biff::Number(0, 3, birthday + 0.75, 4));
+    book.Sheet(rec::kNumber, biff::Number(0, 4, birthday, 0));
+    book.Sheet(rec::kRk, Rk(0, 5, (static_cast<std::uint32_t>(birthday) << 2) | 2, 1));
+
+    const auto result = Read(book);
+    ASSERT_TRUE(result) << result.detail;
+    const std::string serial = system1904 ? "20820" : "22282";
+    ExpectCells(result.workbook, {{1, 1, "1961-01-01"},
+                                  {1, 2, "13588888888"},
+                                  {1, 3, "1961-01-01"},
+                                  {1, 4, "1961-01-01 18:00:00"},
+                                  {1, 5, serial.c_str()},
+                                  {1, 6, "1961-01-01"}});
 }
+
+INSTANTIATE_TEST_SUITE_P(XlsReader, XlsDateSystems, ::testing::Bool(), [](const auto& info) {
+    return std::string(info.param ? "From1904" : "From1900");
+});
 
 // The shared strings run on into CONTINUE records: one string is split in its characters
 // (and changes from one byte to two a character at the split), the next starts in the
@@ -218,8 +223,11 @@ TEST(XlsReader, Biff5TextInTheWorkbooksCodePage) {
         const char* text;
     } cases[] = {
         {936, Gbk("男"), "男"},
-        {1252, "Jos\xE9", "José"},   // a letter GBK holds too (it has the pinyin vowels)
-        {1252, "\xC4" "cker", "?cker"}, // one it does not
+        {1252, "Jos\xE9", "José"}, // a letter GBK holds too (it has the pinyin vowels)
+        {1252,
+         "\xC4"
+         "cker",
+         "?cker"}, // one it does not
     };
     for (const auto& c : cases) {
         Book book(true);

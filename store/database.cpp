@@ -148,15 +148,6 @@ StoreStatus Transaction::Commit() {
     return committed;
 }
 
-bool DatabaseIsReadable(sqlite3* db) {
-    return db && sqlite3_exec(db, "select count(*) from sqlite_master;", nullptr, nullptr,
-                              nullptr) == SQLITE_OK;
-}
-
-bool ExecuteStatement(const std::string& gbk, sqlite3* db) {
-    return sqlite3_exec(db, GbkToUtf8(gbk).c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
 std::string SqlLiteral(const std::string& value) {
     std::string literal = "'";
     for (char c : value) {
@@ -168,10 +159,3 @@ std::string SqlLiteral(const std::string& value) {
     return literal + "'";
 }
 
-bool QueryRows(sqlite3* db, const std::string& gbk, const RowCallback& onRow) {
-    const RowWhile always = [&](const std::vector<std::string>& row) {
-        onRow(row);
-        return true;
-    };
-    return Run(db, gbk, &always).ok();
-}

@@ -117,16 +117,6 @@ private:
     bool open_ = false;
 };
 
-// Whether the keyed file can actually be read: a damaged file or one with another key
-// opens fine and fails only at the first statement.
-bool DatabaseIsReadable(sqlite3* db);
-
-// Runs a GBK statement (converted to UTF-8) without reading results.
-bool ExecuteStatement(const std::string& gbk, sqlite3* db);
-
 // A value as one SQL string literal: quoted, with every single quote doubled.
 std::string SqlLiteral(const std::string& value);
 
-// Runs a GBK query and hands each row's column texts to the callback. Returns false when
-// the statement could not be prepared or failed.
-bool QueryRows(sqlite3* db, const std::string& gbk, const RowCallback& onRow);

@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
 #include <QScreen>
@@ -312,9 +313,14 @@ void TCDialog_PhoneBook::closeEvent(QCloseEvent* event) {
     // The deletion worker reports to this window: let it end (its calls are served
     // meanwhile) and report before the window goes.
     if (worker_) {
-        worker_->RequestStop();
-        worker_->WaitServingGui();
-        QCoreApplication::sendPostedEvents(worker_);
+        // Its end report, delivered while we wait, deletes it.
+        CMyThread* worker = worker_;
+        const QPointer<CMyThread> alive = worker;
+        worker->RequestStop();
+        worker->WaitServingGui();
+        if (alive) {
+            QCoreApplication::sendPostedEvents(worker);
+        }
     }
     QMainWindow::closeEvent(event);
 }

@@ -97,16 +97,24 @@ void WorkerAdaptor::WaitServingGui() {
         return;
     }
     if (!worker_.Finished()) {
+        // The end report this loop delivers may lead the owner to delete this adaptor, and a
+        // deleteLater() made in here is carried out in here: from then on nothing of it is
+        // touched. Its destruction joins the worker.
+        const QPointer<WorkerAdaptor> self(this);
         QEventLoop loop;
         QTimer poll;
         poll.setInterval(5);
         connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (worker_.Finished()) {
+            if (!self || worker_.Finished()) {
                 loop.quit();
             }
         });
+        connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
         poll.start();
         loop.exec();
+        if (!self) {
+            return;
+        }
     }
     worker_.Join();
 }

@@ -5,6 +5,7 @@
 #include "ui/store_messages.h"
 
 #include "ui/file_dialog.h"
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -437,6 +438,44 @@ TEST_F(PhoneBookTest, TheKeyboardWorksTheListAndThePageBox) {
     EXPECT_EQ(PageLabel(), "2/3");
     EXPECT_EQ(List()->verticalScrollBar()->value(), 0);
 }
+
+class WindowWidthTest : public PhoneBookTest, public ::testing::WithParamInterface<int> {};
+
+// At every width from the smallest up, each panel's controls keep their own room: none
+// lies over another or past its panel's edge, each is as wide as it asks to be, and the
+// banner's emblem stays clear of the tool buttons.
+TEST_P(WindowWidthTest, NoControlOverlapsAnother) {
+    Window().show();
+    Window().resize(GetParam(), 656);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Window().width(), GetParam());
+    for (const char* name : {"img1", "Panel1", "Panel2"}) {
+        const QWidget* panel = Find<QWidget>(name);
+        std::vector<const QWidget*> controls;
+        for (const QObject* child : panel->children()) {
+            const auto* widget = qobject_cast<const QWidget*>(child);
+            if (widget && widget->isVisible()) {
+                controls.push_back(widget);
+            }
+        }
+        ASSERT_GE(controls.size(), 2u) << name;
+        for (const QWidget* control : controls) {
+            const std::string which = std::string(name) + "/" + control->objectName().toStdString();
+            EXPECT_TRUE(panel->rect().contains(control->geometry())) << which;
+            if (qobject_cast<const QAbstractButton*>(control)) {
+                EXPECT_GE(control->width(), control->sizeHint().width()) << which;
+            }
+            for (const QWidget* other : controls) {
+                EXPECT_TRUE(control == other || !control->geometry().intersects(other->geometry()))
+                    << which << " and " << other->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_GE(Find<QWidget>("btn_Area")->x(), 60 + 12); // the emblem's right end and a gap
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, WindowWidthTest, ::testing::Values(600, 720, 880, 1024, 1150),
+                         [](const auto& info) { return std::to_string(info.param) + "px"; });
 
 TEST_F(PhoneBookTest, TheWindowOpensInsideTheScreen) {
     const QRect available = QGuiApplication::primaryScreen()->availableGeometry();

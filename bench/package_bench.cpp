@@ -6,6 +6,7 @@
 #include "exchange/import/import_run.h"
 #include "exchange/worker.h"
 #include "populate.h"
+#include "quiet_report.h"
 #include "store/schema.h"
 
 #include <chrono>
@@ -20,14 +21,6 @@ namespace {
 
 constexpr int kRecords = 100000;
 constexpr int kPerPackage = 60000;
-
-struct QuietReport : ImportReport {
-    void Line(const ImportNotice&) override {}
-    void ProgressMaximum(int) override {}
-    void ProgressPosition(int) override {}
-    void Box(const ImportNotice&) override {}
-    bool StopRequested() const override { return false; }
-};
 
 double Seconds(const std::chrono::steady_clock::time_point& start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

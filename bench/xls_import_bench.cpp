@@ -7,6 +7,7 @@
 #include "exchange/spreadsheet.h"
 #include "platform/text.h"
 #include "populate.h"
+#include "quiet_report.h"
 #include "store/schema.h"
 
 #include <chrono>
@@ -20,14 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kRows = 60000;
-
-struct QuietReport : ImportReport {
-    void Line(const ImportNotice&) override {}
-    void ProgressMaximum(int) override {}
-    void ProgressPosition(int) override {}
-    void Box(const ImportNotice&) override {}
-    bool StopRequested() const override { return false; }
-};
 
 bool MakeWorkbook(const fs::path& file, bool valid) {
     quillon::Spreadsheet sheet = quillon::Spreadsheet::FromTemplate();

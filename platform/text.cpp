@@ -7,66 +7,6 @@
 
 namespace {
 
-// Converters are costly to open and not thread-safe, so each thread keeps its own pair.
-class Converter {
-public:
-    // `replacement` stands for a character that cannot be converted, in the target's
-    // encoding.
-    Converter(const char* to, const char* from, std::string replacement = "?")
-        : cd_(iconv_open(to, from)), replacement_(std::move(replacement)) {
-        if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " +
-                                     to);
-        }
-    }
-    ~Converter() { iconv_close(cd_); }
-    Converter(const Converter&) = delete;
-    Converter& operator=(const Converter&) = delete;
-
-    // skipInvalid tells how many input bytes make up the character that could not be
-    // converted, so that it becomes exactly one "?".
-    template <typename SkipFn> std::string Convert(const std::string& in, SkipFn skipInvalid) {
-        std::string out;
-        out.resize(in.size() * 2 + 16);
-        char* src = const_cast<char*>(in.data());
-        std::size_t srcLeft = in.size();
-        char* dst = out.data();
-        std::size_t dstLeft = out.size();
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        while (srcLeft > 0) {
-            if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) {
-                break;
-            }
-            if (errno == E2BIG) {
-                const std::size_t used = dst - out.data();
-                out.resize(out.size() * 2);
-                dst = out.data() + used;
-                dstLeft = out.size() - used;
-                continue;
-            }
-            // EILSEQ or EINVAL (truncated at the end): replace one character.
-            if (dstLeft < replacement_.size()) {
-                const std::size_t used = dst - out.data();
-                out.resize(out.size() * 2 + replacement_.size());
-                dst = out.data() + used;
-                dstLeft = out.size() - used;
-            }
-            dst = std::copy(replacement_.begin(), replacement_.end(), dst);
-            dstLeft -= replacement_.size();
-            const std::size_t skip = std::min(
-                srcLeft, skipInvalid(reinterpret_cast<const unsigned char*>(src), srcLeft));
-            src += skip;
-            srcLeft -= skip;
-        }
-        out.resize(dst - out.data());
-        return out;
-    }
-
-private:
-    iconv_t cd_;
-    std::string replacement_;
-};
-
 // Length of the malformed or unmappable UTF-8 character at src: its lead byte and the
 // continuation bytes that belong to it, so that a broken sequence never swallows the
 // characters after it.
@@ -93,13 +33,77 @@ std::size_t GbkSequenceLength(const unsigned char* src, std::size_t left) {
     return lead && trail ? 2 : 1;
 }
 
+// Each thread's converter between two encodings the program always has.
+TextConverter& ThreadConverter(std::unique_ptr<TextConverter>& converter, const char* to,
+                               const char* from, std::string replacement = "?") {
+    if (!converter) {
+        converter = TextConverter::Open(to, from, std::move(replacement));
+        if (!converter) {
+            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " +
+                                     to);
+        }
+    }
+    return *converter;
+}
+
 } // namespace
+
+std::unique_ptr<TextConverter> TextConverter::Open(const char* to, const char* from,
+                                                   std::string replacement) {
+    const iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return nullptr;
+    }
+    return std::unique_ptr<TextConverter>(new TextConverter(cd, std::move(replacement)));
+}
+
+TextConverter::~TextConverter() {
+    iconv_close(static_cast<iconv_t>(cd_));
+}
+
+std::string TextConverter::Convert(const std::string& in, SkipFn skipInvalid) {
+    const auto cd = static_cast<iconv_t>(cd_);
+    std::string out;
+    out.resize(in.size() * 2 + 16);
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char* dst = out.data();
+    std::size_t dstLeft = out.size();
+    const auto grow = [&](std::size_t atLeast) {
+        const std::size_t used = static_cast<std::size_t>(dst - out.data());
+        out.resize(out.size() * 2 + atLeast);
+        dst = out.data() + used;
+        dstLeft = out.size() - used;
+    };
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    while (srcLeft > 0) {
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) {
+            break;
+        }
+        if (errno == E2BIG) {
+            grow(0);
+            continue;
+        }
+        // EILSEQ or EINVAL (truncated at the end): replace one character.
+        if (dstLeft < replacement_.size()) {
+            grow(replacement_.size());
+        }
+        dst = std::copy(replacement_.begin(), replacement_.end(), dst);
+        dstLeft -= replacement_.size();
+        const std::size_t skip =
+            std::min(srcLeft, skipInvalid(reinterpret_cast<const unsigned char*>(src), srcLeft));
+        src += skip;
+        srcLeft -= skip;
+    }
+    out.resize(static_cast<std::size_t>(dst - out.data()));
+    return out;
+}
 
 std::string GbkToUtf8(const std::string& gbk) {
     for (unsigned char c : gbk) {
         if (c >= 0x80) {
-            thread_local Converter converter("UTF-8", "GBK");
-            return converter.Convert(gbk, GbkSequenceLength);
+            thread_local std::unique_ptr<TextConverter> converter;
+            return ThreadConverter(converter, "UTF-8", "GBK").Convert(gbk, GbkSequenceLength);
         }
     }
     return gbk; // ASCII is the same in both
@@ -108,8 +112,8 @@ std::string GbkToUtf8(const std::string& gbk) {
 std::string Utf8ToGbk(const std::string& utf8) {
     for (unsigned char c : utf8) {
         if (c >= 0x80) {
-            thread_local Converter converter("GBK", "UTF-8");
-            return converter.Convert(utf8, Utf8SequenceLength);
+            thread_local std::unique_ptr<TextConverter> converter;
+            return ThreadConverter(converter, "GBK", "UTF-8").Convert(utf8, Utf8SequenceLength);
         }
     }
     return utf8;
@@ -122,8 +126,9 @@ std::u16string GbkToUtf16(const std::string& gbk) {
         out.assign(gbk.begin(), gbk.end());
         return out;
     }
-    thread_local Converter converter("UTF-16LE", "GBK", std::string("?\0", 2));
-    const std::string bytes = converter.Convert(gbk, GbkSequenceLength);
+    thread_local std::unique_ptr<TextConverter> converter;
+    const std::string bytes = ThreadConverter(converter, "UTF-16LE", "GBK", std::string("?\0", 2))
+                                  .Convert(gbk, GbkSequenceLength);
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         out += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                      static_cast<unsigned char>(bytes[i + 1]) << 8);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,6 +16,30 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // GBK to UTF-16 code units, for the spreadsheet formats.
 std::u16string GbkToUtf16(const std::string& gbk);
+
+// One iconv conversion, opened once (opening is costly). Not thread-safe: each thread
+// keeps its own. A character that cannot be converted becomes one `replacement`, given in
+// the target's encoding.
+class TextConverter {
+public:
+    // How many input bytes make up the character at src that could not be converted.
+    using SkipFn = std::size_t (*)(const unsigned char* src, std::size_t left);
+
+    // Nothing when iconv cannot convert between the two encodings.
+    static std::unique_ptr<TextConverter> Open(const char* to, const char* from,
+                                               std::string replacement = "?");
+    ~TextConverter();
+    TextConverter(const TextConverter&) = delete;
+    TextConverter& operator=(const TextConverter&) = delete;
+
+    std::string Convert(const std::string& in, SkipFn skipInvalid);
+
+private:
+    TextConverter(void* cd, std::string replacement)
+        : cd_(cd), replacement_(std::move(replacement)) {}
+    void* cd_; // iconv_t
+    std::string replacement_;
+};
 
 // A GBK literal written in this UTF-8 source file, e.g. Gbk("全国").
 inline std::string Gbk(const char* utf8) {

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <iconv.h>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 
@@ -28,19 +28,12 @@ class CodePageDecoder {
 public:
     explicit CodePageDecoder(std::uint16_t codePage) : codePage_(codePage) {
         if (codePage != 936) {
-            cd_ = iconv_open("UTF-8", IconvName(codePage).c_str());
-            if (cd_ == kNone) {
-                cd_ = iconv_open("UTF-8", "CP1252");
+            converter_ = TextConverter::Open("UTF-8", IconvName(codePage).c_str());
+            if (!converter_) {
+                converter_ = TextConverter::Open("UTF-8", "CP1252");
             }
         }
     }
-    ~CodePageDecoder() {
-        if (cd_ != kNone) {
-            iconv_close(cd_);
-        }
-    }
-    CodePageDecoder(const CodePageDecoder&) = delete;
-    CodePageDecoder& operator=(const CodePageDecoder&) = delete;
 
     std::uint16_t CodePage() const { return codePage_; }
 
@@ -52,31 +45,14 @@ public:
         if (codePage_ == 936) {
             return GbkToUtf8(in);
         }
-        if (cd_ == kNone) {
+        if (!converter_) {
             std::replace_if(
                 in.begin(), in.end(), [](char c) { return (c & 0x80) != 0; }, '?');
             return in;
         }
-        std::string out(in.size() * 4 + 4, '\0');
-        char* src = in.data();
-        std::size_t srcLeft = in.size();
-        char* dst = out.data();
-        std::size_t dstLeft = out.size();
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        while (srcLeft > 0) {
-            if (iconv(cd_, &src, &srcLeft, &dst, &dstLeft) != static_cast<std::size_t>(-1)) {
-                break;
-            }
-            if (dstLeft == 0) {
-                break; // four bytes a character always suffice; this is only a guard
-            }
-            *dst++ = '?'; // a byte the code page does not define
-            --dstLeft;
-            ++src;
-            --srcLeft;
-        }
-        out.resize(static_cast<std::size_t>(dst - out.data()));
-        return out;
+        // A byte the code page does not define becomes one "?".
+        return converter_->Convert(
+            in, [](const unsigned char*, std::size_t) -> std::size_t { return 1; });
     }
 
 private:
@@ -94,9 +70,8 @@ private:
         }
     }
 
-    static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);
     std::uint16_t codePage_;
-    iconv_t cd_ = kNone;
+    std::unique_ptr<TextConverter> converter_;
 };
 
 const char* ErrorText(std::uint8_t code) {

@@ -1,8 +1,9 @@
 #include "app/application.h"
 
+#include "ui/message_box.h"
+
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QMessageBox>
 #include <QTranslator>
 #include <exception>
 
@@ -29,5 +30,5 @@ bool QuillonApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void QuillonApplication::ShowException(const QString& message) {
-    QMessageBox::critical(nullptr, "Quillon", message);
+    MessageBoxes::Show(nullptr, MessageKind::Error, message, MessageButtons::Ok, "Quillon");
 }

@@ -417,6 +417,15 @@ TEST_F(PhoneBookTest, AStartUpThatCannotPrepareTheTablesSaysSoWithoutAnIcon) {
                      MessageButtons::AbortRetryIgnore);
 }
 
+TEST_F(PhoneBookTest, AnEventHandlerThatThrowsIsReportedAndTheProgramGoesOn) {
+    struct Throwing : QObject {
+        bool event(QEvent*) override { throw std::runtime_error("boom"); }
+    } throwing;
+    QEvent event(QEvent::User);
+    EXPECT_FALSE(QCoreApplication::sendEvent(&throwing, &event));
+    ExpectOneMessage(MessageKind::Error, "Quillon", "boom", MessageButtons::Ok);
+}
+
 TEST_F(PhoneBookTest, TheKeyboardWorksTheListAndThePageBox) {
     AddRecords(450);
     Window();

@@ -1,5 +1,7 @@
 #include "exchange/package/zip_archive.h"
 
+#include "exchange/zip/memory_file.h"
+
 #include <minizip/unzip.h>
 #include <minizip/zip.h>
 
@@ -9,95 +11,6 @@
 #include <vector>
 
 namespace {
-
-// An archive in memory as minizip's file layer sees it: read from a view, or written
-// (with the seeks back that fill in a local header's sizes) into a string.
-struct MemoryFile {
-    std::string_view in;
-    std::string* out = nullptr;
-    std::uint64_t pos = 0;
-    bool error = false;
-
-    std::uint64_t Size() const { return out ? out->size() : in.size(); }
-};
-
-voidpf ZCALLBACK MemoryOpen(voidpf opaque, const void*, int) {
-    return opaque;
-}
-
-uLong ZCALLBACK MemoryRead(voidpf, voidpf stream, void* buf, uLong size) {
-    auto* f = static_cast<MemoryFile*>(stream);
-    const std::uint64_t size64 = f->Size();
-    if (f->out || f->pos >= size64) {
-        return 0;
-    }
-    const std::uint64_t n = std::min<std::uint64_t>(size, size64 - f->pos);
-    std::memcpy(buf, f->in.data() + f->pos, n);
-    f->pos += n;
-    return static_cast<uLong>(n);
-}
-
-uLong ZCALLBACK MemoryWrite(voidpf, voidpf stream, const void* buf, uLong size) {
-    auto* f = static_cast<MemoryFile*>(stream);
-    if (!f->out) {
-        f->error = true;
-        return 0;
-    }
-    if (f->out->size() < f->pos + size) {
-        f->out->resize(f->pos + size);
-    }
-    std::memcpy(f->out->data() + f->pos, buf, size);
-    f->pos += size;
-    return size;
-}
-
-ZPOS64_T ZCALLBACK MemoryTell(voidpf, voidpf stream) {
-    return static_cast<MemoryFile*>(stream)->pos;
-}
-
-long ZCALLBACK MemorySeek(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-    auto* f = static_cast<MemoryFile*>(stream);
-    std::uint64_t base = 0;
-    switch (origin) {
-    case ZLIB_FILEFUNC_SEEK_SET:
-        break;
-    case ZLIB_FILEFUNC_SEEK_CUR:
-        base = f->pos;
-        break;
-    case ZLIB_FILEFUNC_SEEK_END:
-        base = f->Size();
-        break;
-    default:
-        return -1;
-    }
-    // Offsets come from the archive itself: one past the end is refused, not wrapped.
-    if (offset > f->Size() || base > f->Size() - offset) {
-        return -1;
-    }
-    f->pos = base + offset;
-    return 0;
-}
-
-int ZCALLBACK MemoryClose(voidpf, voidpf) {
-    return 0;
-}
-
-int ZCALLBACK MemoryError(voidpf, voidpf stream) {
-    return static_cast<MemoryFile*>(stream)->error ? 1 : 0;
-}
-
-zlib_filefunc64_def MemoryFunctions(MemoryFile& file) {
-    zlib_filefunc64_def f{};
-    f.zopen64_file = MemoryOpen;
-    f.zread_file = MemoryRead;
-    f.zwrite_file = MemoryWrite;
-    f.ztell64_file = MemoryTell;
-    f.zseek64_file = MemorySeek;
-    f.zclose_file = MemoryClose;
-    f.zerror_file = MemoryError;
-    f.opaque = &file;
-    return f;
-}
 
 ArchiveResult Fail(ArchiveError error, std::string detail) {
     return {error, std::move(detail)};
@@ -246,9 +159,9 @@ ZipTime ZipTimeFromLocalTime(std::time_t when) {
 ArchiveResult WriteSingleEntryArchive(std::string_view entryName, std::string_view content,
                                       const ZipTime& time, std::string& archive) {
     archive.clear();
-    MemoryFile file;
+    ZipMemoryFile file;
     file.out = &archive;
-    zlib_filefunc64_def functions = MemoryFunctions(file);
+    zlib_filefunc64_def functions = ZipMemoryFunctions(file);
     ZipWriter zip(zipOpen2_64("archive", APPEND_STATUS_CREATE, nullptr, &functions));
     if (!zip.get()) {
         return Fail(ArchiveError::WriteFailed, "cannot create the archive");
@@ -268,9 +181,9 @@ ArchiveResult WriteSingleEntryArchive(std::string_view entryName, std::string_vi
 ArchiveResult ReadLastEntry(std::string_view archive, std::uint64_t limit, std::string& entryName,
                             const ChunkFn& onChunk) {
     entryName.clear();
-    MemoryFile file;
+    ZipMemoryFile file;
     file.in = archive;
-    zlib_filefunc64_def functions = MemoryFunctions(file);
+    zlib_filefunc64_def functions = ZipMemoryFunctions(file);
     UnzReader zip(unzOpen2_64("archive", &functions));
     if (!zip.get()) {
         // minizip takes an end record at offset 0 for none at all; that is an empty archive.

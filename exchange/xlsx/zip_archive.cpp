@@ -1,5 +1,7 @@
 #include "exchange/xlsx/zip_archive.h"
 
+#include "exchange/zip/memory_file.h"
+
 #include <minizip/unzip.h>
 
 #include <algorithm>
@@ -8,62 +10,12 @@
 
 namespace quillon::xlsx {
 
-// The archive bytes and a read position, behind minizip's file callbacks.
+// The archive bytes behind minizip's file callbacks.
 struct ZipSource {
-    ByteSpan bytes;
-    std::size_t position = 0;
+    ZipMemoryFile file;
 };
 
 namespace {
-
-voidpf ZCALLBACK OpenSource(voidpf opaque, const void*, int) {
-    return opaque;
-}
-
-uLong ZCALLBACK ReadSource(voidpf, voidpf stream, void* buffer, uLong size) {
-    auto* source = static_cast<ZipSource*>(stream);
-    const std::size_t left = source->bytes.size() - source->position;
-    const std::size_t n = std::min<std::size_t>(left, size);
-    std::memcpy(buffer, source->bytes.data() + source->position, n);
-    source->position += n;
-    return static_cast<uLong>(n);
-}
-
-uLong ZCALLBACK WriteSource(voidpf, voidpf, const void*, uLong) {
-    return 0;
-}
-
-ZPOS64_T ZCALLBACK TellSource(voidpf, voidpf stream) {
-    return static_cast<ZipSource*>(stream)->position;
-}
-
-long ZCALLBACK SeekSource(voidpf, voidpf stream, ZPOS64_T offset, int origin) {
-    auto* source = static_cast<ZipSource*>(stream);
-    ZPOS64_T base = 0;
-    switch (origin) {
-    case ZLIB_FILEFUNC_SEEK_CUR:
-        base = source->position;
-        break;
-    case ZLIB_FILEFUNC_SEEK_END:
-        base = source->bytes.size();
-        break;
-    default:
-        break;
-    }
-    if (offset > source->bytes.size() || base > source->bytes.size() - offset) {
-        return -1;
-    }
-    source->position = static_cast<std::size_t>(base + offset);
-    return 0;
-}
-
-int ZCALLBACK CloseSource(voidpf, voidpf) {
-    return 0;
-}
-
-int ZCALLBACK ErrorSource(voidpf, voidpf) {
-    return 0;
-}
 
 std::string_view WithoutLeadingSlash(std::string_view name) {
     return !name.empty() && name.front() == '/' ? name.substr(1) : name;
@@ -77,16 +29,8 @@ bool LooksLikeZip(ByteSpan file) {
 }
 
 ZipArchive::ZipArchive(ByteSpan file) : source_(std::make_unique<ZipSource>()) {
-    source_->bytes = file;
-    zlib_filefunc64_def functions{};
-    functions.zopen64_file = OpenSource;
-    functions.zread_file = ReadSource;
-    functions.zwrite_file = WriteSource;
-    functions.ztell64_file = TellSource;
-    functions.zseek64_file = SeekSource;
-    functions.zclose_file = CloseSource;
-    functions.zerror_file = ErrorSource;
-    functions.opaque = source_.get();
+    source_->file.in = std::string_view(reinterpret_cast<const char*>(file.data()), file.size());
+    zlib_filefunc64_def functions = ZipMemoryFunctions(source_->file);
     handle_ = unzOpen2_64("memory", &functions);
 }
 

@@ -51,7 +51,7 @@ private:
 } // namespace
 
 void TCThread_Export_01::Execute(WorkerContext& context) {
-    end_ = {ExportOutcome::Failed, ExportFailure::FileNotCreated};
+    SetEnd({ExportOutcome::Failed, ExportFailure::FileNotCreated});
     WorkbookExportFiles files(settings_);
-    end_ = RunExport(context, settings_, files);
+    SetEnd(RunExport(context, settings_, files));
 }

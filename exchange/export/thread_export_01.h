@@ -21,10 +21,15 @@ public:
     const ExportSettings& Settings() const { return settings_; }
 
     void Execute(WorkerContext& context);
-    ExportEnd End() const { return end_.load(); }
+    ExportEnd End() const { return {outcome_.load(), failure_.load()}; }
     ExportOutcome Outcome() const { return End().outcome; }
 
 private:
     ExportSettings settings_;
-    std::atomic<ExportEnd> end_{};
+    std::atomic<ExportOutcome> outcome_{ExportOutcome::NotRun};
+    std::atomic<ExportFailure> failure_{ExportFailure::None};
+    void SetEnd(ExportEnd end) {
+        failure_ = end.failure;
+        outcome_ = end.outcome;
+    }
 };

@@ -39,8 +39,8 @@ private:
 } // namespace
 
 void TCThread_Export_02::Execute(WorkerContext& context) {
-    end_ = {ExportOutcome::Failed, ExportFailure::FileNotCreated};
+    SetEnd({ExportOutcome::Failed, ExportFailure::FileNotCreated});
     PackageExportFiles files(settings_, ExportKey(password_),
                              time_ ? *time_ : ZipTimeFromLocalTime(std::time(nullptr)));
-    end_ = RunExport(context, settings_, files);
+    SetEnd(RunExport(context, settings_, files));
 }

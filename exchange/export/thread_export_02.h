@@ -27,12 +27,17 @@ public:
     void SetExportTime(ZipTime time) { time_ = time; }
 
     void Execute(WorkerContext& context);
-    ExportEnd End() const { return end_.load(); }
+    ExportEnd End() const { return {outcome_.load(), failure_.load()}; }
     ExportOutcome Outcome() const { return End().outcome; }
 
 private:
     ExportSettings settings_;
     std::string password_;
     std::optional<ZipTime> time_;
-    std::atomic<ExportEnd> end_{};
+    std::atomic<ExportOutcome> outcome_{ExportOutcome::NotRun};
+    std::atomic<ExportFailure> failure_{ExportFailure::None};
+    void SetEnd(ExportEnd end) {
+        failure_ = end.failure;
+        outcome_ = end.outcome;
+    }
 };

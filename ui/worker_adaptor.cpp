@@ -99,7 +99,7 @@ void WorkerAdaptor::WaitServingGui() {
     if (!worker_.Finished()) {
         // The end report this loop delivers may lead the owner to delete this adaptor, and a
         // deleteLater() made in here is carried out in here: from then on nothing of it is
-        // touched. Its destruction joins the worker.
+        // touched but the guard. Its destruction joins the worker.
         const QPointer<WorkerAdaptor> self(this);
         QEventLoop loop;
         QTimer poll;
@@ -109,7 +109,6 @@ void WorkerAdaptor::WaitServingGui() {
                 loop.quit();
             }
         });
-        connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
         poll.start();
         loop.exec();
         if (!self) {

@@ -2,6 +2,7 @@
 
 #include "store/contact_store.h"
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <string>
@@ -25,6 +26,20 @@ enum class ExportFailure {
 struct ExportEnd {
     ExportOutcome outcome = ExportOutcome::NotRun;
     ExportFailure failure = ExportFailure::None;
+};
+
+// An export's end as the worker thread records it and the window reads it afterwards.
+class ExportEndSlot {
+public:
+    ExportEnd Load() const { return {outcome_.load(), failure_.load()}; }
+    void Store(ExportEnd end) {
+        failure_ = end.failure;
+        outcome_ = end.outcome;
+    }
+
+private:
+    std::atomic<ExportOutcome> outcome_{ExportOutcome::NotRun};
+    std::atomic<ExportFailure> failure_{ExportFailure::None};
 };
 
 // What both export workers are told before they start.

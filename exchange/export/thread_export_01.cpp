@@ -51,7 +51,7 @@ private:
 } // namespace
 
 void TCThread_Export_01::Execute(WorkerContext& context) {
-    SetEnd({ExportOutcome::Failed, ExportFailure::FileNotCreated});
+    end_.Store({ExportOutcome::Failed, ExportFailure::FileNotCreated});
     WorkbookExportFiles files(settings_);
-    SetEnd(RunExport(context, settings_, files));
+    end_.Store(RunExport(context, settings_, files));
 }

@@ -3,7 +3,6 @@
 #include "exchange/export/export_run.h"
 #include "exchange/worker.h"
 
-#include <atomic>
 #include <filesystem>
 #include <string>
 
@@ -21,15 +20,10 @@ public:
     const ExportSettings& Settings() const { return settings_; }
 
     void Execute(WorkerContext& context);
-    ExportEnd End() const { return {outcome_.load(), failure_.load()}; }
+    ExportEnd End() const { return end_.Load(); }
     ExportOutcome Outcome() const { return End().outcome; }
 
 private:
     ExportSettings settings_;
-    std::atomic<ExportOutcome> outcome_{ExportOutcome::NotRun};
-    std::atomic<ExportFailure> failure_{ExportFailure::None};
-    void SetEnd(ExportEnd end) {
-        failure_ = end.failure;
-        outcome_ = end.outcome;
-    }
+    ExportEndSlot end_;
 };

@@ -39,8 +39,8 @@ private:
 } // namespace
 
 void TCThread_Export_02::Execute(WorkerContext& context) {
-    SetEnd({ExportOutcome::Failed, ExportFailure::FileNotCreated});
+    end_.Store({ExportOutcome::Failed, ExportFailure::FileNotCreated});
     PackageExportFiles files(settings_, ExportKey(password_),
                              time_ ? *time_ : ZipTimeFromLocalTime(std::time(nullptr)));
-    SetEnd(RunExport(context, settings_, files));
+    end_.Store(RunExport(context, settings_, files));
 }

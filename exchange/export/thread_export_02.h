@@ -5,7 +5,6 @@
 
 #include "exchange/package/zip_archive.h"
 
-#include <atomic>
 #include <optional>
 #include <string>
 
@@ -27,17 +26,12 @@ public:
     void SetExportTime(ZipTime time) { time_ = time; }
 
     void Execute(WorkerContext& context);
-    ExportEnd End() const { return {outcome_.load(), failure_.load()}; }
+    ExportEnd End() const { return end_.Load(); }
     ExportOutcome Outcome() const { return End().outcome; }
 
 private:
     ExportSettings settings_;
     std::string password_;
     std::optional<ZipTime> time_;
-    std::atomic<ExportOutcome> outcome_{ExportOutcome::NotRun};
-    std::atomic<ExportFailure> failure_{ExportFailure::None};
-    void SetEnd(ExportEnd end) {
-        failure_ = end.failure;
-        outcome_ = end.outcome;
-    }
+    ExportEndSlot end_;
 };

@@ -2,6 +2,33 @@
 
 #include <exception>
 
+void WorkerControl::RequestStop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_.store(true);
+    }
+    changed_.notify_all();
+}
+
+void WorkerControl::Pause() {
+    std::lock_guard lock(mutex_);
+    paused_ = true;
+}
+
+void WorkerControl::Resume() {
+    {
+        std::lock_guard lock(mutex_);
+        paused_ = false;
+    }
+    changed_.notify_all();
+}
+
+bool WorkerControl::WaitAndCheckStop() const {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !paused_ || stop_.load(); });
+    return stop_.load();
+}
+
 void WorkerContext::Progress(int channel, int percent) const {
     if (*progress_) {
         (*progress_)(channel, percent);
@@ -10,7 +37,7 @@ void WorkerContext::Progress(int channel, int percent) const {
 
 MessageAnswer WorkerContext::Message(MessageKind kind, const std::string& text,
                                      MessageButtons buttons, const std::string& caption) const {
-    if (!*message_ || StopRequested()) {
+    if (!*message_ || control_->StopRequested()) {
         return MessageAnswer::Cancel;
     }
     return (*message_)(kind, text, buttons, caption);
@@ -55,7 +82,7 @@ bool Worker::Start(Job job) {
 void Worker::Run(Job job) {
     WorkerResult result;
     try {
-        WorkerContext context(&stop_, &progress_, &message_);
+        WorkerContext context(&control_, &progress_, &message_);
         job(context);
     } catch (const std::exception& e) {
         result = {WorkerResult::Outcome::Failed, e.what()};

@@ -3,10 +3,29 @@
 #include "platform/message_kinds.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
+
+// The stop flag and the pause a window holds while it asks the operator whether to stop:
+// the job, at its next check, waits until the question is answered.
+class WorkerControl {
+public:
+    void RequestStop();
+    bool StopRequested() const { return stop_.load(); }
+    void Pause();
+    void Resume();
+    // Waits while paused and not stopped; then tells whether stop was requested.
+    bool WaitAndCheckStop() const;
+
+private:
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    bool paused_ = false;
+};
 
 // What a job sees of the worker running it: where to report progress, how to ask a
 // question, and whether it has been asked to stop. Every call comes from the worker
@@ -23,14 +42,16 @@ public:
     MessageAnswer Message(MessageKind kind, const std::string& text,
                           MessageButtons buttons = MessageButtons::Ok,
                           const std::string& caption = {}) const;
-    bool StopRequested() const { return stop_->load(); }
+    // Waits first while the window holds the job paused, so that a run never goes on, or
+    // ends, underneath the question whether to stop it.
+    bool StopRequested() const { return control_->WaitAndCheckStop(); }
 
 private:
     friend class Worker;
-    WorkerContext(const std::atomic<bool>* stop, const ProgressFn* progress,
+    WorkerContext(const WorkerControl* control, const ProgressFn* progress,
                   const MessageFn* message)
-        : stop_(stop), progress_(progress), message_(message) {}
-    const std::atomic<bool>* stop_;
+        : control_(control), progress_(progress), message_(message) {}
+    const WorkerControl* control_;
     const ProgressFn* progress_;
     const MessageFn* message_;
 };
@@ -68,8 +89,11 @@ public:
     // True from the moment the finished callback has returned.
     bool Finished() const { return finished_.load(); }
 
-    void RequestStop() { stop_.store(true); }
-    bool StopRequested() const { return stop_.load(); }
+    void RequestStop() { control_.RequestStop(); }
+    bool StopRequested() const { return control_.StopRequested(); }
+    // While paused the job waits at its next stop check; a stop request ends the pause.
+    void Pause() { control_.Pause(); }
+    void Resume() { control_.Resume(); }
     // Waits for the thread; harmless when it was never started or already joined. Never
     // call it from the worker thread itself (it then returns without waiting).
     void Join();
@@ -77,7 +101,7 @@ public:
 private:
     void Run(Job job);
 
-    std::atomic<bool> stop_{false};
+    WorkerControl control_;
     std::atomic<bool> started_{false};
     std::atomic<bool> finished_{false};
     WorkerContext::ProgressFn progress_;

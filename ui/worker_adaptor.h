@@ -27,6 +27,9 @@ public:
     bool Start(Worker::Job job);
     void RequestStop() { worker_.RequestStop(); }
     bool StopRequested() const { return worker_.StopRequested(); }
+    // Holds the job at its next stop check while the window asks whether to stop it.
+    void Pause() { worker_.Pause(); }
+    void Resume() { worker_.Resume(); }
     bool Started() const { return worker_.Started(); }
     // True once the job and its end report are over on the worker thread.
     bool WorkerDone() const { return worker_.Finished(); }

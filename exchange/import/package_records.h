@@ -1,0 +1,58 @@
+#pragma once
+
+#include "store/contact_store.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Which records of a package the register takes. A package carries whatever the register
+// it came from held, so the import looks at each record before storing it: one the list
+// of this installation can never show is skipped, one that would break the register is
+// refused, and the rest go in unchanged.
+
+enum class RecordFault {
+    None,
+    BadIdentifier,    // UI_ID is not 32 hexadecimal digits (either case)
+    EmptyField,       // the name or the mobile number is empty
+    NotAMobileNumber, // the mobile number holds no digit, or a character no number is written with
+    TooLong,          // more characters than the field's column holds
+};
+
+struct FieldFault {
+    RecordFault fault = RecordFault::None;
+    ContactField field = kUI_ID; // the field at fault; meaningless when there is none
+
+    bool ok() const { return fault == RecordFault::None; }
+};
+
+// Characters the field's column holds (its varchar size), or 0 for the birthday, which has
+// no size: it must be a date, which the insert itself checks.
+std::size_t ColumnCharacters(ContactField field);
+
+// Characters of a GBK text: a lead byte with its trail byte is one, every other byte one.
+std::size_t GbkCharacters(std::string_view gbk);
+
+// The record's first fault, looking at the identifier, the name, the mobile number and then
+// every field's size in field order.
+FieldFault FirstRecordFault(const ContactRecord& record);
+
+struct RefusedRecord {
+    std::size_t line; // the record's line in the package text, from 1
+    RecordFault fault;
+    ContactField field;
+};
+
+struct PackageRecordCheck {
+    std::size_t otherProvince = 0;      // skipped: another province than the login area's
+    std::vector<RefusedRecord> refused; // in line order
+};
+
+// Removes, in place and keeping the order of the rest, the records the register must not
+// take. `records` are a package's records in the order it holds them, the first on line 1
+// (the package text holds one record a line). A record of another province than
+// loginAreaName (GBK; "全国" allows every province) is counted as skipped and not examined
+// further; any other record with a fault is refused.
+PackageRecordCheck FilterPackageRecords(std::vector<ContactRecord>& records,
+                                        const std::string& loginAreaName);

@@ -195,13 +195,10 @@ void TCDialog_Import::ShowEnd() {
 }
 
 bool TCDialog_Import::ConfirmAndCancel() {
+    adaptor_->Pause();
     if (MessageBoxes::Show(this, MessageKind::Confirmation, "是否取消本次导入？",
                            MessageButtons::YesNo, "提示消息框") != MessageAnswer::Yes) {
-        return false;
-    }
-    if (adaptor_->WorkerDone()) {
-        // The run ended while the question was up: there is nothing left to cancel.
-        ShowEnd();
+        adaptor_->Resume();
         return false;
     }
     cancelling_ = true;
@@ -209,13 +206,10 @@ bool TCDialog_Import::ConfirmAndCancel() {
     timer_->stop();
     adaptor_->RequestStop();
     adaptor_->WaitServingGui();
-    const bool undone = run_->DeleteImportedRecords() != ImportDatabase::DeleteOutcome::Failed;
+    run_->DeleteImportedRecords();
     cancelling_ = false;
-    if (!undone) {
-        QCoreApplication::sendPostedEvents(this); // the line saying so
-        ShowEnd();
-        return false;
-    }
+    QCoreApplication::sendPostedEvents(this); // the lines saying what was taken back
+    ShowEnd();
     return true;
 }
 
@@ -223,10 +217,7 @@ void TCDialog_Import::Button_CancleClick() {
     if (cancelling_ || ended_) {
         return;
     }
-    if (ConfirmAndCancel()) {
-        closing_ = true;
-        close();
-    }
+    ConfirmAndCancel();
 }
 
 void TCDialog_Import::EndClick() {
@@ -243,8 +234,11 @@ void TCDialog_Import::reject() {
     if (cancelling_) {
         return;
     }
-    if (!closing_ && !ended_ && !adaptor_->WorkerDone() && !ConfirmAndCancel()) {
-        return; // closing while the run goes on is a cancel, with its question
+    if (!ended_ && !adaptor_->WorkerDone()) {
+        // Closing while the run goes on is a cancel, with its question; the window then
+        // stays to show what was taken back.
+        ConfirmAndCancel();
+        return;
     }
     adaptor_->Release();
     QDialog::reject();

@@ -44,8 +44,9 @@ private:
     void OnTimer();
     void OnRunFinished(bool jobCompleted);
     void ShowEnd();
-    // Asks, stops the run, and takes back what the current file had inserted. False when
-    // the operator said no.
+    // Asks while the run waits at its next row; on yes stops it, takes back what the
+    // current file had inserted, lists what became of that file and shows the end. False
+    // when the operator said no: the run goes on where it waited.
     bool ConfirmAndCancel();
 
     Installation installation_;
@@ -55,7 +56,6 @@ private:
     bool ended_ = false;
     bool succeeded_ = false;
     bool cancelling_ = false;
-    bool closing_ = false;
 
     QListWidget* lst_importInfor_ = nullptr;
     QProgressBar* pb1_ = nullptr;

@@ -11,6 +11,7 @@ namespace {
 
 bool scripting = false;
 std::deque<MessageAnswer> script;
+std::function<void(const MessageBoxes::Shown&)> whileShown;
 std::vector<MessageBoxes::Shown> history;
 
 MessageAnswer FirstAnswerOf(MessageButtons buttons) {
@@ -84,6 +85,10 @@ MessageAnswer MessageBoxes::Show(QWidget* parent, MessageKind kind, const QStrin
     const QString title = caption.isEmpty() ? TitleOf(kind) : caption;
     if (scripting) {
         history.push_back({kind, title, text, buttons});
+        if (whileShown) {
+            const Shown shown = history.back(); // the reading may show a box of its own
+            whileShown(shown);
+        }
         if (script.empty()) {
             return FirstAnswerOf(buttons);
         }
@@ -107,11 +112,17 @@ MessageAnswer MessageBoxes::Show(QWidget* parent, MessageKind kind, const QStrin
 void MessageBoxes::Script(std::deque<MessageAnswer> answers) {
     scripting = true;
     script = std::move(answers);
+    whileShown = {};
 }
 
 void MessageBoxes::StopScripting() {
     scripting = false;
     script.clear();
+    whileShown = {};
+}
+
+void MessageBoxes::WhileShown(std::function<void(const Shown&)> reading) {
+    whileShown = std::move(reading);
 }
 
 const std::vector<MessageBoxes::Shown>& MessageBoxes::History() {

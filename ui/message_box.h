@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <vector>
 
 class QWidget;
@@ -27,6 +28,9 @@ public:
     // answer (or the box's first button when the script has run out) and is recorded.
     static void Script(std::deque<MessageAnswer> answers);
     static void StopScripting();
+    // Test mode, after Script (which clears it): runs with each scripted box before its
+    // answer is taken, as the time the operator takes to read it.
+    static void WhileShown(std::function<void(const Shown&)> reading);
     static const std::vector<Shown>& History();
     static void ClearHistory();
 

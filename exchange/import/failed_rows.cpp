@@ -61,7 +61,9 @@ bool FailedRowsWorkbook::Add(const ContactRecord& record, const std::string& rea
     sheet_->SetCellValue(row, column, CutGbkText(reason, quillon::xls::kMaxCellCharacters));
     ++rowsInSheet_;
     ++rows_;
-    if (++unsaved_ >= kRowsPerSave) {
+    // The first row of a workbook is written at once, so that a folder that cannot take
+    // it ends the import at that row instead of a thousand rows later.
+    if (++unsaved_ >= kRowsPerSave || rowsInSheet_ == 1) {
         saved = Save() && saved;
     }
     return saved;

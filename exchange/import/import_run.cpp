@@ -41,6 +41,8 @@ bool ImportRun::ImportOneFile(const std::filesystem::path& file) {
 void ImportRun::PrepareFile() {
     counters_ = {};
     importedIds_.clear();
+    replacement_ = Replacement::None;
+    rolledBackRows_ = 0;
     std::error_code ignored;
     std::filesystem::create_directories(places_.failedFolder, ignored);
     const std::string timestamp = ImportTimestamp();
@@ -76,12 +78,29 @@ ImportDatabase* ImportRun::OpenImportDatabase() {
     return &*db_;
 }
 
+bool ImportRun::ReplacesRegister() const {
+    return request_.mode == ImportMode::Overwrite && !registerReplaced_;
+}
+
+void ImportRun::NoteRegisterReplaced() {
+    registerReplaced_ = true;
+    replacement_ = Replacement::Committed;
+}
+
+void ImportRun::NoteRolledBackAtStop(bool replacing, std::size_t rows) {
+    if (replacing) {
+        replacement_ = Replacement::RolledBack;
+        importedIds_.clear();
+    } else {
+        rolledBackRows_ = rows;
+    }
+}
+
 bool ImportRun::PrepareTable() {
     if (request_.mode == ImportMode::Unchosen) {
         return true;
     }
-    const bool replace = request_.mode == ImportMode::Overwrite && !registerReplaced_;
-    const TablePreparation prepared = db_->PrepareContactTable(replace);
+    const TablePreparation prepared = db_->PrepareContactTable(ReplacesRegister());
     if (prepared != TablePreparation::Ready) {
         ReportTablePreparation(prepared);
         return false;
@@ -106,15 +125,27 @@ void ImportRun::ReportTablePreparation(TablePreparation outcome) {
 }
 
 ImportDatabase::DeleteOutcome ImportRun::DeleteImportedRecords() {
-    if (!db_) {
+    switch (replacement_) {
+    case Replacement::Committed:
+        report_.Line({ImportNote::CancelKeptReplacement, counters_.inserted});
         return ImportDatabase::DeleteOutcome::NothingToDo;
+    case Replacement::RolledBack:
+        report_.Line({ImportNote::CancelRegisterUntouched});
+        return ImportDatabase::DeleteOutcome::NothingToDo;
+    case Replacement::None:
+        break;
     }
-    const ImportDatabase::DeleteOutcome outcome = db_->DeleteImportedRecords(importedIds_);
+    const auto takenBack = static_cast<long long>(importedIds_.size() + rolledBackRows_);
+    ImportDatabase::DeleteOutcome outcome = ImportDatabase::DeleteOutcome::NothingToDo;
+    if (db_) {
+        outcome = db_->DeleteImportedRecords(importedIds_);
+    }
     if (outcome == ImportDatabase::DeleteOutcome::Failed) {
         report_.Line({ImportNote::UndoFailed});
-    } else if (outcome == ImportDatabase::DeleteOutcome::Done) {
-        importedIds_.clear();
+        return outcome;
     }
+    importedIds_.clear();
+    report_.Line({ImportNote::CancelTookBack, takenBack});
     return outcome;
 }
 

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+struct PackageRecordCheck;
+
 enum class ImportKind { Spreadsheet = 0, Package = 1 };
 // Unchosen: neither mode was picked; the table is then left as it is.
 enum class ImportMode { Unchosen = -1, Append = 0, Overwrite = 1 };
@@ -25,11 +27,19 @@ enum class ImportNote {
     // Lines of the list.
     OutOfMemory,
     UnexpectedFailure,
-    UndoFailed, // the rows of a cancelled file could not be taken back
-    StoreFailed,
+    UndoFailed,      // the rows of a cancelled file could not be taken back
+    StoreFailed,     // detail: SQLite's words, when it gave any
+    AreasUnreadable, // detail: why the area table could not be read
     PackageUnreadable,
-    WrongPassword,      // or a package damaged past reading: the cipher cannot tell them apart
-    PackageImported,    // count: records stored
+    WrongPassword,           // or a package damaged past reading: the cipher cannot tell them apart
+    PackageImported,         // count: records stored
+    RecordsOfOtherProvinces, // count: records skipped; text: the login area's name
+    // A record refused; count: its line in the package, field: the field at fault.
+    RecordBadIdentifier,
+    RecordEmptyField,
+    RecordNotAMobileNumber,
+    RecordTooLong,
+    RecordsRefused,     // count: records refused in all
     NotAWorkbook,       // the file's name does not say .xls
     WorkbookUnreadable, // text: the file's path
     WorkbookEmpty,
@@ -39,7 +49,14 @@ enum class ImportNote {
     ResultRule, // the rule above and below a workbook's counts
     RowsStored,
     RowsRejected,
-    RowsDuplicate, // count: rows of that kind
+    RowsDuplicate,           // count: rows of that kind
+    RejectedWorkbookFailed,  // text: the workbook's path; its rows could not be written
+    DuplicateWorkbookFailed, // text: the workbook's path
+    RegisterKept,            // an overwrite that stored no row left the register as it was
+    // After a cancel: what became of the file that was going in.
+    CancelTookBack,          // count: rows of the file removed again
+    CancelRegisterUntouched, // the replacement was rolled back: the register is as it was
+    CancelKeptReplacement,   // count: rows kept, the file had already replaced the register
     // Boxes.
     DatabaseUnopenable, // detail: SQLite's words
     TableNotCreated,
@@ -59,6 +76,7 @@ struct ImportNotice {
     std::string text;   // GBK
     std::string second; // GBK
     std::string detail; // UTF-8
+    int field = -1;     // a ContactField, for the notes that name one
 };
 
 // Where a run reports. Lines and the progress bar must never wait for the window, which
@@ -103,7 +121,9 @@ public:
     bool ImportFiles();
 
     // After the run has ended on a cancel: removes what the file being imported had
-    // inserted, all of it or none.
+    // inserted, all of it or none, and says in the list what became of that file. A file
+    // whose rows had already replaced the register keeps them: taking them back would
+    // leave the register empty.
     ImportDatabase::DeleteOutcome DeleteImportedRecords();
 
     const ImportCounters& Counters() const { return counters_; }
@@ -116,6 +136,7 @@ private:
     bool ImportOneFile(const std::filesystem::path& file);
     void PrepareFile();
     bool ImportPackageFile(const std::filesystem::path& file);
+    void ReportRecordCheck(const PackageRecordCheck& check);
     bool ImportSpreadsheetFile(const std::filesystem::path& file);
     // The run's connection, opened at the first file that needs it.
     ImportDatabase* OpenImportDatabase();
@@ -125,6 +146,17 @@ private:
     void ReportTablePreparation(TablePreparation outcome);
     std::filesystem::path UniqueWorkbookName(const std::string& stem,
                                              const std::string& timestamp) const;
+    // Whether the file about to go in replaces the register: an overwrite's first file.
+    bool ReplacesRegister() const;
+    // A replacing file's rows are committed: a cancel from now on keeps them.
+    void NoteRegisterReplaced();
+    // The stop took back the file's open transaction with these rows (no longer among the
+    // imported identifiers), and for a replacing file the replacement; rows committed
+    // earlier are left for DeleteImportedRecords.
+    void NoteRolledBackAtStop(bool replacing, std::size_t rows);
+
+    // Whether the file being imported replaced the register, and how that ended.
+    enum class Replacement { None, RolledBack, Committed };
 
     ImportPlaces places_;
     ImportRequest request_;
@@ -132,6 +164,8 @@ private:
     Clock clock_;
     std::optional<ImportDatabase> db_;
     bool registerReplaced_ = false;
+    Replacement replacement_ = Replacement::None;
+    std::size_t rolledBackRows_ = 0; // of the stopped file, taken back by its transaction
     ImportCounters counters_;
     std::vector<std::string> importedIds_;
     std::filesystem::path rejectedWorkbook_;

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <future>
 #include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -69,6 +71,34 @@ TEST(WorkerLifecycle, TheJobSeesTheStopFlag) {
     EXPECT_TRUE(worker.StopRequested());
     auto f = rounds.get_future();
     ASSERT_EQ(f.wait_for(5s), std::future_status::ready);
+}
+
+TEST(WorkerLifecycle, APausedJobWaitsAtItsNextCheckUntilResumedOrStopped) {
+    std::atomic<int> checks{0};
+    Worker worker;
+    worker.Start([&](WorkerContext& context) {
+        while (!context.StopRequested()) {
+            ++checks;
+        }
+    });
+    while (checks.load() < 10) {
+        std::this_thread::yield();
+    }
+    worker.Pause();
+    std::this_thread::sleep_for(50ms); // the check under way when the pause began
+    const int held = checks.load();
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(checks.load(), held) << "the job went on while paused";
+    EXPECT_FALSE(worker.Finished());
+
+    worker.Resume();
+    while (checks.load() < held + 10) {
+        std::this_thread::yield();
+    }
+    worker.Pause();
+    worker.RequestStop(); // a stop ends the pause: the job sees it and returns
+    worker.Join();
+    EXPECT_TRUE(worker.Finished());
 }
 
 TEST(WorkerLifecycle, TheDestructorStopsAndJoinsARunningJob) {

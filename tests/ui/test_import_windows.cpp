@@ -155,6 +155,45 @@ TEST_F(ImportWindowTest, ACancelAnsweredNoChangesNothing) {
     EXPECT_EQ(Stored(), 30);
 }
 
+TEST_F(ImportWindowTest, TheRunWaitsWhileTheCancelQuestionIsOpen) {
+    const auto files = MakePackages(3000, 1000);
+    MessageBoxes::Script({MessageAnswer::No});
+    TCDialog_Import progress(installation, Request(files, ImportMode::Append));
+    bool endedWhileAsked = true;
+    int storedWhileAsked = -1;
+    MessageBoxes::WhileShown([&](const MessageBoxes::Shown&) {
+        // The operator takes a while to answer: nothing goes in meanwhile.
+        const int before = Stored();
+        QTest::qWait(400);
+        storedWhileAsked = Stored() - before;
+        endedWhileAsked = progress.RunEnded();
+    });
+    progress.show();
+    progress.Button_CancleClick();
+    EXPECT_EQ(storedWhileAsked, 0);
+    EXPECT_FALSE(endedWhileAsked);
+    WaitForTheEnd(progress); // 否: the run goes on where it waited
+    EXPECT_TRUE(progress.RunSucceeded());
+    EXPECT_EQ(Stored(), 3000);
+}
+
+TEST_F(ImportWindowTest, ACancelAnsweredYesSaysWhatWasTakenBackAndOffersDone) {
+    const auto files = MakePackages(3000, 1000);
+    MessageBoxes::Script({MessageAnswer::Yes});
+    TCDialog_Import progress(installation, Request(files, ImportMode::Overwrite));
+    progress.show();
+    progress.Button_CancleClick();
+    EXPECT_TRUE(progress.isVisible());
+    EXPECT_TRUE(progress.RunEnded());
+    EXPECT_TRUE(progress.findChild<QPushButton*>("end")->isVisibleTo(&progress));
+    EXPECT_FALSE(progress.findChild<QPushButton*>("Button_Cancle")->isVisibleTo(&progress));
+    const QString last = Lines(progress).last();
+    EXPECT_TRUE(last.startsWith("已取消导入")) << last.toStdString();
+    EXPECT_EQ(Stored() % 1000, 0);
+    progress.EndClick();
+    EXPECT_FALSE(progress.isVisible());
+}
+
 TEST_F(ImportWindowTest, ClosingWhileItRunsIsACancelThatLeavesNoHalfFile) {
     const auto files = MakePackages(3000, 1000);
     MessageBoxes::Script({MessageAnswer::Yes});
@@ -167,9 +206,10 @@ TEST_F(ImportWindowTest, ClosingWhileItRunsIsACancelThatLeavesNoHalfFile) {
         EXPECT_EQ(asked[0].text, "是否取消本次导入？");
         EXPECT_EQ(asked[0].title, "提示消息框");
         EXPECT_EQ(asked[0].buttons, MessageButtons::YesNo);
-        // Either the run ended before the answer (and nothing is cancelled), or the file it
-        // was on has been taken back and the window is gone.
-        EXPECT_TRUE(progress.RunEnded() || !progress.isVisible());
+        // The file it was on has been taken back; the window stays to say so.
+        EXPECT_TRUE(progress.RunEnded());
+        EXPECT_TRUE(progress.isVisible());
+        EXPECT_TRUE(Lines(progress).last().startsWith("已取消导入"));
     }
     EXPECT_EQ(Stored() % 1000, 0);
 }

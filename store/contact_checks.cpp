@@ -36,9 +36,9 @@ bool IsEditorName(std::string_view gbk) {
     return true;
 }
 
+// China's mobile ranges begin 13 to 19.
 bool IsEditorMobileNumber(std::string_view text) {
-    return text.size() == 11 && text[0] == '1' &&
-           (text[1] == '3' || text[1] == '5' || text[1] == '8') &&
+    return text.size() == 11 && text[0] == '1' && text[1] >= '3' && text[1] <= '9' &&
            std::all_of(text.begin(), text.end(),
                        [](char c) { return IsAsciiDigit(static_cast<unsigned char>(c)); });
 }

@@ -9,7 +9,7 @@ enum class EditorCheck {
     Passed,
     MissingRequired,        // a field marked * is empty (city and county may be)
     ForbiddenNameCharacter, // a byte the name rule does not allow
-    BadMobileNumber,        // not 11 digits starting 13, 15 or 18
+    BadMobileNumber,        // not 11 digits starting 13 to 19
 };
 
 EditorCheck CheckEditorRecord(const ContactRecord& record);
@@ -20,5 +20,5 @@ EditorCheck CheckEditorRecord(const ContactRecord& record);
 // refused.
 bool IsEditorName(std::string_view gbk);
 
-// Eleven ASCII digits beginning 13, 15 or 18.
+// Eleven ASCII digits beginning 13 to 19.
 bool IsEditorMobileNumber(std::string_view text);

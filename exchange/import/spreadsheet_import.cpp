@@ -16,16 +16,18 @@ constexpr int kFirstDataRow = 4;
 constexpr int kColumns = 10;
 constexpr std::size_t kRowsPerCommit = 1000;
 
-// Columns 1 to 10 hold the record's fields from the name to the mobile number.
+// Columns 1 to 10 hold the record's fields from the name to the mobile number, without
+// the blanks around them; a row of blanks is empty. The identifier is made by the rules,
+// from the name as it is stored.
 ContactRecord ReadImportRow(const quillon::Workbook& sheet, int row, bool& empty) {
     ContactRecord record;
     empty = true;
     for (int column = 1; column <= kColumns; ++column) {
-        record[kUser_Name + column - 1] = sheet.CellText(row, column);
-        empty = empty && record[kUser_Name + column - 1].empty();
+        std::string& field = record[kUser_Name + column - 1];
+        field = sheet.CellText(row, column);
+        TrimCellBlanks(field);
+        empty = empty && field.empty();
     }
-    // The identifier comes from the name and number exactly as read.
-    record[kUI_ID] = MakeUIID(record[kUser_Name], record[kMobile_NO]);
     return record;
 }
 

@@ -130,7 +130,7 @@ class RejectedRowsWorkbook(GoldenCopy):
 
     golden_name = "import_rejected.xls"
     columns = 11
-    expected_rows = 3 + 7
+    expected_rows = 3 + 6
 
     def expected_cells(self):
         with open(os.path.join(GOLDEN_DIR, "import_rejected.csv"), encoding="utf-8",

@@ -1,3 +1,4 @@
+#include "crypto/uiid.h"
 #include "exchange/import/row_rules.h"
 #include "platform/text.h"
 #include "store/schema.h"
@@ -39,7 +40,7 @@ protected:
 
     static std::string Errors(ContactRecord r, const char* login = "全国") {
         std::string errors;
-        const bool passed = ValidateImportRow(r, errors, *areas, Gbk(login));
+        const bool passed = static_cast<bool>(ValidateImportRow(r, errors, *areas, Gbk(login)));
         EXPECT_EQ(passed, errors.empty());
         return GbkToUtf8(errors);
     }
@@ -81,11 +82,11 @@ TEST_F(RowRulesTest, EachBrokenRuleAddsItsMessageInOrder) {
         {"empty post", kOrganization_Detial, "", "职位长度有误;\n"},
         {"ten digits", kMobile_NO, "1358888888", "手机号不是11位;\n"},
         {"12 and a letter", kMobile_NO, "1258888888a",
-         "手机号第二位不是3、5、8;\n手机号中有非数字;\n"},
+         "手机号第二位不是3至9;\n手机号中有非数字;\n"},
         {"two non-digits", kMobile_NO, "2x588888888",
-         "手机号第一位不是1;\n手机号第二位不是3、5、8;\n手机号中有非数字;\n"},
+         "手机号第一位不是1;\n手机号第二位不是3至9;\n手机号中有非数字;\n"},
         {"empty number", kMobile_NO, "",
-         "手机号第一位不是1;\n手机号第二位不是3、5、8;\n手机号不是11位;\n"},
+         "手机号第一位不是1;\n手机号第二位不是3至9;\n手机号不是11位;\n"},
     };
     for (const Case& c : cases) {
         ContactRecord r = GoodRow();
@@ -103,9 +104,11 @@ TEST_F(RowRulesTest, AreasAreFoundInsideTheirParents) {
     r[kProvince] = Gbk("海南省");
     EXPECT_EQ(Errors(r), "仙桃市不在省直辖县级行政区划");
 
+    // A county without its city is taken only where one city of the province has it.
     ContactRecord noCity = GoodRow();
     noCity[kCity] = "";
-    EXPECT_EQ(Errors(noCity), "玄武区不在");
+    noCity[kCounty_Seat] = Gbk("鼓楼区"); // 南京市 and 徐州市 both have one
+    EXPECT_EQ(Errors(noCity), "鼓楼区不在");
     noCity[kCounty_Seat] = "";
     EXPECT_EQ(Errors(noCity), "");
 
@@ -126,12 +129,260 @@ TEST_F(RowRulesTest, AProvinceLoginTakesOnlyItsOwnProvince) {
     EXPECT_EQ(Errors(other, "江苏省"), "导入非本省数据;\n");
 }
 
-TEST_F(RowRulesTest, QuestionMarksInTheNameBecomeHyphens) {
-    ContactRecord r = GoodRow();
-    r[kUser_Name] = "A?B?";
+TEST_F(RowRulesTest, MobileNumbersOfEveryRangeFrom13To19Pass) {
+    struct Case {
+        const char* number;
+        const char* errors;
+    } const cases[] = {
+        {"13588888888", ""},
+        {"14588888888", ""},
+        {"15012345678", ""},
+        {"16688888888", ""},
+        {"17088888888", ""},
+        {"18900000000", ""},
+        {"19988888888", ""},
+        {"10588888888", "手机号第二位不是3至9;\n"},
+        {"11588888888", "手机号第二位不是3至9;\n"},
+        {"12588888888", "手机号第二位不是3至9;\n"},
+        {"1", "手机号第二位不是3至9;\n手机号不是11位;\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.number);
+        ContactRecord r = GoodRow();
+        r[kMobile_NO] = c.number;
+        EXPECT_EQ(Errors(r), c.errors);
+    }
+}
+
+TEST_F(RowRulesTest, TheIdentifierIsMadeFromTheNameAsStored) {
+    ContactRecord asWritten = GoodRow();
+    asWritten[kUser_Name] = Gbk("问号?名");
     std::string errors;
-    EXPECT_TRUE(ValidateImportRow(r, errors, *areas, Gbk("全国")));
-    EXPECT_EQ(r[kUser_Name], "A-B-");
+    EXPECT_TRUE(ValidateImportRow(asWritten, errors, *areas, Gbk("全国")));
+    EXPECT_EQ(asWritten[kUser_Name], Gbk("问号-名"));
+    EXPECT_EQ(asWritten[kUI_ID], MakeUIID(Gbk("问号-名"), "13588888888"));
+
+    // The stored record, exported and read back, is the same record.
+    ContactRecord readBack = GoodRow();
+    readBack[kUser_Name] = Gbk("问号-名");
+    EXPECT_TRUE(ValidateImportRow(readBack, errors, *areas, Gbk("全国")));
+    EXPECT_EQ(readBack[kUI_ID], asWritten[kUI_ID]);
+
+    // A rejected row gets one too, and still has its "?" replaced.
+    ContactRecord rejected = GoodRow();
+    rejected[kUser_Name] = "A?B?";
+    rejected[kMobile_NO] = "1";
+    EXPECT_FALSE(ValidateImportRow(rejected, errors, *areas, Gbk("全国")));
+    EXPECT_EQ(rejected[kUser_Name], "A-B-");
+    EXPECT_EQ(rejected[kUI_ID], MakeUIID("A-B-", "1"));
+}
+
+// Areas as people write them: the columns province, city and county as written, what the
+// record holds afterwards, the errors and whether the row counts as re-filed.
+struct AreaCase {
+    const char* what;
+    const char* written[3];
+    const char* filed[3];
+    const char* errors;
+    bool refiled;
+};
+
+class AreaSpellingTest : public RowRulesTest {
+protected:
+    void Check(const AreaCase& c, const char* login = "全国") {
+        SCOPED_TRACE(c.what);
+        ContactRecord r = GoodRow();
+        r[kProvince] = Gbk(c.written[0]);
+        r[kCity] = Gbk(c.written[1]);
+        r[kCounty_Seat] = Gbk(c.written[2]);
+        std::string errors;
+        const ImportRowCheck check = ValidateImportRow(r, errors, *areas, Gbk(login));
+        EXPECT_EQ(GbkToUtf8(errors), c.errors);
+        EXPECT_EQ(check.passed, errors.empty());
+        EXPECT_EQ(check.refiled, c.refiled);
+        EXPECT_EQ(GbkToUtf8(r[kProvince]), c.filed[0]);
+        EXPECT_EQ(GbkToUtf8(r[kCity]), c.filed[1]);
+        EXPECT_EQ(GbkToUtf8(r[kCounty_Seat]), c.filed[2]);
+    }
+};
+
+TEST_F(AreaSpellingTest, DistrictsAndCountyLevelCitiesAreFiledWhereTheTableKeepsThem) {
+    const AreaCase cases[] = {
+        {"municipality repeated",
+         {"北京市", "北京市", "海淀区"},
+         {"北京市", "海淀区", ""},
+         "",
+         true},
+        {"市辖区", {"北京市", "市辖区", "海淀区"}, {"北京市", "海淀区", ""}, "", true},
+        {"no city", {"北京市", "", "海淀区"}, {"北京市", "海淀区", ""}, "", true},
+        {"only the municipality", {"北京市", "北京市", ""}, {"北京市", "", ""}, "", true},
+        {"county-level city as the city",
+         {"湖北省", "仙桃市", ""},
+         {"湖北省", "省直辖县级行政区划", "仙桃市"},
+         "",
+         true},
+        {"province repeated", {"广东省", "广东省", "东莞市"}, {"广东省", "东莞市", ""}, "", true},
+        {"short names throughout", {"北京", "北京", "海淀"}, {"北京市", "海淀区", ""}, "", true},
+        {"short county-level city",
+         {"河南省", "济源", ""},
+         {"河南省", "省直辖县级行政区划", "济源市"},
+         "",
+         true},
+        // What fits no area or more than one is rejected as before.
+        {"two cities have one",
+         {"江苏省", "", "鼓楼区"},
+         {"江苏省", "", "鼓楼区"},
+         "鼓楼区不在",
+         false},
+        {"two short fits",
+         {"河北省", "宣化", ""},
+         {"河北省", "宣化", ""},
+         "宣化不在河北省;",
+         false},
+        {"no such district",
+         {"北京市", "市辖区", "中关村"},
+         {"北京市", "市辖区", "中关村"},
+         "市辖区不在北京市;中关村不在市辖区",
+         false},
+        {"two places below the province",
+         {"北京市", "海淀区", "东城区"},
+         {"北京市", "海淀区", "东城区"},
+         "东城区不在海淀区",
+         false},
+        {"a county of another province",
+         {"北京市", "", "玄武区"},
+         {"北京市", "", "玄武区"},
+         "玄武区不在",
+         false},
+    };
+    for (const AreaCase& c : cases) {
+        Check(c);
+    }
+}
+
+TEST_F(AreaSpellingTest, NamesWithoutTheirLevelWordAreCompleted) {
+    const AreaCase cases[] = {
+        {"province, city, county",
+         {"河北", "石家庄", "长安"},
+         {"河北省", "石家庄市", "长安区"},
+         "",
+         false},
+        {"autonomous region of a people",
+         {"广西", "南宁", ""},
+         {"广西壮族自治区", "南宁市", ""},
+         "",
+         false},
+        {"region of a people without 族",
+         {"新疆", "", ""},
+         {"新疆维吾尔自治区", "", ""},
+         "",
+         false},
+        {"autonomous prefecture",
+         {"吉林省", "延边", "延吉"},
+         {"吉林省", "延边朝鲜族自治州", "延吉市"},
+         "",
+         false},
+        {"several peoples",
+         {"湖北", "恩施", ""},
+         {"湖北省", "恩施土家族苗族自治州", ""},
+         "",
+         false},
+        {"盟", {"内蒙古", "兴安", ""}, {"内蒙古自治区", "兴安盟", ""}, "", false},
+        {"地区", {"西藏", "林芝", ""}, {"西藏自治区", "林芝地区", ""}, "", false},
+        {"特别行政区", {"香港", "", ""}, {"香港特别行政区", "", ""}, "", false},
+        {"a full name as well",
+         {"江苏省", "南京", "玄武区"},
+         {"江苏省", "南京市", "玄武区"},
+         "",
+         false},
+        // A short name two siblings share names neither.
+        {"伊宁县 and 伊宁市",
+         {"新疆", "伊犁", "伊宁"},
+         {"新疆维吾尔自治区", "伊犁哈萨克自治州", "伊宁"},
+         "伊宁不在伊犁哈萨克自治州",
+         false},
+        {"unknown county",
+         {"河北", "石家庄", "火星"},
+         {"河北省", "石家庄市", "火星"},
+         "火星不在石家庄市",
+         false},
+        {"unknown province",
+         {"火星", "", ""},
+         {"火星", "", ""},
+         "查无此省，查看主页中省市县组织结构维护表;\n",
+         false},
+        // A level word is a whole word: "林区" of 碑林区 is not one.
+        {"碑林", {"陕西", "西安", "碑林"}, {"陕西省", "西安市", "碑林区"}, "", false},
+    };
+    for (const AreaCase& c : cases) {
+        Check(c);
+    }
+}
+
+TEST_F(AreaSpellingTest, RowsFoundAsWrittenStayAsTheyAre) {
+    const AreaCase cases[] = {
+        {"full names", {"江苏省", "南京市", "玄武区"}, {"江苏省", "南京市", "玄武区"}, "", false},
+        {"province only", {"北京市", "", ""}, {"北京市", "", ""}, "", false},
+        {"city named like its province",
+         {"吉林省", "吉林市", ""},
+         {"吉林省", "吉林市", ""},
+         "",
+         false},
+        // The root is its own parent; the row is not read as 全国 / 北京市.
+        {"whole country twice", {"全国", "全国", "北京市"}, {"全国", "全国", "北京市"}, "", false},
+    };
+    for (const AreaCase& c : cases) {
+        Check(c);
+    }
+}
+
+TEST_F(AreaSpellingTest, TheLoginProvinceIsComparedWithTheFullName) {
+    Check({"short name", {"河北", "石家庄", "长安"}, {"河北省", "石家庄市", "长安区"}, "", false},
+          "河北省");
+    Check({"refiled", {"北京", "北京", "海淀"}, {"北京市", "海淀区", ""}, "", true}, "北京市");
+    Check({"another province", {"北京", "", ""}, {"北京市", "", ""}, "导入非本省数据;\n", false},
+          "河北省");
+}
+
+TEST_F(AreaSpellingTest, ARefiledRowRejectedForAnotherRuleIsNotCountedAsRefiled) {
+    ContactRecord r = GoodRow();
+    r[kProvince] = Gbk("北京市");
+    r[kCity] = Gbk("北京市");
+    r[kCounty_Seat] = Gbk("海淀区");
+    r[kMobile_NO] = "12588888888";
+    std::string errors;
+    const ImportRowCheck check = ValidateImportRow(r, errors, *areas, Gbk("全国"));
+    EXPECT_FALSE(check);
+    EXPECT_FALSE(check.refiled);
+    EXPECT_EQ(GbkToUtf8(errors), "手机号第二位不是3至9;\n");
+    EXPECT_EQ(r[kCity], Gbk("海淀区")); // written back filed where it belongs
+}
+
+TEST(CellBlanks, AreTakenOffBothEndsAsWholeCharacters) {
+    struct Case {
+        const char* what;
+        std::string cell;
+        std::string value;
+    } const cases[] = {
+        {"trailing space", Gbk("大学 "), Gbk("大学")},
+        {"tabs and spaces", Gbk("\t 大学\t "), Gbk("大学")},
+        {"full-width spaces", Gbk("　大学　　"), Gbk("大学")},
+        {"mixed", Gbk(" 　\t河北省 　"), Gbk("河北省")},
+        {"inner blanks stay", Gbk(" 某单位 书记 "), Gbk("某单位 书记")},
+        {"only blanks", Gbk(" 　\t"), ""},
+        {"empty", "", ""},
+        {"digits", " 13588888888\t", "13588888888"},
+        // 啊 (B0 A1) and a stray A1: the last two bytes look like a full-width space but
+        // are not one.
+        {"A1 A1 across characters", "\xB0\xA1\xA1", "\xB0\xA1\xA1"},
+        {"a full-width space after a trail byte A1", Gbk("啊　"), Gbk("啊")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string cell = c.cell;
+        TrimCellBlanks(cell);
+        EXPECT_EQ(cell, c.value);
+    }
 }
 
 } // namespace

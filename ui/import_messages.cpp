@@ -84,6 +84,8 @@ QString ImportNoticeText(const ImportNotice& notice) {
         return QString(29, '-');
     case ImportNote::RowsStored:
         return count + "行数据成功导入数据库";
+    case ImportNote::RowsRefiled:
+        return "其中" + count + "行的地区按省市县组织结构表的写法导入";
     case ImportNote::RowsRejected:
         return count + "行非法数据";
     case ImportNote::RowsDuplicate:

@@ -48,6 +48,7 @@ enum class ImportNote {
     WorkbookDone,
     ResultRule, // the rule above and below a workbook's counts
     RowsStored,
+    RowsRefiled, // count: stored rows whose areas were written another way than the table's
     RowsRejected,
     RowsDuplicate,           // count: rows of that kind
     RejectedWorkbookFailed,  // text: the workbook's path; its rows could not be written
@@ -106,6 +107,7 @@ struct ImportCounters {
     int rejected = 0;
     int duplicates = 0;
     int accepted = 0;
+    int refiled = 0; // of the inserted rows: filed where the area table keeps their areas
 };
 
 // One import of one or more files of one kind, in one mode, on one database connection.

@@ -1,6 +1,5 @@
 // The workbook side of an import run: every row checked against the rules, good rows stored,
 // rejected and duplicate rows written back into workbooks with their reasons.
-#include "crypto/uiid.h"
 #include "exchange/import/failed_rows.h"
 #include "exchange/import/import_run.h"
 #include "exchange/import/row_rules.h"
@@ -31,6 +30,11 @@ ContactRecord ReadImportRow(const quillon::Workbook& sheet, int row, bool& empty
     return record;
 }
 
+// A path as the list shows it (GBK).
+std::string PathText(const std::filesystem::path& file) {
+    return Utf8ToGbk(file.string());
+}
+
 std::string FileNameOf(const std::filesystem::path& file) {
     const std::string path = file.string();
     const std::size_t slash = path.rfind('/');
@@ -47,7 +51,7 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     }
     quillon::WorkbookResult opened = quillon::ReadWorkbookFile(file);
     if (!opened) {
-        report_.Line({ImportNote::WorkbookUnreadable, 0, Utf8ToGbk(file.string())});
+        report_.Line({ImportNote::WorkbookUnreadable, 0, PathText(file)});
         return false;
     }
     const quillon::Workbook& sheet = opened.workbook;
@@ -68,24 +72,30 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     if (report_.StopRequested()) {
         return false;
     }
-    AreaRows areaRows = AllAreas(places_.database);
-    const AreaIndex areas(areaRows ? areaRows.value() : std::vector<AreaRow>{});
+    const AreaRows areaRows = AllAreas(places_.database);
+    if (!areaRows) {
+        // Without the area table every row would be rejected for its province.
+        report_.Line({ImportNote::AreasUnreadable, 0, {}, {}, areaRows.status().detail});
+        return false;
+    }
+    const AreaIndex areas(areaRows.value());
 
     // Rows go in by transactions of up to kRowsPerCommit, so that sixty thousand rows do
     // not cost sixty thousand commits while the rows stored before a failure stay. The
     // register replaced by an overwrite goes in one transaction with its first file's rows,
-    // so that a failure or a cancel of that file leaves the old register as it was.
-    const bool wholeFile = request_.mode == ImportMode::Overwrite && !registerReplaced_;
+    // so that a failure, a cancel or a file with no row to store leaves the old register.
+    const bool replacing = ReplacesRegister();
     std::optional<Transaction> transaction;
     std::vector<ContactRecord> uncommitted; // inserted since the transaction began
-    const auto begin = [&]() -> bool {
+    const auto begin = [&]() -> StoreStatus {
         transaction.emplace(db->connection());
-        return static_cast<bool>(transaction->status());
+        return transaction->status();
     };
-    if (!begin() || !PrepareTable()) {
-        if (!transaction->status()) {
-            report_.Line({ImportNote::StoreFailed});
-        }
+    if (const StoreStatus begun = begin(); !begun) {
+        report_.Line({ImportNote::StoreFailed, 0, {}, {}, begun.detail});
+        return false;
+    }
+    if (!PrepareTable()) {
         return false;
     }
     report_.Line({ImportNote::WorkbookStarted, 0, name});
@@ -95,118 +105,194 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     FailedRowsWorkbook rejected(rejectedWorkbook_);
     FailedRowsWorkbook duplicates(duplicateWorkbook_);
     const auto saveBoth = [&] {
-        rejected.Save();
-        duplicates.Save();
+        if (!rejected.Save()) {
+            report_.Line({ImportNote::RejectedWorkbookFailed, 0, PathText(rejected.File())});
+        }
+        if (!duplicates.Save()) {
+            report_.Line({ImportNote::DuplicateWorkbookFailed, 0, PathText(duplicates.File())});
+        }
+    };
+    // Takes the rows of the open transaction out of the counts and the identifiers once
+    // SQLite has taken them back; how many they were.
+    const auto forgetUncommitted = [&]() -> std::size_t {
+        const std::size_t lost = uncommitted.size();
+        counters_.inserted -= static_cast<int>(lost);
+        importedIds_.resize(importedIds_.size() - lost);
+        return lost;
+    };
+    // The store failed: the open transaction is gone, and its rows, with the row that met
+    // the failure, go back to the operator with the reason rather than vanish.
+    const auto endOnStoreFailure = [&](const std::string& detail,
+                                       const ContactRecord* failedRow = nullptr) {
+        transaction.reset();
+        forgetUncommitted();
+        if (failedRow) {
+            uncommitted.push_back(*failedRow);
+        }
+        for (const ContactRecord& record : uncommitted) {
+            ++counters_.rejected;
+            rejected.Add(record, Gbk("导入数据库失败！"));
+        }
+        uncommitted.clear();
+        if (replacing) {
+            importedIds_.clear();
+        }
+        saveBoth();
+        report_.Line({ImportNote::StoreFailed, 0, {}, {}, detail});
+        return false;
+    };
+    // A failed-rows workbook cannot be written: the file ends before more rows are lost.
+    // A replacing file leaves the register as it was; otherwise the stored rows stay.
+    const auto endOnWorkbookFailure = [&](const FailedRowsWorkbook& workbook, ImportNote note) {
+        report_.Line({note, 0, PathText(workbook.File())});
+        if (replacing) {
+            transaction.reset();
+            forgetUncommitted();
+            importedIds_.clear();
+        } else if (transaction && !transaction->Commit()) {
+            transaction.reset();
+            forgetUncommitted();
+        }
+        (&workbook == &rejected ? duplicates : rejected).Save();
+        return false;
+    };
+    const auto endOnStop = [&] {
+        transaction.reset(); // rolls back, a replaced register with it
+        NoteRolledBackAtStop(replacing, forgetUncommitted());
+        uncommitted.clear();
+        saveBoth();
+        return false;
     };
     const auto reject = [&](const ContactRecord& record, const std::string& reason) {
         ++counters_.rejected;
-        rejected.Add(record, reason);
+        return rejected.Add(record, reason);
     };
-    // Rows a transaction held that SQLite took back are not stored: they are neither
-    // counted nor listed as such, and go back to the operator with the reason.
-    const auto loseUncommitted = [&] {
-        counters_.inserted -= static_cast<int>(uncommitted.size());
-        importedIds_.resize(importedIds_.size() - uncommitted.size());
-        for (const ContactRecord& record : uncommitted) {
-            reject(record, Gbk("导入数据库失败！"));
+    // A cancel confirmed while the rows went in is obeyed before they are committed.
+    enum class Commit { Done, Stopped, Failed };
+    std::string commitFailure;
+    const auto commit = [&]() -> Commit {
+        if (report_.StopRequested()) {
+            return Commit::Stopped;
         }
-        uncommitted.clear();
-    };
-    const auto commit = [&]() -> bool {
-        const bool committed = static_cast<bool>(transaction->Commit());
+        if (StoreStatus committed = transaction->Commit(); !committed) {
+            commitFailure = committed.detail;
+            return Commit::Failed;
+        }
         transaction.reset();
-        if (!committed) {
-            loseUncommitted();
-        }
         uncommitted.clear();
-        return committed;
-    };
-    const auto failStore = [&] {
-        saveBoth();
-        report_.Line({ImportNote::StoreFailed});
-        return false;
+        return Commit::Done;
     };
 
     const std::string addTime = clock_();
-    int emptyRows = 0;
-    for (int row = kFirstDataRow; row < kFirstDataRow + rows; ++row) {
-        if (report_.StopRequested()) {
-            if (wholeFile) {
-                transaction.reset(); // rolls back, the replaced register with it
-                importedIds_.clear();
-            } else if (transaction) {
-                commit(); // the cancel then takes back this file's rows by their ids
+    const auto importRows = [&]() -> bool {
+        int emptyRows = 0;
+        for (int row = kFirstDataRow; row < kFirstDataRow + rows; ++row) {
+            if (report_.StopRequested()) {
+                return endOnStop();
             }
-            saveBoth();
+            report_.ProgressPosition(row - kFirstDataRow + 1);
+            bool empty = false;
+            ContactRecord record = ReadImportRow(sheet, row, empty);
+            if (empty) {
+                if (++emptyRows == rows) {
+                    report_.Line({ImportNote::WorkbookEmpty});
+                    return false;
+                }
+                continue;
+            }
+            std::replace(record[kUser_Birthday].begin(), record[kUser_Birthday].end(), '/', '-');
+            std::string errors;
+            const ImportRowCheck check =
+                ValidateImportRow(record, errors, areas, places_.loginAreaName);
+            if (!check) {
+                if (!reject(record, errors)) {
+                    return endOnWorkbookFailure(rejected, ImportNote::RejectedWorkbookFailed);
+                }
+                continue;
+            }
+            ++counters_.accepted;
+            if (!transaction) {
+                if (const StoreStatus begun = begin(); !begun) {
+                    return endOnStoreFailure(begun.detail, &record);
+                }
+            }
+            const InsertResult inserted = db->InsertRecord(record, addTime);
+            switch (inserted.outcome) {
+            case InsertOutcome::Inserted:
+                importedIds_.push_back(record[kUI_ID]);
+                uncommitted.push_back(record);
+                ++counters_.inserted;
+                counters_.refiled += check.refiled ? 1 : 0;
+                break;
+            case InsertOutcome::Duplicate:
+                ++counters_.duplicates;
+                if (!duplicates.Add(record, Gbk("重复数据"))) {
+                    return endOnWorkbookFailure(duplicates, ImportNote::DuplicateWorkbookFailed);
+                }
+                break;
+            case InsertOutcome::BadBirthday:
+                if (!reject(record, Gbk("日期格式应该为xxxx-xx-xx;\n"))) {
+                    return endOnWorkbookFailure(rejected, ImportNote::RejectedWorkbookFailed);
+                }
+                break;
+            case InsertOutcome::Failed:
+                // A locked, read-only or full database fails every row after this one too:
+                // the file ends as a failure, and this row goes back with the others.
+                return endOnStoreFailure(inserted.detail, &record);
+            }
+            if (!replacing && uncommitted.size() >= kRowsPerCommit) {
+                switch (commit()) {
+                case Commit::Done:
+                    break;
+                case Commit::Stopped:
+                    return endOnStop();
+                case Commit::Failed:
+                    return endOnStoreFailure(commitFailure);
+                }
+            }
+        }
+        return true;
+    };
+    try {
+        if (!importRows()) {
             return false;
         }
-        report_.ProgressPosition(row - kFirstDataRow + 1);
-        bool empty = false;
-        ContactRecord record = ReadImportRow(sheet, row, empty);
-        if (empty) {
-            if (++emptyRows == rows) {
-                report_.Line({ImportNote::WorkbookEmpty});
-                return false;
-            }
-            continue;
-        }
-        std::replace(record[kUser_Birthday].begin(), record[kUser_Birthday].end(), '/', '-');
-        std::string errors;
-        if (!ValidateImportRow(record, errors, areas, places_.loginAreaName)) {
-            reject(record, errors);
-            continue;
-        }
-        ++counters_.accepted;
-        if (!transaction && !begin()) {
-            reject(record, Gbk("导入数据库失败！"));
-            return failStore();
-        }
-        const InsertResult inserted = db->InsertRecord(record, addTime);
-        switch (inserted.outcome) {
-        case InsertOutcome::Inserted:
-            importedIds_.push_back(record[kUI_ID]);
-            uncommitted.push_back(record);
-            ++counters_.inserted;
+    } catch (...) {
+        // The rows written back so far are kept when the file ends on an exception.
+        rejected.Save();
+        duplicates.Save();
+        throw;
+    }
+
+    if (!rejected.Save()) {
+        return endOnWorkbookFailure(rejected, ImportNote::RejectedWorkbookFailed);
+    }
+    if (!duplicates.Save()) {
+        return endOnWorkbookFailure(duplicates, ImportNote::DuplicateWorkbookFailed);
+    }
+    const bool keepRegister = replacing && counters_.inserted == 0;
+    if (keepRegister) {
+        transaction.reset(); // nothing to put in the register's place
+    } else if (transaction) {
+        switch (commit()) {
+        case Commit::Done:
             break;
-        case InsertOutcome::Duplicate:
-            ++counters_.duplicates;
-            duplicates.Add(record, Gbk("重复数据"));
-            break;
-        case InsertOutcome::BadBirthday:
-            reject(record, Gbk("日期格式应该为xxxx-xx-xx;\n"));
-            break;
-        case InsertOutcome::Failed:
-            // Never dropped without a trace: the row goes back to the operator.
-            reject(record, Gbk("导入数据库失败！"));
-            if (!db->InTransaction()) {
-                // SQLite took the whole transaction back (a full disk, an I/O error).
-                transaction.reset();
-                loseUncommitted();
-                if (wholeFile) {
-                    importedIds_.clear();
-                }
-                return failStore();
-            }
-            break;
-        }
-        if (!wholeFile && uncommitted.size() >= kRowsPerCommit && !commit()) {
-            return failStore();
+        case Commit::Stopped:
+            return endOnStop();
+        case Commit::Failed:
+            return endOnStoreFailure(commitFailure);
         }
     }
-    if (transaction && !commit()) {
-        if (wholeFile) {
-            importedIds_.clear();
-        }
-        return failStore();
-    }
-    saveBoth();
-    if (request_.mode == ImportMode::Overwrite) {
-        registerReplaced_ = true;
+    if (replacing && !keepRegister) {
+        NoteRegisterReplaced();
     }
     report_.Line({ImportNote::WorkbookDone});
     report_.Line({ImportNote::ResultRule});
     if (counters_.inserted > 0) {
         report_.Line({ImportNote::RowsStored, counters_.inserted});
+    }
+    if (counters_.refiled > 0) {
+        report_.Line({ImportNote::RowsRefiled, counters_.refiled});
     }
     if (counters_.rejected > 0) {
         report_.Line({ImportNote::RowsRejected, counters_.rejected});
@@ -215,5 +301,8 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
         report_.Line({ImportNote::RowsDuplicate, counters_.duplicates});
     }
     report_.Line({ImportNote::ResultRule});
+    if (keepRegister) {
+        report_.Line({ImportNote::RegisterKept});
+    }
     return true;
 }

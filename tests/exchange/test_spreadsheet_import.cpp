@@ -156,6 +156,38 @@ TEST_F(SpreadsheetImportTest, ACancelTakesBackThisFilesRowsAndAnOverwriteLeavesT
     EXPECT_EQ(Count(), 2500);
 }
 
+TEST_F(SpreadsheetImportTest, AreasWrittenTheUsualWaysAreFiledWhereTheTableKeepsThemAndCounted) {
+    const auto row = [](int i, const std::string& province, const std::string& city,
+                        const std::string& county) {
+        Row r = Good(i, "赵" + std::to_string(i));
+        r[5] = province;
+        r[6] = city;
+        r[7] = county;
+        return r;
+    };
+    const auto file =
+        MakeWorkbook(dir / "in" / "areas.xls",
+                     {row(1, "北京市", "北京市", "海淀区"), row(2, "北京市", "市辖区", "海淀区"),
+                      row(3, "北京市", "", "海淀区"), row(4, "湖北省", "仙桃市", ""),
+                      row(5, " 河北 ", "石家庄", "长安"), row(6, "江苏省", "", "鼓楼区"),
+                      row(7, "河北省", "石家庄市", "长安区")});
+    RecordingReport report;
+    ASSERT_TRUE(ImportWorkbooks({file}, ImportMode::Append, report));
+    EXPECT_EQ(
+        Stored("User_Name, Province, City, County_Seat"),
+        (std::vector<std::string>{"赵1|北京市|海淀区|", "赵2|北京市|海淀区|", "赵3|北京市|海淀区|",
+                                  "赵4|湖北省|省直辖县级行政区划|仙桃市",
+                                  "赵5|河北省|石家庄市|长安区", "赵7|河北省|石家庄市|长安区"}));
+    // Four were filed elsewhere; the short names and the row written as the table has it
+    // are not counted.
+    EXPECT_NE(std::find(report.lines.begin(), report.lines.end(),
+                        "其中4行的地区按省市县组织结构表的写法导入"),
+              report.lines.end());
+    const std::vector<Row> rejected = RowsOf(run->RejectedWorkbook());
+    ASSERT_EQ(rejected.size(), 1u);
+    EXPECT_EQ(rejected[0][7], "鼓楼区"); // two cities of the province have one
+}
+
 TEST(FailedRowsWorkbook, AFullSheetGoesOnInTheNextWorkbookAndLongTextsAreCut) {
     TempDir dir;
     FailedRowsWorkbook rows(dir / "bad.xls");

@@ -9,6 +9,21 @@ constexpr std::array kRequiredFields = {kUser_Name,           kUser_Sex,    kUse
                                         kUser_Education,      kRecode_Type, kProvince,
                                         kOrganization_Detial, kMobile_NO};
 
+struct LengthLimit {
+    ContactField field;
+    std::size_t maxBytes;
+    EditorCheck tooLong;
+};
+
+// In the order of the editor's fields.
+constexpr std::array kLengthLimits = {
+    LengthLimit{kUser_Name, kNameMaxBytes, EditorCheck::NameTooLong},
+    LengthLimit{kProvince, kAreaNameMaxBytes, EditorCheck::ProvinceTooLong},
+    LengthLimit{kCity, kAreaNameMaxBytes, EditorCheck::CityTooLong},
+    LengthLimit{kCounty_Seat, kAreaNameMaxBytes, EditorCheck::CountyTooLong},
+    LengthLimit{kOrganization_Detial, kOrganizationMaxBytes, EditorCheck::OrganizationTooLong},
+};
+
 bool IsAsciiDigit(unsigned char byte) {
     return byte >= '0' && byte <= '9';
 }
@@ -50,6 +65,11 @@ EditorCheck CheckEditorRecord(const ContactRecord& record) {
     }
     if (!IsEditorName(record[kUser_Name])) {
         return EditorCheck::ForbiddenNameCharacter;
+    }
+    for (const LengthLimit& limit : kLengthLimits) {
+        if (record[limit.field].size() > limit.maxBytes) {
+            return limit.tooLong;
+        }
     }
     if (!IsEditorMobileNumber(record[kMobile_NO])) {
         return EditorCheck::BadMobileNumber;

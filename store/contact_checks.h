@@ -2,13 +2,28 @@
 
 #include "store/contact_store.h"
 
+#include <cstddef>
 #include <string_view>
+
+// The longest texts, in GBK bytes, that a workbook row may carry: the spreadsheet import
+// refuses longer ones, so the editor does too, and every record it stores can go out in a
+// workbook and come back in. A Chinese character takes two bytes, a letter or digit one.
+inline constexpr std::size_t kNameMaxBytes = 40;
+inline constexpr std::size_t kSexMaxBytes = 4;
+inline constexpr std::size_t kBirthdayMaxBytes = 10;
+inline constexpr std::size_t kAreaNameMaxBytes = 40; // each of province, city and county
+inline constexpr std::size_t kOrganizationMaxBytes = 100;
 
 // What the contact editor checks before it hands a record on, in the order it checks.
 enum class EditorCheck {
     Passed,
     MissingRequired,        // a field marked * is empty (city and county may be)
     ForbiddenNameCharacter, // a byte the name rule does not allow
+    NameTooLong,            // over kNameMaxBytes
+    ProvinceTooLong,        // over kAreaNameMaxBytes
+    CityTooLong,            // over kAreaNameMaxBytes
+    CountyTooLong,          // over kAreaNameMaxBytes
+    OrganizationTooLong,    // over kOrganizationMaxBytes
     BadMobileNumber,        // not 11 digits starting 13 to 19
 };
 

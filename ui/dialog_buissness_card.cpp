@@ -9,6 +9,7 @@
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
 
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGridLayout>
@@ -18,6 +19,8 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -50,12 +53,34 @@ const QStringList kCategories = {"乡镇",
                                  "组织人事部门副职",
                                  "组工干部"};
 
+// The earliest date the picker holds stands for no date: it shows as a blank.
+const QDate kNoBirthday(100, 1, 1);
+
+// Operators count characters, not bytes: a Chinese character takes two.
+QString TooLongText(const char* field, std::size_t maxBytes, const char* action) {
+    return QString("%1过长：最多%2个汉字或%3个英文字母、数字，请重新%4！")
+        .arg(field)
+        .arg(maxBytes / 2)
+        .arg(maxBytes)
+        .arg(action);
+}
+
 QString EditorCheckText(EditorCheck check) {
     switch (check) {
     case EditorCheck::MissingRequired:
         return "请确保必填项不为空（带 * 为必填项）！";
     case EditorCheck::ForbiddenNameCharacter:
         return "姓名中只允许输入中文或者英文字母及数字，请重新输入!";
+    case EditorCheck::NameTooLong:
+        return TooLongText("姓名", kNameMaxBytes, "输入");
+    case EditorCheck::ProvinceTooLong:
+        return TooLongText("省的名称", kAreaNameMaxBytes, "选择");
+    case EditorCheck::CityTooLong:
+        return TooLongText("地市的名称", kAreaNameMaxBytes, "选择");
+    case EditorCheck::CountyTooLong:
+        return TooLongText("县的名称", kAreaNameMaxBytes, "选择");
+    case EditorCheck::OrganizationTooLong:
+        return TooLongText("单位及职务", kOrganizationMaxBytes, "输入");
     case EditorCheck::BadMobileNumber:
         return "请输入正确的手机号";
     case EditorCheck::Passed:
@@ -95,6 +120,14 @@ std::string SelectedText(const QComboBox* box) {
     return box->currentIndex() < 0 ? std::string() : FromQString(box->currentText());
 }
 
+// A stored text longer than the box lets the operator type is shown whole, so that the
+// save names what is too long instead of the box cutting it without a word.
+void ShowWhole(QLineEdit* edit, const std::string& gbk, int typedLimit) {
+    const QString text = ToQString(gbk);
+    edit->setMaxLength(std::max(typedLimit, static_cast<int>(text.size())));
+    edit->setText(text);
+}
+
 } // namespace
 
 TCDialog_BuissnessCard::TCDialog_BuissnessCard(const Installation& installation,
@@ -107,7 +140,9 @@ TCDialog_BuissnessCard::TCDialog_BuissnessCard(const Installation& installation,
     setWindowTitle("Quillon");
     setFont(YaHei(kFontPixels));
     BuildControls();
-    dtp_DataBirthday_->setDate(QDate::currentDate());
+    // A new record too starts without a birthday: one the operator did not give is never
+    // stored, and the required-field check asks for it.
+    ClearBirthday();
     FillProvinceList();
     FillCityList();
     cbb_county_->setEnabled(false);
@@ -147,6 +182,9 @@ void TCDialog_BuissnessCard::BuildControls() {
     dtp_DataBirthday_->setObjectName("dtp_DataBirthday");
     dtp_DataBirthday_->setCalendarPopup(true);
     dtp_DataBirthday_->setDisplayFormat("yyyy-MM-dd");
+    dtp_DataBirthday_->setMinimumDate(kNoBirthday);
+    dtp_DataBirthday_->setSpecialValueText(" ");
+    dtp_DataBirthday_->calendarWidget()->installEventFilter(this);
     cbb_education_ = MakeList(this, "cbb_education", kEducations);
     cbb_province_ = MakeList(this, "cbb_province");
     cbb_city_ = MakeList(this, "cbb_city");
@@ -269,16 +307,53 @@ void TCDialog_BuissnessCard::FillCountyList() {
 
 void TCDialog_BuissnessCard::cbb_provinceChange() {
     // The code comes from the chosen item's own row: a search by name could land on another
-    // area of the same name.
+    // area of the same name. A kept province has no row, and so no cities.
     const int index = cbb_province_->currentIndex();
     currentProvinceCode_ = index >= 0 && index < static_cast<int>(provinceEntries_.size())
                                ? provinceEntries_[index].UI_ID
                                : std::string();
     FillCityList();
+    if (ShowsRecordProvince()) {
+        KeepRecordArea(cbb_city_, recordCity_);
+        cbb_citySelect();
+    }
 }
 
 void TCDialog_BuissnessCard::cbb_citySelect() {
     FillCountyList();
+    if (ShowsRecordProvince() && SelectedText(cbb_city_) == recordCity_) {
+        KeepRecordCounty();
+    }
+}
+
+bool TCDialog_BuissnessCard::ShowsRecordProvince() const {
+    return editMode_ && SelectedText(cbb_province_) == recordProvince_;
+}
+
+bool TCDialog_BuissnessCard::ShowsListedCity() const {
+    const int city = cbb_city_->currentIndex();
+    return city >= 0 && city < static_cast<int>(cityEntries_.size());
+}
+
+void TCDialog_BuissnessCard::KeepRecordArea(QComboBox* box, const std::string& text) {
+    if (text.empty() || SelectComboText(box, ToQString(text))) {
+        return;
+    }
+    box->addItem(ToQString(text));
+    box->setCurrentIndex(box->count() - 1);
+    // The province box stays as the login area set it: fixed for a one-province login.
+    if (box != cbb_province_) {
+        box->setEnabled(true);
+    }
+}
+
+void TCDialog_BuissnessCard::KeepRecordCounty() {
+    if (!ShowsListedCity()) {
+        // No listed city, no counties to offer: only the record's own, if it has one.
+        countyEntries_.clear();
+        ShowAreas(cbb_county_, countyEntries_);
+    }
+    KeepRecordArea(cbb_county_, recordCounty_);
 }
 
 bool TCDialog_BuissnessCard::SelectComboText(QComboBox* box, const QString& text) {
@@ -292,32 +367,74 @@ bool TCDialog_BuissnessCard::SelectComboText(QComboBox* box, const QString& text
 
 void TCDialog_BuissnessCard::LoadRecord(const ContactRecord& record) {
     editMode_ = true;
-    edt_name_->setText(ToQString(record[kUser_Name]));
+    recordProvince_ = record[kProvince];
+    recordCity_ = record[kCity];
+    recordCounty_ = record[kCounty_Seat];
+    ShowWhole(edt_name_, record[kUser_Name], kNameLength);
     SelectComboText(cbb_sex_, ToQString(record[kUser_Sex]));
     SelectComboText(cbb_education_, ToQString(record[kUser_Education]));
     SelectComboText(cbb_type_, ToQString(record[kRecode_Type]));
-    // A province that is not offered (renamed, deleted, or from another installation's
-    // package) must not quietly become the first one: the operator has to choose.
-    if (!SelectComboText(cbb_province_, ToQString(record[kProvince]))) {
+    // A record's areas stay as stored, listed or not (renamed since, or brought by another
+    // installation's package), until the operator chooses others. A record without a
+    // province must not quietly get the first one: the operator has to choose.
+    if (recordProvince_.empty()) {
         cbb_province_->setCurrentIndex(-1);
+    } else {
+        KeepRecordArea(cbb_province_, recordProvince_);
     }
     cbb_provinceChange();
-    SelectComboText(cbb_city_, ToQString(record[kCity]));
-    FillCountyList();
-    SelectComboText(cbb_county_, ToQString(record[kCounty_Seat]));
-    if (const auto birthday = ParseShortDate(record[kUser_Birthday])) {
+    const auto birthday = ParseShortDate(record[kUser_Birthday]);
+    if (birthday) {
         dtp_DataBirthday_->setDate(QDate(birthday->year, birthday->month, birthday->day));
+    } else {
+        ClearBirthday();
     }
-    edt_department_->setText(ToQString(record[kOrganization_Detial]));
-    edt_phone_->setText(ToQString(record[kMobile_NO]));
+    ShowWhole(edt_department_, record[kOrganization_Detial], kDepartmentLength);
+    ShowWhole(edt_phone_, record[kMobile_NO], kPhoneLength);
+}
+
+bool TCDialog_BuissnessCard::BirthdayGiven() const {
+    return dtp_DataBirthday_->date() > kNoBirthday;
+}
+
+void TCDialog_BuissnessCard::ClearBirthday() {
+    dtp_DataBirthday_->setDate(kNoBirthday);
+}
+
+bool TCDialog_BuissnessCard::TakeBlankBirthdayInput(const QEvent* event) {
+    if (BirthdayGiven()) {
+        return false;
+    }
+    // Turning the wheel over an empty picker would step the placeholder date.
+    if (event->type() == QEvent::Wheel) {
+        return true;
+    }
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    const bool step = key == Qt::Key_Up || key == Qt::Key_Down || key == Qt::Key_PageUp ||
+                      key == Qt::Key_PageDown;
+    const bool digit = key >= Qt::Key_0 && key <= Qt::Key_9;
+    if (!step && !digit) {
+        return false;
+    }
+    // The operator starts a date: from today's, with the year selected so that typed digits
+    // replace it. A step lands on today itself.
+    dtp_DataBirthday_->setDate(QDate::currentDate());
+    dtp_DataBirthday_->setSelectedSection(QDateTimeEdit::YearSection);
+    return step;
 }
 
 ContactRecord TCDialog_BuissnessCard::CollectRecord() const {
     ContactRecord record;
     record[kUser_Name] = FromQString(edt_name_->text());
     record[kUser_Sex] = SelectedText(cbb_sex_);
-    const QDate birthday = dtp_DataBirthday_->date();
-    record[kUser_Birthday] = FormatShortDate({birthday.year(), birthday.month(), birthday.day()});
+    if (BirthdayGiven()) {
+        const QDate birthday = dtp_DataBirthday_->date();
+        record[kUser_Birthday] =
+            FormatShortDate({birthday.year(), birthday.month(), birthday.day()});
+    }
     record[kUser_Education] = SelectedText(cbb_education_);
     record[kRecode_Type] = SelectedText(cbb_type_);
     record[kProvince] = SelectedText(cbb_province_);
@@ -349,6 +466,16 @@ void TCDialog_BuissnessCard::btn_canceClick() {
 }
 
 bool TCDialog_BuissnessCard::eventFilter(QObject* watched, QEvent* event) {
+    // A calendar opened on an empty picker shows this month, not the blank's placeholder
+    // date; nothing is chosen until the operator picks a day.
+    if (event->type() == QEvent::Show && watched == dtp_DataBirthday_->calendarWidget() &&
+        !BirthdayGiven()) {
+        const QDate today = QDate::currentDate();
+        dtp_DataBirthday_->calendarWidget()->setCurrentPage(today.year(), today.month());
+    }
+    if (watched == dtp_DataBirthday_ && TakeBlankBirthdayInput(event)) {
+        return true;
+    }
     // Enter saves from whichever field has the focus.
     if (IsEnterKey(event)) {
         btn_saveClick();

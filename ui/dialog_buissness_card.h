@@ -61,6 +61,17 @@ private:
     void CentreOnMainWindow();
     // Fills a box from area rows, nothing selected.
     static void ShowAreas(QComboBox* box, const std::vector<AreaRow>& rows);
+    // Selects the loaded record's area text in the box, adding it after the listed areas
+    // when the box does not list it (an area renamed since, or another installation's).
+    void KeepRecordArea(QComboBox* box, const std::string& text);
+    // The record's county, once the record's province and city are shown again.
+    void KeepRecordCounty();
+    bool ShowsRecordProvince() const;
+    bool ShowsListedCity() const;
+    bool BirthdayGiven() const;
+    void ClearBirthday();
+    // Keys and the wheel on an empty picker; true when the event is used up.
+    bool TakeBlankBirthdayInput(const QEvent* event);
 
     Installation installation_;
     ContactListManager& manager_;
@@ -70,6 +81,10 @@ private:
     std::vector<AreaRow> cityEntries_;
     std::vector<AreaRow> countyEntries_;
     bool editMode_ = false;
+    // The areas of the loaded record (GBK), kept until the operator chooses others.
+    std::string recordProvince_;
+    std::string recordCity_;
+    std::string recordCounty_;
 
     QLineEdit* edt_name_ = nullptr;
     QComboBox* cbb_sex_ = nullptr;

@@ -24,6 +24,14 @@ ContactRecord CompleteRecord() {
     return r;
 }
 
+std::string Repeated(const std::string& piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
 } // namespace
 
 TEST(EditorChecks, NamesByTheirGbkBytes) {
@@ -86,4 +94,53 @@ TEST(EditorChecks, RequiredFieldsComeFirstThenNameThenNumber) {
     EXPECT_EQ(CheckEditorRecord(bothWrong), EditorCheck::ForbiddenNameCharacter);
     bothWrong[kUser_Name] = "ab";
     EXPECT_EQ(CheckEditorRecord(bothWrong), EditorCheck::BadMobileNumber);
+}
+
+TEST(EditorChecks, TextsLongerThanAWorkbookRowMayHoldAreRefused) {
+    const std::string han = Gbk("张");
+    struct LengthCase {
+        const char* what;
+        ContactField field;
+        std::string value;
+        EditorCheck expected;
+    } const cases[] = {
+        {"name of 40 letters", kUser_Name, std::string(40, 'a'), EditorCheck::Passed},
+        {"name of 41 letters", kUser_Name, std::string(41, 'a'), EditorCheck::NameTooLong},
+        {"name of 20 Chinese characters", kUser_Name, Repeated(han, 20), EditorCheck::Passed},
+        {"name of 21 Chinese characters", kUser_Name, Repeated(han, 21), EditorCheck::NameTooLong},
+        {"name of 19 Chinese characters and 3 letters", kUser_Name, Repeated(han, 19) + "abc",
+         EditorCheck::NameTooLong},
+        {"province of 40 bytes", kProvince, Repeated(han, 20), EditorCheck::Passed},
+        {"province of 41 bytes", kProvince, Repeated(han, 20) + "a", EditorCheck::ProvinceTooLong},
+        {"city of 40 bytes", kCity, Repeated(han, 20), EditorCheck::Passed},
+        {"city of 41 bytes", kCity, Repeated(han, 20) + "a", EditorCheck::CityTooLong},
+        {"county of 40 bytes", kCounty_Seat, Repeated(han, 20), EditorCheck::Passed},
+        {"county of 41 bytes", kCounty_Seat, Repeated(han, 20) + "a", EditorCheck::CountyTooLong},
+        {"post of 100 bytes", kOrganization_Detial, Repeated(han, 50), EditorCheck::Passed},
+        {"post of 101 bytes", kOrganization_Detial, Repeated(han, 50) + " ",
+         EditorCheck::OrganizationTooLong},
+    };
+    for (const LengthCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        ContactRecord r = CompleteRecord();
+        r[c.field] = c.value;
+        EXPECT_EQ(CheckEditorRecord(r), c.expected);
+    }
+}
+
+TEST(EditorChecks, LengthsAreCheckedAfterTheNameAndBeforeTheNumberInTheFormsOrder) {
+    ContactRecord r = CompleteRecord();
+    r[kUser_Name] = std::string(41, 'a') + " ";
+    r[kCounty_Seat] = std::string(41, 'a');
+    r[kOrganization_Detial] = std::string(101, 'a');
+    r[kMobile_NO] = "123";
+    EXPECT_EQ(CheckEditorRecord(r), EditorCheck::ForbiddenNameCharacter);
+    r[kUser_Name].pop_back();
+    EXPECT_EQ(CheckEditorRecord(r), EditorCheck::NameTooLong);
+    r[kUser_Name] = "a";
+    EXPECT_EQ(CheckEditorRecord(r), EditorCheck::CountyTooLong);
+    r[kCounty_Seat] = "a";
+    EXPECT_EQ(CheckEditorRecord(r), EditorCheck::OrganizationTooLong);
+    r[kOrganization_Detial] = "a";
+    EXPECT_EQ(CheckEditorRecord(r), EditorCheck::BadMobileNumber);
 }

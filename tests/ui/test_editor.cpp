@@ -2,9 +2,11 @@
 #include "ui/dialog_buissness_card.h"
 #include "ui/qt_text.h"
 
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QTimer>
+#include <QWheelEvent>
 
 namespace {
 
@@ -46,6 +48,7 @@ protected:
     void FillValidContact(const QString& name = "张三", const QString& phone = "13588888888") {
         Edit("edt_name")->setText(name);
         Choose("cbb_sex", "男");
+        Field<QDateEdit>("dtp_DataBirthday")->setDate(QDate(1980, 1, 2));
         Choose("cbb_education", "大学");
         Choose("cbb_type", "机关");
         Edit("edt_department")->setText("某单位 科长");
@@ -77,6 +80,58 @@ protected:
         return names;
     }
 
+    // A complete record as another installation's package may bring it.
+    static ContactRecord Arrived(const std::string& name, const std::string& phone) {
+        ContactRecord r;
+        r[kUser_Name] = name;
+        r[kUser_Sex] = Gbk("男");
+        r[kUser_Birthday] = "1980-01-02";
+        r[kUser_Education] = Gbk("大学");
+        r[kRecode_Type] = Gbk("机关");
+        r[kProvince] = Gbk("北京市");
+        r[kOrganization_Detial] = Gbk("单位");
+        r[kMobile_NO] = phone;
+        r[kUI_ID] = MakeUIID(name, phone);
+        return r;
+    }
+
+    // Puts the record straight into the table, then opens the main window on it and loads
+    // its row into the editor as the edit cell does.
+    void EditStored(const ContactRecord& record) {
+        {
+            ContactStore store(installation.database, [this] { return clock(); });
+            ASSERT_TRUE(store.OpenContactDatabase());
+            ASSERT_EQ(store.InsertContactRow(record), ContactInsert::Done);
+        }
+        editor.reset();
+        window.reset();
+        for (int row = 0; row < List()->rowCount(); ++row) {
+            if (FromQString(Name(row)) == record[kUser_Name]) {
+                List()->setCurrentCell(row, 1);
+                Editor().LoadRecord(Window().Manager()->RowRecord(row));
+                return;
+            }
+        }
+        FAIL() << "not listed: " << record[kUser_Name];
+    }
+
+    // The stored record with that identifier; empty when there is none.
+    ContactRecord StoredRecord(const std::string& id) {
+        ContactRecord record;
+        const StoreResult<Connection> db = Connection::Open(installation.database);
+        EXPECT_TRUE(db);
+        if (db) {
+            db.value().Query("select UI_ID, User_Name, User_Sex, User_Birthday, User_Education, "
+                             "Recode_Type, Province, City, County_Seat, Organization_Detial, "
+                             "Mobile_NO from t_address_book where UI_ID = " +
+                                 SqlLiteral(id),
+                             [&](const std::vector<std::string>& row) {
+                                 std::copy(row.begin(), row.end(), record.begin());
+                             });
+        }
+        return record;
+    }
+
     std::unique_ptr<TCDialog_BuissnessCard> editor;
 };
 
@@ -102,7 +157,7 @@ TEST_F(EditorTest, OpensForTheWholeCountryWithNothingChosenButTheFirstProvince) 
     EXPECT_EQ(Box("cbb_type")->count(), 18);
     EXPECT_EQ(Box("cbb_type")->itemText(17), "组工干部");
     auto* birthday = Field<QDateEdit>("dtp_DataBirthday");
-    EXPECT_EQ(birthday->date(), QDate::currentDate());
+    EXPECT_EQ(birthday->text().trimmed(), "");
     EXPECT_EQ(birthday->displayFormat(), "yyyy-MM-dd");
     EXPECT_EQ(Edit("edt_name")->maxLength(), 40);
     EXPECT_EQ(Edit("edt_department")->maxLength(), 200);
@@ -220,7 +275,7 @@ TEST_F(EditorTest, ARecordWithoutCityAndCountyIsStoredAndShownFirst) {
     EXPECT_EQ(shown[kProvince], Gbk("北京市"));
     EXPECT_EQ(shown[kCity], "");
     EXPECT_EQ(shown[kCounty_Seat], "");
-    EXPECT_EQ(shown[kUser_Birthday], FromQString(QDate::currentDate().toString("yyyy-MM-dd")));
+    EXPECT_EQ(shown[kUser_Birthday], "1980-01-02");
 }
 
 TEST_F(EditorTest, EnterInAnyFieldSavesAndClosesTheWindow) {
@@ -254,8 +309,7 @@ TEST_F(EditorTest, UnknownChoicesInARowStayUnselectedUntilPicked) {
     row[kUser_Birthday] = "1980-1-2";
     row[kUser_Education] = Gbk("幼儿园");
     row[kRecode_Type] = Gbk("其他");
-    row[kProvince] = Gbk("全国");
-    row[kCity] = Gbk("东城区");
+    row[kCity] = Gbk("东城区"); // and no province
     row[kOrganization_Detial] = Gbk("单位");
     row[kMobile_NO] = "13500000001";
     Editor().LoadRecord(row);
@@ -264,8 +318,7 @@ TEST_F(EditorTest, UnknownChoicesInARowStayUnselectedUntilPicked) {
         EXPECT_EQ(Box(name)->currentIndex(), -1) << name;
     }
     EXPECT_EQ(Editor().CurrentProvinceCode(), "");
-    EXPECT_EQ(Box("cbb_city")->count(), 0);
-    EXPECT_FALSE(Box("cbb_city")->isEnabled());
+    EXPECT_EQ(Items(Box("cbb_city")), QStringList({"东城区"}));
     EXPECT_EQ(Field<QDateEdit>("dtp_DataBirthday")->date(), QDate(1980, 1, 2));
 
     const char* picks[][2] = {{"cbb_sex", "女"},
@@ -283,7 +336,7 @@ TEST_F(EditorTest, UnknownChoicesInARowStayUnselectedUntilPicked) {
     EXPECT_EQ(Editor().CollectRecord()[kCity], "");
 }
 
-TEST_F(EditorTest, ARowLoadsItsAreasAndKeepsTodayForABirthdayThatIsNoDate) {
+TEST_F(EditorTest, ARowLoadsItsAreasAndLeavesABirthdayThatIsNoDateEmpty) {
     ContactRecord row;
     row[kUser_Name] = Gbk("王五");
     row[kUser_Sex] = Gbk("男");
@@ -296,8 +349,8 @@ TEST_F(EditorTest, ARowLoadsItsAreasAndKeepsTodayForABirthdayThatIsNoDate) {
     row[kOrganization_Detial] = Gbk("单位");
     row[kMobile_NO] = "13500000002";
     Editor().LoadRecord(row);
-    EXPECT_EQ(Field<QDateEdit>("dtp_DataBirthday")->date(), QDate::currentDate());
     ContactRecord collected = Editor().CollectRecord();
+    EXPECT_EQ(collected[kUser_Birthday], "");
     collected[kUser_Birthday] = row[kUser_Birthday];
     EXPECT_EQ(collected, row);
     EXPECT_EQ(Editor().CurrentProvinceCode(), "320000");
@@ -344,6 +397,7 @@ TEST_F(EditorTest, TheEditCellReplacesTheRowAndItsIdentifierThenClearsTheSelecti
         Choose("cbb_sex", "女");
         Choose("cbb_education", "大学");
         Choose("cbb_type", "村");
+        Field<QDateEdit>("dtp_DataBirthday")->setDate(QDate(1990, 6, 1)); // none was stored
         Edit("edt_department")->setText("新单位");
         Edit("edt_name")->setText("N1b");
         QTest::mouseClick(Field<QWidget>("btn_save"), Qt::LeftButton);
@@ -408,6 +462,211 @@ TEST_F(EditorTest, ASameNameIsAskedAboutAndASameNameAndNumberIsRefused) {
     ExpectOneMessage(MessageKind::Information, "信息", "存在姓名和手机号相同的记录，请重新输入！",
                      MessageButtons::Ok);
     EXPECT_EQ(StoredNames().size(), 4u);
+}
+
+TEST_F(EditorTest, StoredAreasSurviveAChangeOfTheNumberAlone) {
+    struct Case {
+        const char* what;
+        const char* province;
+        const char* city;
+        const char* county;
+    } const cases[] = {
+        {"a city and county of another installation", "北京市", "北京市", "海淀区"},
+        {"a county no longer under its city", "江苏省", "南京市", "江宁县"},
+        {"a province the editor does not offer", "全国", "北京市", ""},
+        {"a renamed province", "北京", "北京市", "海淀区"},
+        {"a county without a city", "北京市", "", "海淀区"},
+        {"areas all listed", "江苏省", "南京市", "玄武区"},
+        {"a province alone", "北京市", "", ""},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ContactRecord record =
+            Arrived("Keep" + std::to_string(n), "1350000000" + std::to_string(n));
+        ++n;
+        record[kProvince] = Gbk(c.province);
+        record[kCity] = Gbk(c.city);
+        record[kCounty_Seat] = Gbk(c.county);
+        EditStored(record);
+        EXPECT_EQ(Box("cbb_province")->currentText(), c.province);
+        EXPECT_EQ(Box("cbb_city")->currentText(), c.city);
+        EXPECT_EQ(Box("cbb_county")->currentText(), c.county);
+
+        Edit("edt_phone")->setText("13900000000");
+        EXPECT_TRUE(Editor().SaveRecord());
+        EXPECT_TRUE(MessageBoxes::History().empty());
+        ContactRecord expected = record;
+        expected[kMobile_NO] = "13900000000";
+        expected[kUI_ID] = MakeUIID(record[kUser_Name], expected[kMobile_NO]);
+        EXPECT_EQ(StoredRecord(expected[kUI_ID]), expected);
+    }
+}
+
+TEST_F(EditorTest, KeptAreasGoOnlyWhenTheOperatorChoosesOthers) {
+    ContactRecord record = Arrived("Keep", "13500000001");
+    record[kCity] = Gbk("北京市");
+    record[kCounty_Seat] = Gbk("海淀区");
+    Editor().LoadRecord(record);
+    QComboBox* city = Box("cbb_city");
+    QComboBox* county = Box("cbb_county");
+    // The kept texts stand beside the listed ones and can be chosen again.
+    EXPECT_EQ(city->count(), 17);
+    EXPECT_TRUE(city->isEnabled());
+    EXPECT_EQ(Items(county), QStringList({"海淀区"}));
+    EXPECT_TRUE(county->isEnabled());
+
+    Choose("cbb_city", "东城区");
+    EXPECT_FALSE(county->isEnabled());
+    EXPECT_EQ(Editor().CollectRecord()[kCounty_Seat], "");
+    Choose("cbb_city", "北京市");
+    EXPECT_EQ(county->currentText(), "海淀区");
+
+    Choose("cbb_province", "江苏省");
+    EXPECT_EQ(city->currentIndex(), -1);
+    EXPECT_FALSE(Items(city).contains("北京市"));
+    EXPECT_EQ(Editor().CollectRecord()[kCounty_Seat], "");
+    // Back in the record's province, its city and county are as they were.
+    Choose("cbb_province", "北京市");
+    EXPECT_EQ(city->currentText(), "北京市");
+    EXPECT_EQ(county->currentText(), "海淀区");
+
+    // A province the list does not offer stays a choice too.
+    editor.reset();
+    record[kProvince] = Gbk("北京");
+    Editor().LoadRecord(record);
+    Choose("cbb_province", "北京市");
+    EXPECT_EQ(Box("cbb_city")->currentIndex(), -1);
+    Choose("cbb_province", "北京");
+    EXPECT_EQ(Editor().CurrentProvinceCode(), "");
+    EXPECT_EQ(Box("cbb_city")->currentText(), "北京市");
+    EXPECT_EQ(Box("cbb_county")->currentText(), "海淀区");
+}
+
+TEST_F(EditorTest, ABirthdayIsNeverTodayByItself) {
+    struct Case {
+        const char* what;
+        const char* stored;
+        const char* shown; // "" for an empty picker
+    } const cases[] = {
+        {"none", "", ""},
+        {"no date", "2015.5.5", ""},
+        {"no such day", "2001-02-30", ""},
+        {"a date", "1980-1-2", "1980-01-02"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        editor.reset();
+        ContactRecord record = Arrived("Day", "13500000001");
+        record[kUser_Birthday] = c.stored;
+        Editor().LoadRecord(record);
+        EXPECT_EQ(Field<QDateEdit>("dtp_DataBirthday")->text().trimmed(), c.shown);
+        EXPECT_EQ(Editor().CollectRecord()[kUser_Birthday], c.shown);
+    }
+    // A new record starts without one too.
+    editor.reset();
+    EXPECT_EQ(Field<QDateEdit>("dtp_DataBirthday")->text().trimmed(), "");
+    EXPECT_EQ(Editor().CollectRecord()[kUser_Birthday], "");
+}
+
+TEST_F(EditorTest, AStoredRecordWithoutBirthdayIsNotSavedUntilOneIsGiven) {
+    ContactRecord record = Arrived("NoDay", "13500000001");
+    record[kUser_Birthday] = ""; // stored as NULL, as packages bring it
+    EditStored(record);
+    Edit("edt_phone")->setText("13900000000");
+    EXPECT_FALSE(Editor().SaveRecord());
+    ExpectOneMessage(MessageKind::Warning, "警告", "请确保必填项不为空（带 * 为必填项）！",
+                     MessageButtons::Yes);
+    EXPECT_EQ(StoredRecord(record[kUI_ID])[kUser_Birthday], "");
+
+    Field<QDateEdit>("dtp_DataBirthday")->setDate(QDate(1975, 3, 4));
+    EXPECT_TRUE(Editor().SaveRecord());
+    EXPECT_EQ(StoredRecord(MakeUIID("NoDay", "13900000000"))[kUser_Birthday], "1975-03-04");
+}
+
+TEST_F(EditorTest, ABlankBirthdayCalendarOpensOnThisMonth) {
+    Editor().show();
+    auto* birthday = Field<QDateEdit>("dtp_DataBirthday");
+    QTest::mouseClick(birthday, Qt::LeftButton, {},
+                      QPoint(birthday->width() - 5, birthday->height() / 2));
+    QCalendarWidget* calendar = birthday->calendarWidget();
+    ASSERT_TRUE(calendar->isVisible());
+    EXPECT_EQ(calendar->yearShown(), QDate::currentDate().year());
+    EXPECT_EQ(calendar->monthShown(), QDate::currentDate().month());
+    calendar->window()->hide();
+    EXPECT_EQ(Editor().CollectRecord()[kUser_Birthday], "");
+}
+
+TEST_F(EditorTest, KeysOnABlankBirthdayStartADateAndTheWheelDoesNothing) {
+    Editor().show();
+    auto* birthday = Field<QDateEdit>("dtp_DataBirthday");
+    QWheelEvent wheel(QPointF(5, 5), birthday->mapToGlobal(QPointF(5, 5)), {}, {0, 120},
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(birthday, &wheel);
+    EXPECT_EQ(Editor().CollectRecord()[kUser_Birthday], "");
+
+    QTest::keyClicks(birthday, "19800102");
+    EXPECT_EQ(Editor().CollectRecord()[kUser_Birthday], "1980-01-02");
+
+    editor.reset();
+    QTest::keyClick(Field<QDateEdit>("dtp_DataBirthday"), Qt::Key_Up);
+    EXPECT_EQ(Field<QDateEdit>("dtp_DataBirthday")->date(), QDate::currentDate());
+}
+
+TEST_F(EditorTest, TextsTheImportWouldRefuseAreRefusedWithTheirLimits) {
+    const QString c20 = QString("张").repeated(20);
+    const QString c50 = QString("单").repeated(50);
+    struct Case {
+        const char* what;
+        ContactField field;
+        QString value;
+        QString message; // empty: saved
+    } const cases[] = {
+        {"20 Chinese characters of name", kUser_Name, c20, ""},
+        {"21 Chinese characters of name", kUser_Name, c20 + "张",
+         "姓名过长：最多20个汉字或40个英文字母、数字，请重新输入！"},
+        {"50 Chinese characters of post", kOrganization_Detial, c50, ""},
+        {"51 Chinese characters of post", kOrganization_Detial, c50 + "单",
+         "单位及职务过长：最多50个汉字或100个英文字母、数字，请重新输入！"},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        editor.reset();
+        FillValidContact("Len" + QString::number(n), "1350000000" + QString::number(n));
+        ++n;
+        Edit(c.field == kUser_Name ? "edt_name" : "edt_department")->setText(c.value);
+        MessageBoxes::ClearHistory();
+        if (c.message.isEmpty()) {
+            EXPECT_TRUE(Editor().SaveRecord());
+            EXPECT_TRUE(MessageBoxes::History().empty());
+        } else {
+            EXPECT_FALSE(Editor().SaveRecord());
+            ExpectOneMessage(MessageKind::Warning, "警告", c.message, MessageButtons::Yes);
+        }
+    }
+}
+
+TEST_F(EditorTest, StoredTextsTooLongAreShownWholeAndRefused) {
+    // Cut to what the boxes take, the name and number would pass as another person's.
+    ContactRecord record = Arrived(std::string(45, 'a'), "135000000012");
+    record[kCity] = FromQString(QString("长").repeated(21));
+    Editor().LoadRecord(record);
+    EXPECT_EQ(Edit("edt_name")->text(), QString("a").repeated(45));
+    EXPECT_EQ(Edit("edt_phone")->text(), "135000000012");
+    MessageBoxes::ClearHistory();
+    EXPECT_FALSE(Editor().SaveRecord());
+    ExpectOneMessage(MessageKind::Warning, "警告",
+                     "姓名过长：最多20个汉字或40个英文字母、数字，请重新输入！",
+                     MessageButtons::Yes);
+    Edit("edt_name")->setText("Short");
+    EXPECT_FALSE(Editor().SaveRecord());
+    ExpectOneMessage(MessageKind::Warning, "警告",
+                     "地市的名称过长：最多20个汉字或40个英文字母、数字，请重新选择！",
+                     MessageButtons::Yes);
+    Choose("cbb_city", "东城区");
+    EXPECT_FALSE(Editor().SaveRecord());
+    ExpectOneMessage(MessageKind::Warning, "警告", "请输入正确的手机号", MessageButtons::Yes);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "crypto/uiid.h"
 #include "platform/dates.h"
 #include "platform/text.h"
+#include "store/contact_checks.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -47,7 +48,7 @@ void Append(std::string& errors, const char* utf8) {
 // Rules 4 to 9 and the calendar: what a birthday breaks.
 void CheckBirthday(const std::string& birthday, std::string& errors) {
     const std::size_t before = errors.size();
-    if (!LengthIn(birthday, 1, 10)) {
+    if (!LengthIn(birthday, 1, kBirthdayMaxBytes)) {
         Append(errors, "日期长度有误;\n");
     }
     const std::size_t first = birthday.find('-');
@@ -480,13 +481,13 @@ ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, con
                                  const std::string& loginAreaName) {
     const std::size_t before = errors.size();
     std::string& name = record[kUser_Name];
-    if (!LengthIn(name, 1, 40)) {
+    if (!LengthIn(name, 1, kNameMaxBytes)) {
         Append(errors, "姓名长度有误;\n");
     }
     std::replace(name.begin(), name.end(), '?', '-');
 
     const std::string& sex = record[kUser_Sex];
-    if (!LengthIn(sex, 1, 4)) {
+    if (!LengthIn(sex, 1, kSexMaxBytes)) {
         Append(errors, "性别长度有误;\n");
     }
     if (sex != Gbk("男") && sex != Gbk("女")) {
@@ -507,25 +508,25 @@ ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, con
     if (loginAreaName != WholeCountryName() && province != loginAreaName) {
         Append(errors, "导入非本省数据;\n");
     }
-    if (!LengthIn(province, 1, 40)) {
+    if (!LengthIn(province, 1, kAreaNameMaxBytes)) {
         Append(errors, "省长度有误;\n");
     }
     if (!areas.IsProvince(province)) {
         Append(errors, "查无此省，查看主页中省市县组织结构维护表;\n");
     }
-    if (city.size() > 40) {
+    if (city.size() > kAreaNameMaxBytes) {
         Append(errors, "市长度有误;\n");
     }
     if (!city.empty() && !areas.IsCityOf(province, city)) {
         errors += city + Gbk("不在") + province + ";";
     }
-    if (county.size() > 40) {
+    if (county.size() > kAreaNameMaxBytes) {
         Append(errors, "县长度有误;\n");
     }
     if (!county.empty() && (city.empty() || !areas.IsCountyOf(province, city, county))) {
         errors += county + Gbk("不在") + city;
     }
-    if (!LengthIn(record[kOrganization_Detial], 1, 100)) {
+    if (!LengthIn(record[kOrganization_Detial], 1, kOrganizationMaxBytes)) {
         Append(errors, "职位长度有误;\n");
     }
     CheckMobile(record[kMobile_NO], errors);

@@ -8,8 +8,23 @@
 
 namespace {
 
+// A lock still held elsewhere after the wait is its own reason, whatever the caller was
+// doing: the file is sound, and trying again later may well succeed.
 StoreStatus FailureOf(sqlite3* db, StoreError error) {
-    return {error, db ? sqlite3_errmsg(db) : "no database handle"};
+    if (!db) {
+        return {error, "no database handle"};
+    }
+    const bool busy = (sqlite3_errcode(db) & 0xFF) == SQLITE_BUSY;
+    return {busy ? StoreError::Busy : error, sqlite3_errmsg(db)};
+}
+
+// A column's text as UTF-8 bytes of the length SQLite reports, so a NUL inside the value
+// is kept; NULL gives "".
+std::string ColumnUtf8(sqlite3_stmt* stmt, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    // The length is asked after the text: asking first could measure another encoding.
+    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)))
+                : std::string();
 }
 
 using RowWhile = std::function<bool(const std::vector<std::string>&)>;
@@ -40,8 +55,7 @@ StoreStatus Run(sqlite3* db, const std::string& gbk, const RowWhile* onRow) {
                 continue;
             }
             for (int i = 0; i < columns; ++i) {
-                const auto* text = sqlite3_column_text(stmt, i);
-                row[i] = text ? Utf8ToGbk(reinterpret_cast<const char*>(text)) : std::string();
+                row[i] = Utf8ToGbk(ColumnUtf8(stmt, i));
             }
             if (!(*onRow)(row)) {
                 sqlite3_finalize(stmt);
@@ -68,6 +82,7 @@ StoreResult<Connection> Connection::Open(const std::filesystem::path& file) {
     if (opened != SQLITE_OK) {
         return FailureOf(raw, StoreError::CannotOpen);
     }
+    sqlite3_busy_timeout(raw, kBusyTimeoutMs);
     if (sqlite3_key(raw, kDatabaseKey, static_cast<int>(std::strlen(kDatabaseKey))) != SQLITE_OK) {
         return FailureOf(raw, StoreError::KeyRejected);
     }
@@ -158,4 +173,3 @@ std::string SqlLiteral(const std::string& value) {
     }
     return literal + "'";
 }
-

@@ -22,6 +22,11 @@ inline constexpr int kKdfIterations = 256;
 // pages mean fewer page MACs to check when the list counts a large register.
 inline constexpr int kCipherPageSize = 65536;
 
+// How long a connection waits for another connection's lock on the file before giving up
+// with StoreError::Busy. Long enough to outlast one transaction of an import or a deletion
+// in another program window, short enough that nobody takes the wait for a hang.
+inline constexpr int kBusyTimeoutMs = 5000;
+
 // Why a store operation did not succeed. The windows turn these into the operator's texts.
 enum class StoreError {
     None,
@@ -30,6 +35,7 @@ enum class StoreError {
     NotReadable,     // the file opens but cannot be read: damaged, or made with another key
     NotConnected,    // an operation needing an open connection ran without one
     StatementFailed, // a statement could not be prepared or failed while running
+    Busy,            // another connection kept the file locked past kBusyTimeoutMs
 };
 
 // Outcome of an operation: success, or the reason with SQLite's message as detail.
@@ -66,14 +72,16 @@ private:
     StoreStatus status_;
 };
 
-// Rows as column texts converted to GBK (NULL as "").
+// Rows as column texts converted to GBK (NULL as ""), each whole: a NUL byte inside a
+// value does not end it.
 using RowCallback = std::function<void(const std::vector<std::string>& row)>;
 
 // One open, keyed database handle; closes itself.
 class Connection {
 public:
     // Opens (creating when missing) and keys the file, applies the cipher settings and
-    // checks that the file can be read with them.
+    // checks that the file can be read with them. Every statement on the connection waits
+    // up to kBusyTimeoutMs for a lock held elsewhere.
     static StoreResult<Connection> Open(const std::filesystem::path& file);
 
     Connection(Connection&& other) noexcept;
@@ -119,4 +127,3 @@ private:
 
 // A value as one SQL string literal: quoted, with every single quote doubled.
 std::string SqlLiteral(const std::string& value);
-

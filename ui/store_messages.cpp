@@ -14,6 +14,8 @@ QString ReasonOf(StoreError error) {
         return "数据库文件无法用本程序的密钥打开。";
     case StoreError::NotReadable:
         return "数据库文件已损坏，或不是本程序的数据库。";
+    case StoreError::Busy:
+        return "数据库文件正被另一个程序使用，请稍后再试。";
     case StoreError::NotConnected:
     case StoreError::StatementFailed:
     case StoreError::None:

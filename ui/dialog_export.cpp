@@ -5,9 +5,9 @@
 #include "ui/message_box.h"
 #include "ui/open_document.h"
 #include "ui/qt_text.h"
+#include "ui/store_messages.h"
 #include "ui/worker_adaptor.h"
 
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -202,15 +202,36 @@ void TCDialog_Export::ShowSimpleMessage(const QString& text) {
     MessageBoxes::Show(this, MessageKind::Plain, text, MessageButtons::Ok, "Quillon");
 }
 
-void TCDialog_Export::ShowFailure(ExportFailure failure) {
-    if (failure == ExportFailure::FolderNotCreated) {
+void TCDialog_Export::ShowFailure(const ExportEnd& end) {
+    const auto showError = [this](const QString& text) {
+        MessageBoxes::Show(this, MessageKind::Plain, text, MessageButtons::Ok, "Error");
+    };
+    switch (end.failure) {
+    case ExportFailure::FolderNotCreated:
         ShowSimpleMessage("文件夹创建失败！");
         return;
+    case ExportFailure::EmptyRegister:
+        MessageBoxes::Show(this, MessageKind::Warning, "通讯录中没有数据，无法导出！",
+                           MessageButtons::Ok);
+        return;
+    case ExportFailure::DatabaseUnreadable:
+        MessageBoxes::Show(this, MessageKind::Error, DatabaseFailureText(end.database),
+                           MessageButtons::Ok);
+        return;
+    case ExportFailure::DiskFull:
+        showError(QString("磁盘空间不足，导出文件无法写完！请释放磁盘空间后重新导出。"
+                          "已写入 %1 个完整的文件。")
+                      .arg(end.filesWritten));
+        return;
+    case ExportFailure::TextTooLong:
+        showError("有记录的内容超过 Excel 单元格的长度上限（32767 个字符），无法导出为 Excel "
+                  "格式！请改用专用加密格式导出。");
+        return;
+    case ExportFailure::FileNotCreated:
+    case ExportFailure::None:
+        break;
     }
-    MessageBoxes::Show(
-        this, MessageKind::Plain,
-        "文件创建失败，请确保计算机有够的空间存放导出文件，并且选择一个空目录保存文件！",
-        MessageButtons::Ok, "Error");
+    showError("文件创建失败，请确保计算机有够的空间存放导出文件，并且选择一个空目录保存文件！");
 }
 
 void TCDialog_Export::SpeedButton1Click() {
@@ -311,17 +332,67 @@ void TCDialog_Export::OnProgress(int channel, int percent) {
 }
 
 void TCDialog_Export::OnWorkerFinished() {
+    if (endShown_) {
+        return;
+    }
+    if (asking_ || stopping_) {
+        endArrived_ = true;
+        return;
+    }
     // Done is the worker's end, not its last 100 %: only then is the database closed and
     // the last file complete.
-    const ExportEnd end = workerEnd_();
+    ShowEnd(workerEnd_());
+}
+
+void TCDialog_Export::ShowEnd(const ExportEnd& end) {
+    endShown_ = true;
     outcome_ = end.outcome;
     if (outcome_ == ExportOutcome::Completed) {
         Label3->setText("导出完成");
         SpeedButton4->setEnabled(false);
     } else if (outcome_ == ExportOutcome::Failed) {
-        ShowFailure(end.failure);
+        ShowFailure(end);
+    } else if (outcome_ == ExportOutcome::Stopped) {
+        Label3->setText("导出已停止");
+        MessageBoxes::Show(this, MessageKind::Information,
+                           QString("导出已停止，已写入 %1 个文件。").arg(end.filesWritten),
+                           MessageButtons::Ok);
     }
     emit exportEnded(outcome_);
+}
+
+bool TCDialog_Export::ConfirmAndStop() {
+    // The worker waits at its next record until the operator has answered, so that no
+    // file is written while nobody knows whether it is still wanted.
+    adaptor_->Pause();
+    asking_ = true;
+    const MessageAnswer answer = MessageBoxes::Show(this, MessageKind::Confirmation,
+                                                    "是否停止导出？", MessageButtons::YesNo);
+    asking_ = false;
+    if (answer != MessageAnswer::Yes || adaptor_->WorkerDone()) {
+        adaptor_->Resume();
+        // Going on; or the export, already past its last record, ended while the question
+        // was open and there is nothing left to stop: its end is shown as it came. An end
+        // not yet arrived is shown when it arrives.
+        if (endArrived_) {
+            ShowEnd(workerEnd_());
+        }
+        return false;
+    }
+    stopping_ = true;
+    SpeedButton4->setEnabled(false);
+    adaptor_->RequestStop(); // ends the pause too
+    adaptor_->WaitServingGui();
+    stopping_ = false;
+    // The worker has ended: its end can be read now, whether or not its report has come.
+    const ExportEnd end = workerEnd_();
+    ShowEnd(end);
+    if (end.outcome != ExportOutcome::Stopped) {
+        // It ended by itself before it saw the stop; the window shows that end and stays.
+        SpeedButton4->setEnabled(end.outcome != ExportOutcome::Completed);
+        return false;
+    }
+    return true;
 }
 
 void TCDialog_Export::SpeedButton4Click() {
@@ -340,7 +411,17 @@ void TCDialog_Export::StopWorker() {
     }
 }
 
-void TCDialog_Export::closeEvent(QCloseEvent* event) {
+void TCDialog_Export::reject() {
+    if (asking_ || stopping_) {
+        return; // the question or the stop is already under way
+    }
+    if (adaptor_ && !endShown_) {
+        if (adaptor_->WorkerDone()) {
+            ShowEnd(workerEnd_()); // it ended a moment ago: say how, then close as asked
+        } else if (!ConfirmAndStop()) {
+            return;
+        }
+    }
     StopWorker();
-    QDialog::closeEvent(event);
+    QDialog::reject();
 }

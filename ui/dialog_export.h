@@ -42,12 +42,15 @@ public:
     // The end of the run as the worker reported it, on the GUI thread.
     ExportOutcome Outcome() const;
 
+    // Every way of closing ends here (Escape, the close box, the finish button). While an
+    // export runs it first asks whether to stop it.
+    void reject() override;
+
 signals:
     // The worker has ended, and the window shows how.
     void exportEnded(ExportOutcome outcome);
 
 protected:
-    void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -55,11 +58,17 @@ private:
     QWidget* BuildProgressPage();
     void OnProgress(int channel, int percent);
     void OnWorkerFinished();
+    // Asks whether to stop; on yes, stops the worker, waits for it and says how many files
+    // were written. True when the export was stopped and the window may close.
+    bool ConfirmAndStop();
+    // The end of the run, shown once: "导出完成", the box saying why it failed, or after a
+    // stop the box with the number of files written.
+    void ShowEnd(const ExportEnd& end);
     void StartPackageExport(int maxPerFile, const std::string& password);
     void StartSpreadsheetExport(int maxPerFile);
     void StartWorker(Worker::Job job, std::function<ExportEnd()> end);
     // The box that says why the export failed.
-    void ShowFailure(ExportFailure failure);
+    void ShowFailure(const ExportEnd& end);
     void ShowSimpleMessage(const QString& text);
     void StopWorker();
 
@@ -71,6 +80,12 @@ private:
     std::function<ExportEnd()> workerEnd_;
     std::unique_ptr<WorkerAdaptor> adaptor_;
     ExportOutcome outcome_ = ExportOutcome::NotRun;
+    // While the stop question is open or a stop is being waited for, the worker's end is
+    // kept back (endArrived_) and shown afterwards, never over the question.
+    bool asking_ = false;
+    bool stopping_ = false;
+    bool endArrived_ = false;
+    bool endShown_ = false;
 
     QWidget* Panel1 = nullptr;
     QWidget* Panel2 = nullptr;

@@ -4,7 +4,9 @@
 #include "store/database.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <system_error>
 
 void ExportSettings::SetMaxPerFile(int records) {
@@ -44,29 +46,66 @@ constexpr char kSelectAll[] =
     "select UI_ID, User_Name, Mobile_NO, User_Sex, User_Birthday, User_Education, "
     "Organization_Detial, Recode_Type, Province, City, County_Seat from t_address_book";
 
-int CountRecords(Connection& db) {
+StoreResult<int> CountRecords(Connection& db) {
     int total = 0;
-    db.Query("select count(1) from t_address_book", [&](const std::vector<std::string>& row) {
-        const std::string& text = row.at(0);
-        if (std::from_chars(text.data(), text.data() + text.size(), total).ec != std::errc()) {
-            total = 0;
-        }
-    });
+    const StoreStatus counted =
+        db.Query("select count(1) from t_address_book", [&](const std::vector<std::string>& row) {
+            const std::string& text = row.at(0);
+            if (std::from_chars(text.data(), text.data() + text.size(), total).ec != std::errc()) {
+                total = 0;
+            }
+        });
+    if (!counted) {
+        return counted;
+    }
     return total;
+}
+
+ExportEnd DatabaseFailed(StoreStatus status, int filesWritten = 0) {
+    return {ExportOutcome::Failed,
+            ExportFailure::DatabaseUnreadable,
+            filesWritten,
+            std::move(status),
+            {}};
+}
+
+// The system's words for a full disk, or a full share of it.
+bool SaysDiskFull(const std::string& detail) {
+    for (const int error : {ENOSPC, EDQUOT}) {
+        if (detail.find(std::strerror(error)) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
 
+ExportEnd FailedExport(ExportFailure failure, int filesWritten, std::string detail) {
+    return {ExportOutcome::Failed, failure, filesWritten, {}, std::move(detail)};
+}
+
+ExportStep WriteFailure(std::string detail) {
+    const ExportFailure failure =
+        SaysDiskFull(detail) ? ExportFailure::DiskFull : ExportFailure::FileNotCreated;
+    return {failure, std::move(detail)};
+}
+
 ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, ExportFiles& files) {
-    constexpr ExportEnd kFileNotCreated{ExportOutcome::Failed, ExportFailure::FileNotCreated};
     if (!EnsureTargetFolder(settings.target)) {
-        return {ExportOutcome::Failed, ExportFailure::FolderNotCreated};
+        return FailedExport(ExportFailure::FolderNotCreated);
     }
     StoreResult<Connection> db = Connection::Open(settings.database);
-    const int total = db ? CountRecords(db.value()) : 0;
-    // An export that writes nothing has not succeeded, whatever the reason.
+    if (!db) {
+        return DatabaseFailed(db.status());
+    }
+    const StoreResult<int> counted = CountRecords(db.value());
+    if (!counted) {
+        return DatabaseFailed(counted.status());
+    }
+    const int total = counted.value();
     if (total <= 0) {
-        return kFileNotCreated;
+        return FailedExport(ExportFailure::EmptyRegister);
     }
     const int m = settings.maxPerFile;
     const int fileCount = (total + m - 1) / m;
@@ -78,11 +117,13 @@ ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, Expo
     int finished = 0;
     int fileSize = 0;
     bool open = false;
-    bool failed = false;
     bool stopped = false;
+    ExportStep step; // the last step of writing a file: a failure ends the run
     const auto finishFile = [&]() -> bool {
         open = false;
-        return files.Finish(fileBar);
+        step = files.Finish(fileBar);
+        finished += step ? 1 : 0;
+        return static_cast<bool>(step);
     };
 
     const StoreStatus read =
@@ -101,18 +142,15 @@ ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, Expo
             for (std::size_t i = 0; i < std::size(kExportColumns) && i < row.size(); ++i) {
                 record[kExportColumns[i]] = row[i];
             }
-            if (!files.Add(record)) {
-                failed = true;
+            if (!(step = files.Add(record))) {
                 return false;
             }
             const int inFile = static_cast<int>(files.Records());
             fileBar.SendIfChanged(inFile * share / std::max(fileSize, inFile));
             if (inFile == m) {
                 if (!finishFile()) {
-                    failed = true;
                     return false;
                 }
-                ++finished;
                 const int percent = finished * 100 / fileCount;
                 if (totalBar.Changes(percent)) {
                     totalBar.Send(percent);
@@ -122,15 +160,24 @@ ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, Expo
             return true;
         });
 
-    // Only the end of the table ends an export well: not an error, and not a table that
-    // gave no row at all.
+    // Only the end of the table ends an export well: not a stop, not an error, and not a
+    // table that gave no row at all.
     if (stopped) {
-        return {ExportOutcome::Stopped, ExportFailure::None};
+        return {ExportOutcome::Stopped, ExportFailure::None, finished, {}, {}};
     }
-    if (failed || !read || k == 0 || (open && !finishFile())) {
-        return kFileNotCreated;
+    if (!step) {
+        return FailedExport(step.failure, finished, std::move(step.detail));
+    }
+    if (!read) {
+        return DatabaseFailed(read, finished);
+    }
+    if (k == 0) {
+        return FailedExport(ExportFailure::EmptyRegister);
+    }
+    if (open && !finishFile()) {
+        return FailedExport(step.failure, finished, std::move(step.detail));
     }
     fileBar.Send(100);
     totalBar.Send(100);
-    return {ExportOutcome::Completed, ExportFailure::None};
+    return {ExportOutcome::Completed, ExportFailure::None, finished, {}, {}};
 }

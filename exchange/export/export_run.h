@@ -2,9 +2,9 @@
 
 #include "store/contact_store.h"
 
-#include <atomic>
 #include <cstddef>
 #include <filesystem>
+#include <mutex>
 #include <string>
 
 class WorkerContext;
@@ -19,27 +19,42 @@ enum class ExportOutcome { NotRun, Completed, Failed, Stopped };
 // Why a run failed; the export window has the words for each.
 enum class ExportFailure {
     None,
-    FolderNotCreated, // the target's folder neither exists nor could be made
-    FileNotCreated,   // an output file could not be made, or the table gave nothing to write
+    FolderNotCreated,   // the target's folder neither exists nor could be made
+    FileNotCreated,     // an output file could not be made or written
+    DiskFull,           // an output file could not be written for want of space
+    EmptyRegister,      // the table holds no record: there is nothing to export
+    DatabaseUnreadable, // the register could not be opened or read to its end
+    TextTooLong,        // a value is longer than a cell of the workbook format holds
 };
 
 struct ExportEnd {
     ExportOutcome outcome = ExportOutcome::NotRun;
     ExportFailure failure = ExportFailure::None;
+    // Whole output files the run left on disk, also when it was stopped or failed.
+    int filesWritten = 0;
+    // With DatabaseUnreadable: why, with SQLite's words.
+    StoreStatus database;
+    // With a file failure: the system's words, e.g. "No space left on device".
+    std::string detail;
 };
+
+ExportEnd FailedExport(ExportFailure failure, int filesWritten = 0, std::string detail = {});
 
 // An export's end as the worker thread records it and the window reads it afterwards.
 class ExportEndSlot {
 public:
-    ExportEnd Load() const { return {outcome_.load(), failure_.load()}; }
+    ExportEnd Load() const {
+        std::lock_guard lock(mutex_);
+        return end_;
+    }
     void Store(ExportEnd end) {
-        failure_ = end.failure;
-        outcome_ = end.outcome;
+        std::lock_guard lock(mutex_);
+        end_ = std::move(end);
     }
 
 private:
-    std::atomic<ExportOutcome> outcome_{ExportOutcome::NotRun};
-    std::atomic<ExportFailure> failure_{ExportFailure::None};
+    mutable std::mutex mutex_;
+    ExportEnd end_;
 };
 
 // What both export workers are told before they start.
@@ -83,6 +98,17 @@ private:
     int last_ = -1;
 };
 
+// How one step of writing an output file went: done, or why not.
+struct ExportStep {
+    ExportFailure failure = ExportFailure::None;
+    std::string detail;
+    explicit operator bool() const { return failure == ExportFailure::None; }
+};
+
+// A file that could not be written: DiskFull when the system's words say the disk (or the
+// operator's share of it) is full, FileNotCreated otherwise.
+ExportStep WriteFailure(std::string detail);
+
 // One output format of the export: the file being filled, made in memory and written
 // whole, so that a stop or a failure never leaves part of one on disk.
 class ExportFiles {
@@ -91,14 +117,14 @@ public:
     // Of the file bar, the share that filling a file takes; writing it takes the rest.
     virtual int FillShare() const = 0;
     virtual void Start(int k) = 0;
-    virtual bool Add(const ContactRecord& record) = 0;
+    virtual ExportStep Add(const ContactRecord& record) = 0;
     virtual std::size_t Records() const = 0;
-    // Writes the file; false when it could not be written whole.
-    virtual bool Finish(ProgressChannel& fileBar) = 0;
+    // Writes the file whole, or reports why it could not.
+    virtual ExportStep Finish(ProgressChannel& fileBar) = 0;
 };
 
 // Exports the whole contact table into files of at most settings.maxPerFile records, with
-// progress on both channels and a stop honoured before each record. A file that cannot be
-// made, a table that gives no record and a table read that ends on an error all fail the
-// run with FileNotCreated.
+// progress on both channels and a stop honoured before each record. The end says how many
+// files were written and, for a failure, why: a register that cannot be opened or read to
+// its end, a register without records, a file that cannot be made or written.
 ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, ExportFiles& files);

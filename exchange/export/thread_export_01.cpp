@@ -23,22 +23,27 @@ public:
         path_ = NumberedOutputFile(settings_.target, k, ".xls");
         records_ = 0;
     }
-    bool Add(const ContactRecord& record) override {
+    ExportStep Add(const ContactRecord& record) override {
+        using quillon::xls::SheetWriteError;
         const int row = kFirstRecordRow + static_cast<int>(records_);
         for (std::size_t i = 0; i < std::size(kSheetColumns); ++i) {
-            if (sheet_->SetCellValue(row, static_cast<int>(i) + 1, record[kSheetColumns[i]]) !=
-                quillon::xls::SheetWriteError::None) {
-                return false;
+            const SheetWriteError set =
+                sheet_->SetCellValue(row, static_cast<int>(i) + 1, record[kSheetColumns[i]]);
+            if (set == SheetWriteError::TextTooLong) {
+                return {ExportFailure::TextTooLong, {}};
+            }
+            if (set != SheetWriteError::None) {
+                return {ExportFailure::FileNotCreated, "the template cannot take the cell"};
             }
         }
         ++records_;
-        return true;
+        return {};
     }
     std::size_t Records() const override { return records_; }
-    bool Finish(ProgressChannel&) override {
-        const bool saved = static_cast<bool>(sheet_->SaveAs(path_));
+    ExportStep Finish(ProgressChannel&) override {
+        quillon::SaveResult saved = sheet_->SaveAs(path_);
         sheet_.reset();
-        return saved;
+        return saved ? ExportStep{} : WriteFailure(std::move(saved.detail));
     }
 
 private:
@@ -51,7 +56,8 @@ private:
 } // namespace
 
 void TCThread_Export_01::Execute(WorkerContext& context) {
-    end_.Store({ExportOutcome::Failed, ExportFailure::FileNotCreated});
+    // Stands if the run ends by an exception.
+    end_.Store(FailedExport(ExportFailure::FileNotCreated));
     WorkbookExportFiles files(settings_);
     end_.Store(RunExport(context, settings_, files));
 }

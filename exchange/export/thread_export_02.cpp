@@ -16,17 +16,17 @@ public:
         : settings_(settings), key_(key), time_(time) {}
     int FillShare() const override { return 60; }
     void Start(int k) override { writer_.emplace(settings_.target, k, key_, time_); }
-    bool Add(const ContactRecord& record) override {
+    ExportStep Add(const ContactRecord& record) override {
         writer_->Add(record);
-        return true;
+        return {};
     }
     std::size_t Records() const override { return writer_->Records(); }
-    bool Finish(ProgressChannel& fileBar) override {
-        const PackageResult written = writer_->Finish([&](PackageWriter::Stage stage) {
+    ExportStep Finish(ProgressChannel& fileBar) override {
+        PackageResult written = writer_->Finish([&](PackageWriter::Stage stage) {
             fileBar.Send(stage == PackageWriter::Stage::Archived ? 80 : 100);
         });
         writer_.reset();
-        return static_cast<bool>(written);
+        return written ? ExportStep{} : WriteFailure(std::move(written.detail));
     }
 
 private:
@@ -39,7 +39,8 @@ private:
 } // namespace
 
 void TCThread_Export_02::Execute(WorkerContext& context) {
-    end_.Store({ExportOutcome::Failed, ExportFailure::FileNotCreated});
+    // Stands if the run ends by an exception.
+    end_.Store(FailedExport(ExportFailure::FileNotCreated));
     PackageExportFiles files(settings_, ExportKey(password_),
                              time_ ? *time_ : ZipTimeFromLocalTime(std::time(nullptr)));
     end_.Store(RunExport(context, settings_, files));

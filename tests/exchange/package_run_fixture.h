@@ -50,6 +50,7 @@ struct ExportLog {
     std::mutex mutex;
     std::vector<std::pair<int, int>> progress;
     ExportFailure failure = ExportFailure::None;
+    ExportEnd end;
 };
 
 // A register in a temporary folder, with exports out of it and imports into it.
@@ -135,7 +136,8 @@ protected:
         });
         worker.Start([&](WorkerContext& context) { exporter.Execute(context); });
         worker.Join();
-        out.failure = exporter.End().failure;
+        out.end = exporter.End();
+        out.failure = out.end.failure;
         return exporter.Outcome();
     }
 

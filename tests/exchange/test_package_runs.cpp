@@ -2,7 +2,12 @@
 #include "golden_packages.h"
 #include "package_run_fixture.h"
 
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <fstream>
+#include <sys/mount.h>
+#include <thread>
 #include <zlib.h>
 
 #include "support/temp_dir.h"
@@ -34,6 +39,7 @@ TEST_F(PackageRunTest, TwentyFiveRecordsByTenMakeThreePackagesAndNothingElse) {
     expected.insert(expected.end(), {{k, 80}, {k, 100}, {k, 100}, {t, 100}});
     EXPECT_EQ(log.progress, expected);
     EXPECT_EQ(log.failure, ExportFailure::None);
+    EXPECT_EQ(log.end.filesWritten, 3);
 
     RecordingReport report;
     ASSERT_TRUE(Import({Package(target, 1), Package(target, 2), Package(target, 3)},
@@ -152,6 +158,7 @@ TEST_F(PackageRunTest, AStoppedExportLeavesNoClearTextAndNoPartialPackage) {
     EXPECT_EQ(Export(target, 10, "secret", &log, stopAt), ExportOutcome::Stopped);
     EXPECT_EQ(FilesIn(dir / "out"), std::vector<std::string>{"book_1.qsec"});
     EXPECT_EQ(log.failure, ExportFailure::None);
+    EXPECT_EQ(log.end.filesWritten, 1);
 }
 
 TEST_F(PackageRunTest, AnExportThatCannotWriteSaysSoAndLeavesNothing) {
@@ -173,8 +180,140 @@ TEST_F(PackageRunTest, AnExportThatCannotWriteSaysSoAndLeavesNothing) {
     FreshRegister();
     ExportLog emptyLog;
     EXPECT_EQ(Export(dir / "empty" / "book", 10, "secret", &emptyLog), ExportOutcome::Failed);
-    EXPECT_EQ(emptyLog.failure, ExportFailure::FileNotCreated);
+    EXPECT_EQ(emptyLog.failure, ExportFailure::EmptyRegister);
     EXPECT_TRUE(FilesIn(dir / "empty").empty());
+}
+
+// What keeps the export from reading the register, and the reason the run gives.
+struct UnreadableRegister {
+    const char* name;
+    std::function<void()> spoil;
+    StoreError error;
+    const char* detail; // SQLite's words, when they are fixed
+};
+
+TEST_F(PackageRunTest, AnExportSaysWhyTheRegisterCouldNotBeRead) {
+    const UnreadableRegister cases[] = {
+        {"a file that is no database",
+         [this] { WriteFileBytes(Database(), std::string(8192, 'Z')); }, StoreError::NotReadable,
+         nullptr},
+        {"no contact table",
+         [this] {
+             ASSERT_TRUE(Connection::Open(Database())
+                             .value()
+                             .Execute("drop table "
+                                      "t_address_book;"));
+         },
+         StoreError::StatementFailed, "no such table: t_address_book"},
+    };
+    for (const UnreadableRegister& c : cases) {
+        SCOPED_TRACE(c.name);
+        FreshRegister();
+        StoreRange(0, 5);
+        c.spoil();
+        ExportLog log;
+        const auto target = dir / "out" / c.name / "book";
+        std::filesystem::create_directories(target.parent_path());
+        EXPECT_EQ(Export(target, 10, "secret", &log), ExportOutcome::Failed);
+        EXPECT_EQ(log.failure, ExportFailure::DatabaseUnreadable);
+        EXPECT_EQ(log.end.database.error, c.error);
+        EXPECT_FALSE(log.end.database.detail.empty());
+        if (c.detail) {
+            EXPECT_EQ(log.end.database.detail, c.detail);
+        }
+        EXPECT_TRUE(FilesIn(target.parent_path()).empty());
+    }
+}
+
+// Another program writing the register holds its lock: a short hold only delays the
+// export, a long one fails it with the reason.
+TEST_F(PackageRunTest, AnExportWaitsForAnotherProgramsLockAndThenSaysItIsBusy) {
+    StoreRange(0, 25);
+    for (const bool released : {true, false}) {
+        SCOPED_TRACE(released ? "released after a moment" : "held throughout");
+        StoreResult<Connection> other = Connection::Open(Database());
+        ASSERT_TRUE(other.value().Execute("begin exclusive;"));
+        std::thread release([&] {
+            if (released) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                EXPECT_TRUE(other.value().Execute("commit;"));
+            }
+        });
+        ExportLog log;
+        const auto target = dir / (released ? "late" : "never") / "book";
+        const ExportOutcome outcome = Export(target, 10, "secret", &log);
+        release.join();
+        if (released) {
+            EXPECT_EQ(outcome, ExportOutcome::Completed);
+            EXPECT_EQ(FilesIn(target.parent_path()).size(), 3u);
+        } else {
+            EXPECT_EQ(outcome, ExportOutcome::Failed);
+            EXPECT_EQ(log.failure, ExportFailure::DatabaseUnreadable);
+            EXPECT_EQ(log.end.database.error, StoreError::Busy);
+            EXPECT_EQ(log.end.database.detail, "database is locked");
+            EXPECT_TRUE(other.value().Execute("rollback;"));
+        }
+    }
+}
+
+TEST(ExportWriteFailure, TheSystemsWordsForAFullDiskNameIt) {
+    EXPECT_EQ(WriteFailure(std::strerror(ENOSPC)).failure, ExportFailure::DiskFull);
+    EXPECT_EQ(WriteFailure(std::string("write: ") + std::strerror(EDQUOT)).failure,
+              ExportFailure::DiskFull);
+    EXPECT_EQ(WriteFailure(std::strerror(EACCES)).failure, ExportFailure::FileNotCreated);
+    EXPECT_EQ(WriteFailure(std::strerror(ENOSPC)).detail, std::strerror(ENOSPC));
+}
+
+// A small disk of its own (a tmpfs) with one page left free; needs the right to mount.
+class FullDiskExport : public PackageRunTest {
+protected:
+    void SetUp() override {
+        disk = dir / "disk";
+        std::filesystem::create_directories(disk);
+        if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0) {
+            GTEST_SKIP() << "cannot mount a small disk: " << std::strerror(errno);
+        }
+        mounted = true;
+        // Fifteen of its sixteen pages.
+        WriteFileBytes(disk / "filler", std::string(15 * 4096, 'f'));
+        ASSERT_EQ(std::filesystem::file_size(disk / "filler"), 15u * 4096);
+        std::filesystem::create_directories(disk / "out");
+    }
+    void TearDown() override {
+        if (mounted) {
+            ::umount2(disk.c_str(), MNT_DETACH);
+        }
+    }
+    std::filesystem::path disk;
+    bool mounted = false;
+};
+
+TEST_F(FullDiskExport, AFullDiskIsNamedAndTheWholeFilesWrittenBeforeItStay) {
+    StoreRange(0, 25);
+    struct Case {
+        const char* name;
+        std::function<ExportOutcome(ExportLog&)> run;
+        std::vector<std::string> left; // a package fits the free page, a workbook does not
+    } const cases[] = {
+        {"packages",
+         [&](ExportLog& log) { return Export(disk / "out" / "book", 10, "secret", &log); },
+         {"book_1.qsec"}},
+        {"workbooks",
+         [&](ExportLog& log) { return ExportWorkbooks(disk / "out" / "sheet", 10, &log); },
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExportLog log;
+        EXPECT_EQ(c.run(log), ExportOutcome::Failed);
+        EXPECT_EQ(log.failure, ExportFailure::DiskFull);
+        EXPECT_NE(log.end.detail.find(std::strerror(ENOSPC)), std::string::npos) << log.end.detail;
+        EXPECT_EQ(log.end.filesWritten, static_cast<int>(c.left.size()));
+        EXPECT_EQ(FilesIn(disk / "out"), c.left);
+        for (const std::string& name : c.left) {
+            std::filesystem::remove(disk / "out" / name);
+        }
+    }
 }
 
 } // namespace

@@ -100,6 +100,7 @@ TEST_F(PackageRunTest, AStoppedSpreadsheetExportLeavesOnlyWholeWorkbooks) {
     EXPECT_EQ(FilesIn(dir / "out"), std::vector<std::string>{"book_1.xls"});
     EXPECT_EQ(Read(Workbook(target, 1)).UsedRows(), 13);
     EXPECT_EQ(log.failure, ExportFailure::None);
+    EXPECT_EQ(log.end.filesWritten, 1);
     EXPECT_NE(log.progress.back(), (std::pair<int, int>{1126, 100}));
 }
 
@@ -110,6 +111,7 @@ TEST_F(PackageRunTest, ASpreadsheetExportThatCannotWriteSaysSoAndStops) {
     ExportLog log;
     EXPECT_EQ(ExportWorkbooks(dir / "out" / "book", 10, &log), ExportOutcome::Failed);
     EXPECT_EQ(log.failure, ExportFailure::FileNotCreated);
+    EXPECT_EQ(log.end.filesWritten, 1);
     EXPECT_EQ(FilesIn(dir / "out"), (std::vector<std::string>{"book_1.xls", "book_2.xls"}));
     EXPECT_EQ(Read(Workbook(dir / "out" / "book", 1)).UsedRows(), 13);
     EXPECT_NE(log.progress.back(), (std::pair<int, int>{1126, 100}));
@@ -118,7 +120,7 @@ TEST_F(PackageRunTest, ASpreadsheetExportThatCannotWriteSaysSoAndStops) {
     FreshRegister();
     ExportLog emptyLog;
     EXPECT_EQ(ExportWorkbooks(dir / "empty" / "book", 10, &emptyLog), ExportOutcome::Failed);
-    EXPECT_EQ(emptyLog.failure, ExportFailure::FileNotCreated);
+    EXPECT_EQ(emptyLog.failure, ExportFailure::EmptyRegister);
     EXPECT_TRUE(FilesIn(dir / "empty").empty());
 }
 
@@ -128,7 +130,7 @@ TEST_F(PackageRunTest, ACellTooLongForTheFormatFailsTheExportInsteadOfBeingCut) 
     Store({Record(0), r});
     ExportLog log;
     EXPECT_EQ(ExportWorkbooks(dir / "out" / "book", 10, &log), ExportOutcome::Failed);
-    EXPECT_EQ(log.failure, ExportFailure::FileNotCreated);
+    EXPECT_EQ(log.failure, ExportFailure::TextTooLong);
     EXPECT_TRUE(FilesIn(dir / "out").empty());
 }
 

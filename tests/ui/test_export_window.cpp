@@ -49,6 +49,27 @@ protected:
     }
     bool OnProgressPage() { return Control<QWidget>("Panel1")->isHidden(); }
 
+    // The whole packages in the target's folder; nothing else may be there.
+    int PackagesWritten() {
+        int packages = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(target.parent_path())) {
+            EXPECT_EQ(entry.path().extension(), ".qsec") << entry.path();
+            EXPECT_EQ(entry.file_size() % 1024, 0u) << entry.path();
+            ++packages;
+        }
+        return packages;
+    }
+
+    // Shows the window and starts a package export of ten records a file.
+    void StartPackages(const std::string& name = "out/book") {
+        Export().show();
+        ChooseTarget(name);
+        ChoosePackages("password");
+        Edit("Edit1")->setText("10");
+        Export().SpeedButton3Click();
+        ASSERT_TRUE(Export().Running());
+    }
+
     void WaitForTheEnd() {
         QSignalSpy ended(&Export(), &TCDialog_Export::exportEnded);
         if (Export().Outcome() == ExportOutcome::NotRun) {
@@ -216,6 +237,41 @@ TEST_F(ExportWindowTest, AFailedExportNeverSaysDone) {
     EXPECT_TRUE(Button("SpeedButton4")->isEnabled());
     ExpectOneMessage(MessageKind::Plain, "Quillon", "文件夹创建失败！", MessageButtons::Ok);
 
+    struct Unreadable {
+        const char* name;
+        std::function<void()> spoil;
+        MessageKind kind;
+        QString text;
+    } const unreadable[] = {
+        {"an empty register",
+         [this] {
+             ContactStore store(installation.database, [this] { return clock(); });
+             ASSERT_TRUE(store.OpenContactDatabase());
+             ASSERT_TRUE(store.CurrentConnection()->Execute("delete from t_address_book;"));
+         },
+         MessageKind::Warning, "通讯录中没有数据，无法导出！"},
+        {"a database that is no database",
+         [this] { WriteFileBytes(installation.database, std::string(8192, 'Z')); },
+         MessageKind::Error,
+         "无法读取数据库：数据库文件已损坏，或不是本程序的数据库。\n(file is encrypted or is not a "
+         "database)"},
+    };
+    for (const Unreadable& u : unreadable) {
+        SCOPED_TRACE(u.name);
+        u.spoil();
+        exportWindow.reset();
+        ChooseTarget(std::string("unreadable/") + u.name);
+        ChoosePackages("password");
+        MessageBoxes::ClearHistory();
+        Export().SpeedButton3Click();
+        WaitForTheEnd();
+        EXPECT_EQ(Export().Outcome(), ExportOutcome::Failed);
+        ExpectOneMessage(u.kind, MessageBoxes::TitleOf(u.kind), u.text, MessageButtons::Ok);
+    }
+    std::filesystem::remove(installation.database);
+    ASSERT_TRUE(CreateSchema(installation.database));
+    AddRecords(25);
+
     // A workbook's name is taken by a folder that cannot be replaced.
     std::filesystem::create_directories(dir / "taken" / "book_1.xls" / "x");
     exportWindow.reset();
@@ -274,11 +330,117 @@ TEST_F(ExportWindowTest, ClosingWhileItRunsStopsTheWorkerAndLeavesOnlyWholePacka
     Export().close(); // joins the worker; it reports to nobody afterwards
     exportWindow.reset();
     QTest::qWait(20);
-    for (const auto& entry : std::filesystem::directory_iterator(target.parent_path())) {
-        EXPECT_EQ(entry.path().extension(), ".qsec") << entry.path();
-        EXPECT_EQ(entry.file_size() % 1024, 0u) << entry.path();
-    }
+    PackagesWritten();
     EXPECT_TRUE(MessageBoxes::History().empty());
+}
+
+const QString kStopQuestion = "是否停止导出？";
+
+// Every way the operator can close the window while the export runs.
+struct CloseWay {
+    const char* name;
+    std::function<void(TCDialog_Export&)> close;
+};
+const CloseWay kCloseWays[] = {
+    {"Escape", [](TCDialog_Export& w) { QTest::keyClick(&w, Qt::Key_Escape); }},
+    {"the close box", [](TCDialog_Export& w) { w.close(); }},
+    {"the finish button",
+     [](TCDialog_Export& w) { w.findChild<QPushButton*>("SpeedButton4")->click(); }},
+};
+
+TEST_F(ExportWindowTest, ClosingARunningExportAsksAndAYesSaysHowManyFilesWereWritten) {
+    AddRecords(4000);
+    int run = 0;
+    for (const CloseWay& way : kCloseWays) {
+        SCOPED_TRACE(way.name);
+        exportWindow.reset();
+        StartPackages("yes" + std::to_string(run++) + "/book");
+        MessageBoxes::Script({MessageAnswer::Yes});
+        MessageBoxes::ClearHistory();
+        way.close(Export());
+        EXPECT_FALSE(Export().isVisible());
+        EXPECT_EQ(Export().Outcome(), ExportOutcome::Stopped);
+        const int written = PackagesWritten();
+        EXPECT_LT(written, 403);
+        const auto shown = MessageBoxes::History();
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[0].kind, MessageKind::Confirmation);
+        EXPECT_EQ(shown[0].title, "确认");
+        EXPECT_EQ(shown[0].text, kStopQuestion);
+        EXPECT_EQ(shown[0].buttons, MessageButtons::YesNo);
+        EXPECT_EQ(shown[1].kind, MessageKind::Information);
+        EXPECT_EQ(shown[1].text, QString("导出已停止，已写入 %1 个文件。").arg(written));
+        EXPECT_EQ(shown[1].buttons, MessageButtons::Ok);
+    }
+}
+
+TEST_F(ExportWindowTest, WhileTheQuestionIsOpenTheExportWaitsAndANoLetsItGoOn) {
+    AddRecords(4000);
+    for (const CloseWay& way : kCloseWays) {
+        SCOPED_TRACE(way.name);
+        exportWindow.reset();
+        StartPackages(std::string("no ") + way.name + "/book");
+        QTest::qWait(50);
+        MessageBoxes::Script({MessageAnswer::No});
+        MessageBoxes::ClearHistory();
+        int whenAsked = -1;
+        int afterAWhile = -1;
+        MessageBoxes::WhileShown([&](const MessageBoxes::Shown& shown) {
+            if (shown.text == kStopQuestion) {
+                QTest::qWait(100); // the record under way when the question came goes out
+                whenAsked = PackagesWritten();
+                QTest::qWait(300);
+                afterAWhile = PackagesWritten();
+            }
+        });
+        way.close(Export());
+        EXPECT_TRUE(Export().isVisible());
+        EXPECT_GE(whenAsked, 0);
+        EXPECT_EQ(afterAWhile, whenAsked);
+        WaitForTheEnd();
+        EXPECT_EQ(Export().Outcome(), ExportOutcome::Completed);
+        EXPECT_EQ(PackagesWritten(), 403);
+        ASSERT_EQ(MessageBoxes::History().size(), 1u);
+        EXPECT_EQ(MessageBoxes::History()[0].text, kStopQuestion);
+    }
+}
+
+// Another connection keeps the register locked: the worker waits in its first read, past
+// any stop check, and fails when the wait runs out, while the question is open.
+TEST_F(ExportWindowTest, AnEndThatComesWhileTheQuestionIsOpenIsShownAfterTheAnswer) {
+    for (const MessageAnswer answer : {MessageAnswer::Yes, MessageAnswer::No}) {
+        SCOPED_TRACE(answer == MessageAnswer::Yes ? "yes" : "no");
+        StoreResult<Connection> other = Connection::Open(installation.database);
+        ASSERT_TRUE(other.value().Execute("begin exclusive;"));
+        exportWindow.reset();
+        StartPackages(answer == MessageAnswer::Yes ? "yes/book" : "no/book");
+        MessageBoxes::Script({answer});
+        MessageBoxes::ClearHistory();
+        std::size_t shownDuringTheQuestion = 0;
+        MessageBoxes::WhileShown([&](const MessageBoxes::Shown& shown) {
+            if (shown.text == kStopQuestion) {
+                QTest::qWait(kBusyTimeoutMs + 700);
+                shownDuringTheQuestion = MessageBoxes::History().size();
+            }
+        });
+        Export().close();
+        EXPECT_EQ(shownDuringTheQuestion, 1u);
+        WaitForTheEnd();
+        EXPECT_TRUE(other.value().Execute("rollback;"));
+        EXPECT_EQ(Export().Outcome(), ExportOutcome::Failed);
+        EXPECT_TRUE(Export().isVisible());
+        const auto shown = MessageBoxes::History();
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[0].text, kStopQuestion);
+        EXPECT_EQ(shown[1].kind, MessageKind::Error);
+        EXPECT_EQ(shown[1].text, "无法读取数据库：数据库文件正被另一个程序使用，请稍后再试。\n"
+                                 "(database is locked)");
+        // The end is shown; closing now asks nothing.
+        MessageBoxes::ClearHistory();
+        Export().close();
+        EXPECT_FALSE(Export().isVisible());
+        EXPECT_TRUE(MessageBoxes::History().empty());
+    }
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "workbook_rows.h"
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -236,6 +237,26 @@ TEST_F(ImportSafetyTest, RowsThatCannotBeWrittenBackEndTheFileAndNamePath) {
             std::filesystem::remove(dir / "failed");
         }
     }
+}
+
+TEST_F(ImportSafetyTest, RowsWrittenBackBeforeAFileEndsOnAnExceptionAreKept) {
+    // The list window failing at the third row stands for anything that throws mid-file.
+    struct ThrowingReport : RecordingReport {
+        void ProgressPosition(int value) override {
+            if (value == 3) {
+                throw std::runtime_error("the window went away");
+            }
+        }
+    };
+    OldRegister();
+    Row bad = Good(50);
+    bad[1] = "?";
+    const auto file = MakeWorkbook(dir / "in" / "throws.xls", {bad, bad, Good(0)});
+    ThrowingReport report;
+    EXPECT_FALSE(Run(ImportKind::Spreadsheet, ImportMode::Append, file, report));
+    EXPECT_EQ(report.lines.back(), "导入程序出现异常错误");
+    EXPECT_EQ(RowsOf(run->RejectedWorkbook()).size(), 2u);
+    EXPECT_EQ(Names(), OldNames());
 }
 
 TEST_F(ImportSafetyTest, AStoreThatCannotBeUsedEndsTheFileAsAFailureWithTheReason) {

@@ -168,19 +168,17 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
         return rejected.Add(record, reason);
     };
     // A cancel confirmed while the rows went in is obeyed before they are committed.
-    enum class Commit { Done, Stopped, Failed };
-    std::string commitFailure;
-    const auto commit = [&]() -> Commit {
+    // Commits, or ends the file on that stop or on a failed commit (false).
+    const auto commitOrEnd = [&]() -> bool {
         if (report_.StopRequested()) {
-            return Commit::Stopped;
+            return endOnStop();
         }
-        if (StoreStatus committed = transaction->Commit(); !committed) {
-            commitFailure = committed.detail;
-            return Commit::Failed;
+        if (const StoreStatus committed = transaction->Commit(); !committed) {
+            return endOnStoreFailure(committed.detail);
         }
         transaction.reset();
         uncommitted.clear();
-        return Commit::Done;
+        return true;
     };
 
     const std::string addTime = clock_();
@@ -240,15 +238,8 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
                 // the file ends as a failure, and this row goes back with the others.
                 return endOnStoreFailure(inserted.detail, &record);
             }
-            if (!replacing && uncommitted.size() >= kRowsPerCommit) {
-                switch (commit()) {
-                case Commit::Done:
-                    break;
-                case Commit::Stopped:
-                    return endOnStop();
-                case Commit::Failed:
-                    return endOnStoreFailure(commitFailure);
-                }
+            if (!replacing && uncommitted.size() >= kRowsPerCommit && !commitOrEnd()) {
+                return false;
             }
         }
         return true;
@@ -273,15 +264,8 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     const bool keepRegister = replacing && counters_.inserted == 0;
     if (keepRegister) {
         transaction.reset(); // nothing to put in the register's place
-    } else if (transaction) {
-        switch (commit()) {
-        case Commit::Done:
-            break;
-        case Commit::Stopped:
-            return endOnStop();
-        case Commit::Failed:
-            return endOnStoreFailure(commitFailure);
-        }
+    } else if (transaction && !commitOrEnd()) {
+        return false;
     }
     if (replacing && !keepRegister) {
         NoteRegisterReplaced();

@@ -46,15 +46,15 @@ void PrintRate(const char* what, double ms, double peerMs, std::size_t bytes) {
 ContactRecord BenchRecord(int i) {
     ContactRecord r;
     r[kUI_ID] = "8F14E45FCEEA167A5A36DEDD4BEA25" + std::to_string(10 + i % 90);
-    r[kUser_Name] = Gbk("王小明");
-    r[kUser_Sex] = Gbk("男");
+    r[kUser_Name] = Gb18030("王小明");
+    r[kUser_Sex] = Gb18030("男");
     r[kUser_Birthday] = "1985-06-15";
-    r[kUser_Education] = Gbk("本科");
-    r[kRecode_Type] = Gbk("客户");
-    r[kProvince] = Gbk("河北省");
-    r[kCity] = Gbk("石家庄市");
-    r[kCounty_Seat] = Gbk("长安区");
-    r[kOrganization_Detial] = Gbk("河北某某科技有限公司 销售部") + std::to_string(i);
+    r[kUser_Education] = Gb18030("本科");
+    r[kRecode_Type] = Gb18030("客户");
+    r[kProvince] = Gb18030("河北省");
+    r[kCity] = Gb18030("石家庄市");
+    r[kCounty_Seat] = Gb18030("长安区");
+    r[kOrganization_Detial] = Gb18030("河北某某科技有限公司 销售部") + std::to_string(i);
     r[kMobile_NO] = std::to_string(13900000000LL + i);
     return r;
 }

@@ -54,7 +54,7 @@ void BenchPages(const fs::path& dir, int records, double targetMs) {
     std::fflush(stdout);
     Populate(db, records);
     ContactStore store(db);
-    for (const std::string& area : {Gbk("全国"), Gbk("河北省")}) {
+    for (const std::string& area : {Gb18030("全国"), Gb18030("河北省")}) {
         int count = 0;
         const auto turn = [&](bool last) {
             store.OpenContactDatabase();
@@ -68,7 +68,7 @@ void BenchPages(const fs::path& dir, int records, double targetMs) {
             const double ms = MedianMs(7, [&] { turn(last); });
             char what[128];
             std::snprintf(what, sizeof what, "page turn %d records, %s, %s page", records,
-                          area == Gbk("全国") ? "unfiltered" : "one province",
+                          area == Gb18030("全国") ? "unfiltered" : "one province",
                           last ? "last" : "first");
             PrintFigure(what, ms, targetMs, "target");
         }

@@ -35,7 +35,7 @@ void BenchPaging(const fs::path& dir, int records, double targetMs) {
     std::fflush(stdout);
     Populate(installation.database, records);
     EnsureSettingsFile(installation.config);
-    CurrentLoginArea() = {"000000", Gbk("全国")};
+    CurrentLoginArea() = {"000000", Gb18030("全国")};
     TCDialog_PhoneBook window(installation, {});
     window.OnLoginSucceeded();
     auto* edit = window.findChild<QLineEdit*>("edt_specailPage");

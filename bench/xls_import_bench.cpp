@@ -26,15 +26,15 @@ bool MakeWorkbook(const fs::path& file, bool valid) {
     quillon::Spreadsheet sheet = quillon::Spreadsheet::FromTemplate();
     for (int i = 0; i < kRows; ++i) {
         const std::string mobile = std::to_string((valid ? 13500000000LL : 12500000000LL) + i);
-        const std::string cells[] = {Gbk("张") + std::to_string(i),
-                                     Gbk(i % 2 ? "男" : "女"),
+        const std::string cells[] = {Gb18030("张") + std::to_string(i),
+                                     Gb18030(i % 2 ? "男" : "女"),
                                      "1980-01-02",
-                                     Gbk("大学"),
-                                     Gbk("村"),
-                                     Gbk("河北省"),
-                                     Gbk("石家庄市"),
-                                     Gbk("长安区"),
-                                     Gbk("某单位 书记"),
+                                     Gb18030("大学"),
+                                     Gb18030("村"),
+                                     Gb18030("河北省"),
+                                     Gb18030("石家庄市"),
+                                     Gb18030("长安区"),
+                                     Gb18030("某单位 书记"),
                                      mobile};
         for (int c = 0; c < 10; ++c) {
             sheet.SetCellValue(4 + i, c + 1, cells[c]);

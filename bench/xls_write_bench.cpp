@@ -35,8 +35,8 @@ double TimeCommand(const std::string& command) {
     return status == 0 ? seconds : -1;
 }
 
-std::string CsvField(const std::string& gbk) {
-    std::string text = GbkToUtf8(gbk);
+std::string CsvField(const std::string& gb18030) {
+    std::string text = Gb18030ToUtf8(gb18030);
     std::string quoted = "\"";
     for (char c : text) {
         quoted += c;

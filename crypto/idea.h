@@ -20,7 +20,7 @@ using IdeaSubkeys = std::array<std::uint16_t, 52>;
 
 inline constexpr std::size_t kIdeaBlockSize = 8;
 
-// The MD5 digest of the password's bytes (GBK, as typed; no terminator), high byte first.
+// The MD5 digest of the password's bytes (GB18030, as typed; no terminator), high byte first.
 IdeaKey IdeaKeyFromPassword(std::string_view password);
 
 IdeaSubkeys IdeaEncryptionSubkeys(const IdeaKey& key);

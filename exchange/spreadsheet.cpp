@@ -66,11 +66,11 @@ void Spreadsheet::PrepareWriter() {
     }
 }
 
-xls::SheetWriteError Spreadsheet::SetCellValue(int row, int column, std::string_view gbk) {
+xls::SheetWriteError Spreadsheet::SetCellValue(int row, int column, std::string_view gb18030) {
     if (!writer_) {
         return xls::SheetWriteError::Unsupported;
     }
-    return writer_->SetText(row, column, gbk);
+    return writer_->SetText(row, column, gb18030);
 }
 
 xls::CompoundResult Spreadsheet::FileEntries() const {

@@ -50,9 +50,9 @@ public:
         return workbook_.CellText(row, column);
     }
 
-    // Sets a cell of the first sheet to a GBK text. Only a .xls of the template's kind
+    // Sets a cell of the first sheet to a GB18030 text. Only a .xls of the template's kind
     // can be written; for any other workbook this gives Unsupported.
-    xls::SheetWriteError SetCellValue(int row, int column, std::string_view gbk);
+    xls::SheetWriteError SetCellValue(int row, int column, std::string_view gb18030);
 
     // The whole file as it would be saved.
     SaveResult Bytes(std::vector<std::uint8_t>& out) const;

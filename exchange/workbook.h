@@ -1,5 +1,5 @@
 // What the import sees of a workbook, whatever format it came in: the first sheet's
-// used range and the text of each cell, as GBK.
+// used range and the text of each cell, as GB18030.
 //
 // A cell's text is its value, not its formatted display: text as it stands; a whole
 // number without exponent or ".0"; any other number in its shortest exact form; a

@@ -33,7 +33,7 @@ private:
 class WorkerContext {
 public:
     using ProgressFn = std::function<void(int channel, int percent)>;
-    // Answers a message or question; text is GBK, as everywhere in the plain layers.
+    // Answers a message or question; text is GB18030, as everywhere in the plain layers.
     using MessageFn = std::function<MessageAnswer(MessageKind, const std::string& text,
                                                   MessageButtons, const std::string& caption)>;
 

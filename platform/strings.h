@@ -4,12 +4,12 @@
 #include <string_view>
 #include <vector>
 
-// Small text helpers shared by the settings and registry files. Text is bytes (GBK or
+// Small text helpers shared by the settings and registry files. Text is bytes (GB18030 or
 // ASCII); nothing here looks at characters beyond single bytes.
 
 // Without the blanks (spaces, tabs, stray carriage returns) at either end.
 std::string Trim(std::string_view text);
-// Without every byte up to 0x20 at either end. GBK's lead and trail bytes are all above
+// Without every byte up to 0x20 at either end. GB18030's lead and trail bytes are all above
 // 0x20, so this never cuts a character.
 std::string TrimBlanksAndControls(std::string_view text);
 // ASCII letters compared without regard to case, every other byte exactly.

@@ -27,7 +27,7 @@ std::size_t Utf8SequenceLength(const unsigned char* src, std::size_t left) {
     return n;
 }
 
-std::size_t GbkSequenceLength(const unsigned char* src, std::size_t left) {
+std::size_t Gb18030SequenceLength(const unsigned char* src, std::size_t left) {
     const bool lead = src[0] >= 0x81 && src[0] <= 0xFE;
     const bool trail = left >= 2 && src[1] >= 0x40 && src[1] <= 0xFE && src[1] != 0x7F;
     return lead && trail ? 2 : 1;
@@ -99,17 +99,18 @@ std::string TextConverter::Convert(const std::string& in, SkipFn skipInvalid) {
     return out;
 }
 
-std::string GbkToUtf8(const std::string& gbk) {
-    for (unsigned char c : gbk) {
+std::string Gb18030ToUtf8(const std::string& gb18030) {
+    for (unsigned char c : gb18030) {
         if (c >= 0x80) {
             thread_local std::unique_ptr<TextConverter> converter;
-            return ThreadConverter(converter, "UTF-8", "GBK").Convert(gbk, GbkSequenceLength);
+            return ThreadConverter(converter, "UTF-8", "GBK")
+                .Convert(gb18030, Gb18030SequenceLength);
         }
     }
-    return gbk; // ASCII is the same in both
+    return gb18030; // ASCII is the same in both
 }
 
-std::string Utf8ToGbk(const std::string& utf8) {
+std::string Utf8ToGb18030(const std::string& utf8) {
     for (unsigned char c : utf8) {
         if (c >= 0x80) {
             thread_local std::unique_ptr<TextConverter> converter;
@@ -119,16 +120,16 @@ std::string Utf8ToGbk(const std::string& utf8) {
     return utf8;
 }
 
-std::u16string GbkToUtf16(const std::string& gbk) {
+std::u16string Gb18030ToUtf16(const std::string& gb18030) {
     std::u16string out;
-    out.reserve(gbk.size());
-    if (std::all_of(gbk.begin(), gbk.end(), [](unsigned char c) { return c < 0x80; })) {
-        out.assign(gbk.begin(), gbk.end());
+    out.reserve(gb18030.size());
+    if (std::all_of(gb18030.begin(), gb18030.end(), [](unsigned char c) { return c < 0x80; })) {
+        out.assign(gb18030.begin(), gb18030.end());
         return out;
     }
     thread_local std::unique_ptr<TextConverter> converter;
     const std::string bytes = ThreadConverter(converter, "UTF-16LE", "GBK", std::string("?\0", 2))
-                                  .Convert(gbk, GbkSequenceLength);
+                                  .Convert(gb18030, Gb18030SequenceLength);
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         out += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                      static_cast<unsigned char>(bytes[i + 1]) << 8);

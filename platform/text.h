@@ -5,17 +5,17 @@
 #include <string>
 #include <string_view>
 
-// Register text lives in the program as GBK bytes. These convert at the borders (the
+// Register text lives in the program as GB18030 bytes. These convert at the borders (the
 // database speaks UTF-8). A character the target cannot hold becomes one "?".
-std::string GbkToUtf8(const std::string& gbk);
-std::string Utf8ToGbk(const std::string& utf8);
+std::string Gb18030ToUtf8(const std::string& gb18030);
+std::string Utf8ToGb18030(const std::string& utf8);
 
 // UTF-16 code units (as the spreadsheet formats store text) to UTF-8. A lone surrogate
 // becomes U+FFFD, which GBK then turns into "?".
 std::string Utf16ToUtf8(std::u16string_view utf16);
 
-// GBK to UTF-16 code units, for the spreadsheet formats.
-std::u16string GbkToUtf16(const std::string& gbk);
+// GB18030 to UTF-16 code units, for the spreadsheet formats.
+std::u16string Gb18030ToUtf16(const std::string& gb18030);
 
 // One iconv conversion, opened once (opening is costly). Not thread-safe: each thread
 // keeps its own. A character that cannot be converted becomes one `replacement`, given in
@@ -41,7 +41,7 @@ private:
     std::string replacement_;
 };
 
-// A GBK literal written in this UTF-8 source file, e.g. Gbk("全国").
-inline std::string Gbk(const char* utf8) {
-    return Utf8ToGbk(utf8);
+// A GB18030 literal written in this UTF-8 source file, e.g. Gb18030("全国").
+inline std::string Gb18030(const char* utf8) {
+    return Utf8ToGb18030(utf8);
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 // Changes to the area hierarchy, each on a connection of its own. An action of more than
-// one statement runs in one transaction: it happens whole or not at all. Texts are GBK.
+// one statement runs in one transaction: it happens whole or not at all. Texts are GB18030.
 
 // Where a row stands in the hierarchy; it decides what follows a change.
 enum class AreaLevel { Province, City, County };

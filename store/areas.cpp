@@ -47,7 +47,7 @@ std::vector<AreaRow> SeedRows() {
         if (tab1 != std::string_view::npos && tab2 != std::string_view::npos) {
             rows.push_back({std::string(line.substr(0, tab1)),
                             std::string(line.substr(tab1 + 1, tab2 - tab1 - 1)),
-                            Utf8ToGbk(std::string(line.substr(tab2 + 1)))});
+                            Utf8ToGb18030(std::string(line.substr(tab2 + 1)))});
         }
     }
     return rows;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// One row of the area hierarchy, texts in GBK.
+// One row of the area hierarchy, texts in GB18030.
 struct AreaRow {
     std::string UI_ID;
     std::string Parent_ID;
@@ -31,6 +31,6 @@ AreaRows AllAreas(const std::filesystem::path& db);
 // Every area of that name, at any level.
 AreaRows AreasByName(const std::filesystem::path& db, const std::string& name);
 
-// The ten seed statements as GBK text: the root row, then the nine batches, each batch one
+// The ten seed statements as GB18030 text: the root row, then the nine batches, each batch one
 // multi-row insert so that it goes in whole or not at all.
 std::vector<std::string> AreaSeedStatements();

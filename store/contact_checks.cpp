@@ -36,10 +36,10 @@ constexpr unsigned char kFirstChineseLead = 0xB0;
 
 } // namespace
 
-bool IsEditorName(std::string_view gbk) {
+bool IsEditorName(std::string_view gb18030) {
     std::size_t i = 0;
-    while (i < gbk.size()) {
-        const auto byte = static_cast<unsigned char>(gbk[i]);
+    while (i < gb18030.size()) {
+        const auto byte = static_cast<unsigned char>(gb18030[i]);
         if (byte == '-' || IsAsciiDigit(byte) || IsAsciiLetter(byte)) {
             i += 1;
         } else if (byte >= kFirstChineseLead) {

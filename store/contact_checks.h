@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
-// The longest texts, in GBK bytes, that a workbook row may carry: the spreadsheet import
+// The longest texts, in GB18030 bytes, that a workbook row may carry: the spreadsheet import
 // refuses longer ones, so the editor does too, and every record it stores can go out in a
 // workbook and come back in. A Chinese character takes two bytes, a letter or digit one.
 inline constexpr std::size_t kNameMaxBytes = 40;
@@ -33,7 +33,7 @@ EditorCheck CheckEditorRecord(const ContactRecord& record);
 // 0xB0 or above as a two-byte Chinese character whose trail byte is not examined. Every
 // other byte, the GBK symbol and extension rows (lead bytes 0x81 to 0xAF) among them, is
 // refused.
-bool IsEditorName(std::string_view gbk);
+bool IsEditorName(std::string_view gb18030);
 
 // Eleven ASCII digits beginning 13 to 19.
 bool IsEditorMobileNumber(std::string_view text);

@@ -37,7 +37,7 @@ constexpr ContactField kPageColumns[] = {
 } // namespace
 
 std::string WholeCountryName() {
-    return Gbk("全国");
+    return Gb18030("全国");
 }
 
 std::string LocalTimeText() {
@@ -106,11 +106,11 @@ bool ContactStore::CloseContactDatabase() {
     return true;
 }
 
-bool ContactStore::ExecuteStatement(const std::string& gbk) {
+bool ContactStore::ExecuteStatement(const std::string& gb18030) {
     if (!db_) {
         return Note({StoreError::NotConnected, "no open connection"}).ok();
     }
-    return Note(db_->Execute(gbk)).ok();
+    return Note(db_->Execute(gb18030)).ok();
 }
 
 ContactStore::NameCheck ContactStore::CheckSameName(const ContactRecord& record) {

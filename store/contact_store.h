@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-// One contact as eleven GBK texts, in the order the list, the editor, the spreadsheets
+// One contact as eleven GB18030 texts, in the order the list, the editor, the spreadsheets
 // and the package lines use (not the table's column order).
 enum ContactField {
     kUI_ID,
@@ -35,7 +35,7 @@ std::string WholeCountryName();
 // Local time as "yyyy-mm-dd hh:mm:ss", the text Add_Time is written and sorted by.
 std::string LocalTimeText();
 
-// Statements of the store, as GBK text; exposed so their exact form can be checked.
+// Statements of the store, as GB18030 text; exposed so their exact form can be checked.
 std::string ContactTableCreateStatement();
 std::string ContactIndexStatements();
 std::string CountContactsStatement(const std::string& areaName);
@@ -59,7 +59,7 @@ public:
 
     StoreStatus OpenContactDatabase();
     bool CloseContactDatabase();
-    bool ExecuteStatement(const std::string& gbk);
+    bool ExecuteStatement(const std::string& gb18030);
 
     // Checks for same-name records first; a failed check inserts nothing. A refusal
     // leaves LastStatus() ok.

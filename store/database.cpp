@@ -29,13 +29,13 @@ std::string ColumnUtf8(sqlite3_stmt* stmt, int column) {
 
 using RowWhile = std::function<bool(const std::vector<std::string>&)>;
 
-// Every statement of a GBK text, in turn, with the rows handed to onRow when given; a
+// Every statement of a GB18030 text, in turn, with the rows handed to onRow when given; a
 // callback returning false ends the run there.
-StoreStatus Run(sqlite3* db, const std::string& gbk, const RowWhile* onRow) {
+StoreStatus Run(sqlite3* db, const std::string& gb18030, const RowWhile* onRow) {
     if (!db) {
         return {StoreError::NotConnected, "no open connection"};
     }
-    const std::string utf8 = GbkToUtf8(gbk);
+    const std::string utf8 = Gb18030ToUtf8(gb18030);
     const char* next = utf8.c_str();
     while (*next) {
         sqlite3_stmt* stmt = nullptr;
@@ -55,7 +55,7 @@ StoreStatus Run(sqlite3* db, const std::string& gbk, const RowWhile* onRow) {
                 continue;
             }
             for (int i = 0; i < columns; ++i) {
-                row[i] = Utf8ToGbk(ColumnUtf8(stmt, i));
+                row[i] = Utf8ToGb18030(ColumnUtf8(stmt, i));
             }
             if (!(*onRow)(row)) {
                 sqlite3_finalize(stmt);
@@ -119,20 +119,20 @@ Connection::~Connection() {
     sqlite3_close(db_);
 }
 
-StoreStatus Connection::Execute(const std::string& gbk) const {
-    return Run(db_, gbk, nullptr);
+StoreStatus Connection::Execute(const std::string& gb18030) const {
+    return Run(db_, gb18030, nullptr);
 }
 
-StoreStatus Connection::Query(const std::string& gbk, const RowCallback& onRow) const {
+StoreStatus Connection::Query(const std::string& gb18030, const RowCallback& onRow) const {
     const RowWhile always = [&](const std::vector<std::string>& row) {
         onRow(row);
         return true;
     };
-    return Run(db_, gbk, &always);
+    return Run(db_, gb18030, &always);
 }
 
-StoreStatus Connection::QueryWhile(const std::string& gbk, const RowWhile& onRow) const {
-    return Run(db_, gbk, &onRow);
+StoreStatus Connection::QueryWhile(const std::string& gb18030, const RowWhile& onRow) const {
+    return Run(db_, gb18030, &onRow);
 }
 
 StoreStatus Connection::Failure(StoreError error) const {

@@ -72,7 +72,7 @@ private:
     StoreStatus status_;
 };
 
-// Rows as column texts converted to GBK (NULL as ""), each whole: a NUL byte inside a
+// Rows as column texts converted to GB18030 (NULL as ""), each whole: a NUL byte inside a
 // value does not end it.
 using RowCallback = std::function<void(const std::vector<std::string>& row)>;
 
@@ -92,12 +92,12 @@ public:
 
     sqlite3* Handle() const { return db_; }
 
-    // Runs a GBK statement (converted to UTF-8) without reading results.
-    StoreStatus Execute(const std::string& gbk) const;
-    // Runs a GBK query and hands each row to the callback.
-    StoreStatus Query(const std::string& gbk, const RowCallback& onRow) const;
+    // Runs a GB18030 statement (converted to UTF-8) without reading results.
+    StoreStatus Execute(const std::string& gb18030) const;
+    // Runs a GB18030 query and hands each row to the callback.
+    StoreStatus Query(const std::string& gb18030, const RowCallback& onRow) const;
     // Like Query, but stops early, successfully, when the callback returns false.
-    StoreStatus QueryWhile(const std::string& gbk,
+    StoreStatus QueryWhile(const std::string& gb18030,
                            const std::function<bool(const std::vector<std::string>&)>& onRow) const;
     // The failure of the last call on this handle, with SQLite's message.
     StoreStatus Failure(StoreError error) const;

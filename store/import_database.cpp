@@ -23,8 +23,8 @@ constexpr std::pair<int, ContactField> kInsertParameters[] = {
     {6, kUser_Education}, {7, kOrganization_Detial}, {8, kRecode_Type}, {9, kProvince},
     {10, kCity},          {11, kCounty_Seat}};
 
-void BindText(sqlite3_stmt* stmt, int index, const std::string& gbk) {
-    const std::string utf8 = GbkToUtf8(gbk);
+void BindText(sqlite3_stmt* stmt, int index, const std::string& gb18030) {
+    const std::string utf8 = Gb18030ToUtf8(gb18030);
     sqlite3_bind_text(stmt, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
 }
 

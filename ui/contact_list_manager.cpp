@@ -515,13 +515,13 @@ bool ContactListManager::DeleteAllContacts() {
 bool ContactListManager::AddTestContacts() {
     ContactRecord record;
     record[kUser_Name] = "ABC";
-    record[kUser_Sex] = Gbk("男");
+    record[kUser_Sex] = Gb18030("男");
     record[kUser_Birthday] = "2015.5.5";
-    record[kUser_Education] = Gbk("大学");
-    record[kRecode_Type] = Gbk("乡镇");
-    record[kProvince] = Gbk("天津");
-    record[kCity] = Gbk("直辖市");
-    record[kCounty_Seat] = Gbk("虹桥区");
+    record[kUser_Education] = Gb18030("大学");
+    record[kRecode_Type] = Gb18030("乡镇");
+    record[kProvince] = Gb18030("天津");
+    record[kCity] = Gb18030("直辖市");
+    record[kCounty_Seat] = Gb18030("虹桥区");
     record[kOrganization_Detial] = "xx";
     record[kMobile_NO] = "13588888888";
     for (int i = 0; i < 401; ++i) {

@@ -125,7 +125,7 @@ const LevelTexts& TextsOf(AreaLevel level) {
 
 constexpr char kLoginProvinceKept[] = "选中的省是本机的登录地区，不能删除!";
 
-// The exact GBK texts of a row, kept beside what the list shows.
+// The exact GB18030 texts of a row, kept beside what the list shows.
 constexpr int kCodeRole = Qt::UserRole;
 constexpr int kNameRole = Qt::UserRole + 1;
 

@@ -122,8 +122,8 @@ std::string SelectedText(const QComboBox* box) {
 
 // A stored text longer than the box lets the operator type is shown whole, so that the
 // save names what is too long instead of the box cutting it without a word.
-void ShowWhole(QLineEdit* edit, const std::string& gbk, int typedLimit) {
-    const QString text = ToQString(gbk);
+void ShowWhole(QLineEdit* edit, const std::string& gb18030, int typedLimit) {
+    const QString text = ToQString(gb18030);
     edit->setMaxLength(std::max(typedLimit, static_cast<int>(text.size())));
     edit->setText(text);
 }

@@ -81,7 +81,7 @@ private:
     std::vector<AreaRow> cityEntries_;
     std::vector<AreaRow> countyEntries_;
     bool editMode_ = false;
-    // The areas of the loaded record (GBK), kept until the operator chooses others.
+    // The areas of the loaded record (GB18030), kept until the operator chooses others.
     std::string recordProvince_;
     std::string recordCity_;
     std::string recordCounty_;

@@ -2,10 +2,10 @@
 
 #include "platform/text.h"
 
-QString ToQString(const std::string& gbk) {
-    return QString::fromStdString(GbkToUtf8(gbk));
+QString ToQString(const std::string& gb18030) {
+    return QString::fromStdString(Gb18030ToUtf8(gb18030));
 }
 
 std::string FromQString(const QString& text) {
-    return Utf8ToGbk(text.toStdString());
+    return Utf8ToGb18030(text.toStdString());
 }

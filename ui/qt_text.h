@@ -3,6 +3,6 @@
 #include <QString>
 #include <string>
 
-// The widgets' side of the GBK border.
-QString ToQString(const std::string& gbk);
+// The widgets' side of the GB18030 border.
+QString ToQString(const std::string& gb18030);
 std::string FromQString(const QString& text);

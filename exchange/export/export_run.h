@@ -67,7 +67,7 @@ struct ExportSettings {
     // Output files are this path + "_" + k + the format's extension.
     std::filesystem::path target;
     int maxPerFile = kDefaultPerFile;
-    std::string areaName; // GBK; kept, not used: the export covers the whole table
+    std::string areaName; // GB18030; kept, not used: the export covers the whole table
 
     void SetMaxPerFile(int records);
 };

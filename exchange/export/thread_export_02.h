@@ -19,7 +19,7 @@ public:
     void SetTargetName(std::filesystem::path target) { settings_.target = std::move(target); }
     void SetMaxPerFile(int records) { settings_.SetMaxPerFile(records); }
     void SetAreaName(std::string areaName) { settings_.areaName = std::move(areaName); }
-    // GBK; the key is made from these bytes as given (the window trims them).
+    // GB18030; the key is made from these bytes as given (the window trims them).
     void SetPassword(std::string password) { password_ = std::move(password); }
     const ExportSettings& Settings() const { return settings_; }
     // The time written into the archives; the moment of the export unless set.

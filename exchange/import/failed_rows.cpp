@@ -27,13 +27,13 @@ std::filesystem::path NextFreeName(const std::filesystem::path& file) {
 
 } // namespace
 
-std::string CutGbkText(const std::string& gbk, std::size_t characters) {
+std::string CutGb18030Text(const std::string& gb18030, std::size_t characters) {
     std::size_t at = 0;
-    for (std::size_t count = 0; at < gbk.size() && count < characters; ++count) {
-        const auto lead = static_cast<unsigned char>(gbk[at]);
-        at += lead >= 0x81 && lead <= 0xFE && at + 1 < gbk.size() ? 2 : 1;
+    for (std::size_t count = 0; at < gb18030.size() && count < characters; ++count) {
+        const auto lead = static_cast<unsigned char>(gb18030[at]);
+        at += lead >= 0x81 && lead <= 0xFE && at + 1 < gb18030.size() ? 2 : 1;
     }
-    return gbk.substr(0, at);
+    return gb18030.substr(0, at);
 }
 
 bool FailedRowsWorkbook::StartNextWorkbook() {
@@ -56,9 +56,9 @@ bool FailedRowsWorkbook::Add(const ContactRecord& record, const std::string& rea
     int column = 1;
     for (ContactField field : kColumns) {
         sheet_->SetCellValue(row, column++,
-                             CutGbkText(record[field], quillon::xls::kMaxCellCharacters));
+                             CutGb18030Text(record[field], quillon::xls::kMaxCellCharacters));
     }
-    sheet_->SetCellValue(row, column, CutGbkText(reason, quillon::xls::kMaxCellCharacters));
+    sheet_->SetCellValue(row, column, CutGb18030Text(reason, quillon::xls::kMaxCellCharacters));
     ++rowsInSheet_;
     ++rows_;
     // The first row of a workbook is written at once, so that a folder that cannot take

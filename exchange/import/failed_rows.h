@@ -24,7 +24,7 @@ public:
     const std::filesystem::path& File() const { return file_; }
     std::size_t Rows() const { return rows_; }
 
-    // Adds the record's ten fields and the reason (GBK) as the next row; saves when a
+    // Adds the record's ten fields and the reason (GB18030) as the next row; saves when a
     // batch is full. False when a save failed.
     bool Add(const ContactRecord& record, const std::string& reason);
     // Writes every row so far; true when the file on disk holds them all (or there are
@@ -41,5 +41,5 @@ private:
     std::size_t unsaved_ = 0;
 };
 
-// The text cut to at most `characters` GBK characters, never inside one.
-std::string CutGbkText(const std::string& gbk, std::size_t characters);
+// The text cut to at most `characters` GB18030 characters, never inside one.
+std::string CutGb18030Text(const std::string& gb18030, std::size_t characters);

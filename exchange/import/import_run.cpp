@@ -46,15 +46,15 @@ void ImportRun::PrepareFile() {
     std::error_code ignored;
     std::filesystem::create_directories(places_.failedFolder, ignored);
     const std::string timestamp = ImportTimestamp();
-    rejectedWorkbook_ = UniqueWorkbookName(Gbk("格式错误数据"), timestamp);
-    duplicateWorkbook_ = UniqueWorkbookName(Gbk("重复姓名和手机号数据"), timestamp);
+    rejectedWorkbook_ = UniqueWorkbookName(Gb18030("格式错误数据"), timestamp);
+    duplicateWorkbook_ = UniqueWorkbookName(Gb18030("重复姓名和手机号数据"), timestamp);
 }
 
 std::filesystem::path ImportRun::UniqueWorkbookName(const std::string& stem,
                                                     const std::string& timestamp) const {
     // Two files prepared within one second would share a name, and the second file's
     // rejected rows would overwrite the first's: count on until the name is free.
-    const std::string base = GbkToUtf8(stem + timestamp);
+    const std::string base = Gb18030ToUtf8(stem + timestamp);
     std::filesystem::path candidate = places_.failedFolder / (base + ".xls");
     std::error_code ignored;
     for (int n = 2; std::filesystem::exists(candidate, ignored) || candidate == rejectedWorkbook_ ||
@@ -156,5 +156,5 @@ std::string ImportTimestamp() {
     char text[64];
     std::snprintf(text, sizeof text, "%d年%d月%d日%d时%d分%d秒", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return Gbk(text);
+    return Gb18030(text);
 }

@@ -19,7 +19,7 @@ struct ImportRequest {
     std::vector<std::filesystem::path> files;
     ImportKind kind = ImportKind::Spreadsheet;
     ImportMode mode = ImportMode::Append;
-    std::string password; // GBK, exactly as typed; empty for workbooks
+    std::string password; // GB18030, exactly as typed; empty for workbooks
 };
 
 // What a run tells the operator; the import window has the words for each.
@@ -74,8 +74,8 @@ struct ImportNotice {
           detail(std::move(detail)) {}
     ImportNote note;
     long long count;
-    std::string text;   // GBK
-    std::string second; // GBK
+    std::string text;   // GB18030
+    std::string second; // GB18030
     std::string detail; // UTF-8
     int field = -1;     // a ContactField, for the notes that name one
 };
@@ -97,7 +97,7 @@ struct ImportPlaces {
     std::filesystem::path database;
     // Rejected and duplicate rows go into workbooks here.
     std::filesystem::path failedFolder;
-    // GBK; a workbook row of another province is rejected unless this is "全国".
+    // GB18030; a workbook row of another province is rejected unless this is "全国".
     std::string loginAreaName = "\xC8\xAB\xB9\xFA"; // "全国"
 };
 

@@ -8,7 +8,7 @@ constexpr std::size_t kIdentifierDigits = 32;
 
 // The varchar sizes of the contact table, in field order. They are counted in characters,
 // as SQL means them: the editor lets a name have 40 characters and the organisation 200,
-// which in Chinese are 80 and 400 GBK bytes, so counting bytes would refuse records
+// which in Chinese are 80 and 400 GB18030 bytes, so counting bytes would refuse records
 // other installations took from their own editor.
 constexpr std::size_t kColumnCharacters[kContactFieldCount] = {
     64,  // UI_ID
@@ -50,7 +50,7 @@ bool IsWrittenLikeANumber(std::string_view mobile) {
 bool FitsColumn(ContactField field, std::string_view value) {
     const std::size_t limit = ColumnCharacters(field);
     // Every character takes at least one byte, so a short value needs no counting.
-    return limit == 0 || value.size() <= limit || GbkCharacters(value) <= limit;
+    return limit == 0 || value.size() <= limit || Gb18030Characters(value) <= limit;
 }
 
 } // namespace
@@ -59,11 +59,11 @@ std::size_t ColumnCharacters(ContactField field) {
     return kColumnCharacters[field];
 }
 
-std::size_t GbkCharacters(std::string_view gbk) {
+std::size_t Gb18030Characters(std::string_view gb18030) {
     std::size_t characters = 0;
-    for (std::size_t at = 0; at < gbk.size(); ++characters) {
-        const auto lead = static_cast<unsigned char>(gbk[at]);
-        const bool pair = lead >= 0x81 && lead <= 0xFE && at + 1 < gbk.size();
+    for (std::size_t at = 0; at < gb18030.size(); ++characters) {
+        const auto lead = static_cast<unsigned char>(gb18030[at]);
+        const bool pair = lead >= 0x81 && lead <= 0xFE && at + 1 < gb18030.size();
         at += pair ? 2 : 1;
     }
     return characters;

@@ -31,8 +31,8 @@ struct FieldFault {
 // no size: it must be a date, which the insert itself checks.
 std::size_t ColumnCharacters(ContactField field);
 
-// Characters of a GBK text: a lead byte with its trail byte is one, every other byte one.
-std::size_t GbkCharacters(std::string_view gbk);
+// Characters of a GB18030 text: a lead byte with its trail byte is one, every other byte one.
+std::size_t Gb18030Characters(std::string_view gb18030);
 
 // The record's first fault, looking at the identifier, the name, the mobile number and then
 // every field's size in field order.
@@ -52,7 +52,7 @@ struct PackageRecordCheck {
 // Removes, in place and keeping the order of the rest, the records the register must not
 // take. `records` are a package's records in the order it holds them, the first on line 1
 // (the package text holds one record a line). A record of another province than
-// loginAreaName (GBK; "全国" allows every province) is counted as skipped and not examined
+// loginAreaName (GB18030; "全国" allows every province) is counted as skipped and not examined
 // further; any other record with a fault is refused.
 PackageRecordCheck FilterPackageRecords(std::vector<ContactRecord>& records,
                                         const std::string& loginAreaName);

@@ -10,25 +10,25 @@
 
 namespace {
 
-std::vector<std::string> GbkList(std::initializer_list<const char*> utf8) {
-    std::vector<std::string> gbk;
+std::vector<std::string> Gb18030List(std::initializer_list<const char*> utf8) {
+    std::vector<std::string> gb18030;
     for (const char* text : utf8) {
-        gbk.push_back(Gbk(text));
+        gb18030.push_back(Gb18030(text));
     }
-    return gbk;
+    return gb18030;
 }
 
 const std::vector<std::string>& Educations() {
-    static const std::vector<std::string> list =
-        GbkList({"小学", "初中", "高中", "中专", "大专", "大学", "硕士", "博士", "其它", "其他"});
+    static const std::vector<std::string> list = Gb18030List(
+        {"小学", "初中", "高中", "中专", "大专", "大学", "硕士", "博士", "其它", "其他"});
     return list;
 }
 
 const std::vector<std::string>& Categories() {
-    static const std::vector<std::string> list =
-        GbkList({"乡镇", "村", "社区", "街道", "国有集体企业", "非公企业", "事业单位", "社会团体",
-                 "基金会", "民办非企业单位", "律师事务所", "会计师事务所", "机关", "大学生村官",
-                 "市县党委书记", "组织人事部门正职", "组织人事部门副职", "组工干部"});
+    static const std::vector<std::string> list = Gb18030List(
+        {"乡镇", "村", "社区", "街道", "国有集体企业", "非公企业", "事业单位", "社会团体", "基金会",
+         "民办非企业单位", "律师事务所", "会计师事务所", "机关", "大学生村官", "市县党委书记",
+         "组织人事部门正职", "组织人事部门副职", "组工干部"});
     return list;
 }
 
@@ -40,9 +40,9 @@ bool LengthIn(const std::string& value, std::size_t low, std::size_t high) {
     return value.size() >= low && value.size() <= high;
 }
 
-// Appends the rule's message (UTF-8 in the source) in GBK.
+// Appends the rule's message (UTF-8 in the source) in GB18030.
 void Append(std::string& errors, const char* utf8) {
-    errors += Gbk(utf8);
+    errors += Gb18030(utf8);
 }
 
 // Rules 4 to 9 and the calendar: what a birthday breaks.
@@ -142,7 +142,7 @@ std::size_t BlankLength(std::string_view text, std::size_t at) {
 // "自治县" is taken whole rather than as "县". "林区" and "矿区" are left out: they end
 // 碑林区 and 甘肃矿区 as parts of their names.
 struct LevelWord {
-    std::string gbk;
+    std::string gb18030;
     bool autonomous; // may follow the peoples the area is autonomous for
 };
 const std::vector<LevelWord>& LevelWords() {
@@ -150,7 +150,7 @@ const std::vector<LevelWord>& LevelWords() {
         std::vector<LevelWord> list;
         for (const char* word : {"特别行政区", "自治区", "自治州", "自治县", "自治旗", "地区", "省",
                                  "市", "区", "县", "旗", "盟"}) {
-            list.push_back({Gbk(word), std::string_view(word).starts_with("自治")});
+            list.push_back({Gb18030(word), std::string_view(word).starts_with("自治")});
         }
         return list;
     }();
@@ -163,7 +163,7 @@ const std::vector<LevelWord>& LevelWords() {
 const std::vector<std::string>& PeopleForms() {
     static const std::vector<std::string> forms = [] {
         std::vector<std::string> list;
-        for (const std::string& people : GbkList(
+        for (const std::string& people : Gb18030List(
                  {"蒙古",   "回",       "藏",     "维吾尔",   "苗",   "彝",     "壮",   "布依",
                   "朝鲜",   "满",       "侗",     "瑶",       "白",   "土家",   "哈尼", "哈萨克",
                   "傣",     "黎",       "傈僳",   "佤",       "畲",   "高山",   "拉祜", "水",
@@ -171,7 +171,7 @@ const std::vector<std::string>& PeopleForms() {
                   "布朗",   "撒拉",     "毛南",   "仡佬",     "锡伯", "阿昌",   "普米", "塔吉克",
                   "怒",     "乌孜别克", "俄罗斯", "鄂温克",   "德昂", "保安",   "裕固", "京",
                   "塔塔尔", "独龙",     "鄂伦春", "赫哲",     "门巴", "珞巴",   "基诺", "各"})) {
-            list.push_back(people + Gbk("族"));
+            list.push_back(people + Gb18030("族"));
             if (CharacterCount(people) >= 2) {
                 list.push_back(people);
             }
@@ -199,10 +199,10 @@ std::size_t PeopleAtEnd(std::string_view text) {
 std::vector<std::size_t> ShortNameLengths(std::string_view name) {
     std::vector<std::size_t> lengths;
     for (const LevelWord& word : LevelWords()) {
-        if (!EndsWithCharacters(name, word.gbk)) {
+        if (!EndsWithCharacters(name, word.gb18030)) {
             continue;
         }
-        std::size_t length = name.size() - word.gbk.size();
+        std::size_t length = name.size() - word.gb18030.size();
         if (length == 0) {
             break;
         }
@@ -374,26 +374,26 @@ bool AreaIndex::IsShortNameOf(const AreaRow& area, std::string_view written) con
     return index != npos && IsShortName(index, written);
 }
 
-void TrimCellBlanks(std::string& gbk) {
+void TrimCellBlanks(std::string& gb18030) {
     std::size_t begin = 0; // after the leading blanks
     std::size_t end = 0;   // after the last character that is not a blank
-    for (std::size_t at = 0; at < gbk.size();) {
-        if (const std::size_t blank = BlankLength(gbk, at)) {
+    for (std::size_t at = 0; at < gb18030.size();) {
+        if (const std::size_t blank = BlankLength(gb18030, at)) {
             at += blank;
             if (end == 0) {
                 begin = at;
             }
         } else {
-            at += CharacterLength(gbk, at);
+            at += CharacterLength(gb18030, at);
             end = at;
         }
     }
     if (end == 0) {
-        gbk.clear();
+        gb18030.clear();
         return;
     }
-    gbk.erase(end);
-    gbk.erase(0, begin);
+    gb18030.erase(end);
+    gb18030.erase(0, begin);
 }
 
 namespace {
@@ -415,7 +415,7 @@ bool AreasFoundAsWritten(const AreaIndex& areas, const std::string& province,
 // the "市辖区" (the districts under the city) of a municipality.
 bool CityNamesProvince(const AreaIndex& areas, const AreaRow& province,
                        const std::string& writtenProvince, const std::string& city) {
-    static const std::string municipalDistricts = Gbk("市辖区");
+    static const std::string municipalDistricts = Gb18030("市辖区");
     return city == writtenProvince || city == province.Area_Name ||
            areas.IsShortNameOf(province, city) || city == municipalDistricts;
 }
@@ -490,7 +490,7 @@ ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, con
     if (!LengthIn(sex, 1, kSexMaxBytes)) {
         Append(errors, "性别长度有误;\n");
     }
-    if (sex != Gbk("男") && sex != Gbk("女")) {
+    if (sex != Gb18030("男") && sex != Gb18030("女")) {
         Append(errors, "性别只能填写男或女;\n");
     }
     CheckBirthday(record[kUser_Birthday], errors);
@@ -518,13 +518,13 @@ ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, con
         Append(errors, "市长度有误;\n");
     }
     if (!city.empty() && !areas.IsCityOf(province, city)) {
-        errors += city + Gbk("不在") + province + ";";
+        errors += city + Gb18030("不在") + province + ";";
     }
     if (county.size() > kAreaNameMaxBytes) {
         Append(errors, "县长度有误;\n");
     }
     if (!county.empty() && (city.empty() || !areas.IsCountyOf(province, city, county))) {
-        errors += county + Gbk("不在") + city;
+        errors += county + Gb18030("不在") + city;
     }
     if (!LengthIn(record[kOrganization_Detial], 1, kOrganizationMaxBytes)) {
         Append(errors, "职位长度有误;\n");

@@ -70,8 +70,8 @@ private:
 };
 
 // Blanks around a cell's value (spaces, full-width spaces, tabs) are not part of it. The
-// text is GBK; only whole characters are taken off.
-void TrimCellBlanks(std::string& gbk);
+// text is GB18030; only whole characters are taken off.
+void TrimCellBlanks(std::string& gb18030);
 
 // What ValidateImportRow found. Converts to true when the row passes.
 struct ImportRowCheck {
@@ -90,6 +90,6 @@ struct ImportRowCheck {
 // cities) and the record takes the full names of the areas it is filed under; a row whose
 // areas are found as written is left as it is. Every "?" in the name becomes "-" whatever
 // the outcome, and the identifier is made from the name as it is stored. loginAreaName is
-// GBK; "全国" allows every province.
+// GB18030; "全国" allows every province.
 ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, const AreaIndex& areas,
                                  const std::string& loginAreaName);

@@ -30,9 +30,9 @@ ContactRecord ReadImportRow(const quillon::Workbook& sheet, int row, bool& empty
     return record;
 }
 
-// A path as the list shows it (GBK).
+// A path as the list shows it (GB18030).
 std::string PathText(const std::filesystem::path& file) {
-    return Utf8ToGbk(file.string());
+    return Utf8ToGb18030(file.string());
 }
 
 std::string FileNameOf(const std::filesystem::path& file) {
@@ -44,7 +44,7 @@ std::string FileNameOf(const std::filesystem::path& file) {
 } // namespace
 
 bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
-    const std::string name = Utf8ToGbk(FileNameOf(file));
+    const std::string name = Utf8ToGb18030(FileNameOf(file));
     if (name.find(".xls") == std::string::npos) {
         report_.Line({ImportNote::NotAWorkbook});
         return false;
@@ -131,7 +131,7 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
         }
         for (const ContactRecord& record : uncommitted) {
             ++counters_.rejected;
-            rejected.Add(record, Gbk("导入数据库失败！"));
+            rejected.Add(record, Gb18030("导入数据库失败！"));
         }
         uncommitted.clear();
         if (replacing) {
@@ -224,12 +224,12 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
                 break;
             case InsertOutcome::Duplicate:
                 ++counters_.duplicates;
-                if (!duplicates.Add(record, Gbk("重复数据"))) {
+                if (!duplicates.Add(record, Gb18030("重复数据"))) {
                     return endOnWorkbookFailure(duplicates, ImportNote::DuplicateWorkbookFailed);
                 }
                 break;
             case InsertOutcome::BadBirthday:
-                if (!reject(record, Gbk("日期格式应该为xxxx-xx-xx;\n"))) {
+                if (!reject(record, Gb18030("日期格式应该为xxxx-xx-xx;\n"))) {
                     return endOnWorkbookFailure(rejected, ImportNote::RejectedWorkbookFailed);
                 }
                 break;

@@ -4,7 +4,7 @@
 
 namespace {
 
-// "，" in GBK.
+// "，" in GB18030.
 constexpr char kFullWidthComma[] = "\xA3\xAC";
 
 std::vector<std::string_view> SplitAtCommas(std::string_view line) {

@@ -8,14 +8,14 @@
 #include <string_view>
 #include <vector>
 
-// The text inside a package: one contact a line, eleven GBK fields in ContactField order
+// The text inside a package: one contact a line, eleven GB18030 fields in ContactField order
 // joined by ",", every line ended by CR LF. There is no quoting, so a value must not hold
 // the separator or a line break.
 
-// A value as it goes into a line: "," becomes the full-width "，" (GBK A3 AC) and each line
+// A value as it goes into a line: "," becomes the full-width "，" (GB18030 A3 AC) and each line
 // break (CR LF, CR or LF) one blank. Without this a value with a comma shifts the fields
-// after it on import. GBK's trail bytes are all 0x40 or above, so no byte of another
-// character is touched.
+// after it on import. Every byte of a two- or four-byte GB18030 character is 0x30 or above,
+// so no byte of another character is touched.
 std::string MendedPackageValue(std::string_view value);
 
 // Appends the record's line, CR LF included.

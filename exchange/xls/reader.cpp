@@ -21,7 +21,7 @@ enum class Biff { V5, V8 };
 constexpr std::uint16_t kBofWorksheet = 0x0010;
 constexpr std::uint16_t kDefaultCodePage = 1252;
 
-// Text in a BIFF5 file is bytes in the workbook's code page; the program wants GBK, and
+// Text in a BIFF5 file is bytes in the workbook's code page; the program wants GB18030, and
 // format codes are looked at as UTF-8. The converter is opened once per workbook: a sheet
 // of accented names would otherwise open one for every cell.
 class CodePageDecoder {
@@ -43,7 +43,7 @@ public:
             return in;
         }
         if (codePage_ == 936) {
-            return GbkToUtf8(in);
+            return Gb18030ToUtf8(in);
         }
         if (!converter_) {
             std::replace_if(
@@ -128,7 +128,7 @@ bool IsCellRecord(std::uint16_t id) {
 struct SheetEntry {
     std::uint32_t offset = 0;
     std::uint8_t kind = 0; // 0 worksheet, 1 macro sheet, 2 chart, 6 VB module
-    std::string name;      // GBK
+    std::string name;      // GB18030
 };
 
 // What the workbook globals say that the cells need.
@@ -276,8 +276,8 @@ private:
             sheet.offset = in.U32();
             in.Skip(1);
             sheet.kind = in.U8();
-            sheet.name = g_.biff == Biff::V8 ? Utf16ToGbkText(ReadUnicodeString8(in))
-                                             : Utf8ToGbk(Biff5String8(in, true));
+            sheet.name = g_.biff == Biff::V8 ? Utf16ToGb18030Text(ReadUnicodeString8(in))
+                                             : Utf8ToGb18030(Biff5String8(in, true));
             // A sheet name that cannot be read costs nothing but the name.
             g_.sheets.push_back(std::move(sheet));
             break;
@@ -398,7 +398,7 @@ private:
     bool CellString(ByteSpan data, RecordWalker& walk, std::string& text) {
         if (g_.biff == Biff::V5) {
             ByteReader in(data);
-            text = Utf8ToGbk(Biff5String8(in, false));
+            text = Utf8ToGb18030(Biff5String8(in, false));
             return in.Ok() || Refuse(WorkbookError::Damaged, "a text cell: " + in.Reason());
         }
         std::vector<ByteSpan> segments{data};
@@ -411,7 +411,7 @@ private:
             text.clear();
             return true;
         }
-        text = Utf16ToGbkText(in.UnicodeString(characters));
+        text = Utf16ToGb18030Text(in.UnicodeString(characters));
         return in.Ok() || Refuse(WorkbookError::Damaged, "a text cell: " + in.Reason());
     }
 

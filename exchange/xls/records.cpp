@@ -235,11 +235,11 @@ std::u16string ReadUnicodeString8(ByteReader& in) {
     return ReadCharacters(in, characters);
 }
 
-std::string Utf16ToGbkText(const std::u16string& text) {
+std::string Utf16ToGb18030Text(const std::u16string& text) {
     if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; })) {
         return std::string(text.begin(), text.end());
     }
-    return Utf8ToGbk(Utf16ToUtf8(text));
+    return Utf8ToGb18030(Utf16ToUtf8(text));
 }
 
 } // namespace quillon::xls

@@ -116,7 +116,7 @@ private:
 std::u16string ReadUnicodeString16(ByteReader& in);
 std::u16string ReadUnicodeString8(ByteReader& in);
 
-// Text of a BIFF8 string for the program (GBK) and for looking at format codes (UTF-8).
-std::string Utf16ToGbkText(const std::u16string& text);
+// Text of a BIFF8 string for the program (GB18030) and for looking at format codes (UTF-8).
+std::string Utf16ToGb18030Text(const std::u16string& text);
 
 } // namespace quillon::xls

@@ -42,7 +42,7 @@ SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& conti
     table.reason = std::move(units.reason);
     table.texts.reserve(units.texts.size());
     for (const std::u16string& text : units.texts) {
-        table.texts.push_back(Utf16ToGbkText(text));
+        table.texts.push_back(Utf16ToGb18030Text(text));
     }
     return table;
 }

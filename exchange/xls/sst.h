@@ -19,7 +19,7 @@ template <typename Text> struct StringTable {
     bool Ok() const { return reason.empty(); }
 };
 
-// As the program holds text (GBK), and as the file stores it (UTF-16 code units).
+// As the program holds text (GB18030), and as the file stores it (UTF-16 code units).
 using SharedStrings = StringTable<std::string>;
 using SharedStringUnits = StringTable<std::u16string>;
 

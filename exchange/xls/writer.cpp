@@ -330,8 +330,8 @@ void FirstSheetWriter::PutCell(int row, Cell cell) {
     }
 }
 
-std::uint32_t FirstSheetWriter::FindString(std::string_view gbk) const {
-    return stringIndex_.Find(gbk, [this](std::uint32_t index) -> std::string_view {
+std::uint32_t FirstSheetWriter::FindString(std::string_view gb18030) const {
+    return stringIndex_.Find(gb18030, [this](std::uint32_t index) -> std::string_view {
         const std::size_t kept = keptStrings_.size();
         return index < kept ? std::string_view(keptKeys_[index]) : addedStrings_[index - kept];
     });
@@ -339,38 +339,39 @@ std::uint32_t FirstSheetWriter::FindString(std::string_view gbk) const {
 
 void FirstSheetWriter::IndexKeptStrings() {
     // A text set again that the table holds already (the pick lists' words) uses its entry;
-    // only texts that survive the way through GBK unchanged can be found that way.
+    // only texts that survive the way through GB18030 unchanged can be found that way.
     keptKeys_.resize(keptStrings_.size());
     for (std::size_t i = 0; i < keptStrings_.size(); ++i) {
-        std::string gbk = Utf16ToGbkText(keptStrings_[i]);
-        if (GbkToUtf16(gbk) == keptStrings_[i] && FindString(gbk) == TextIndex::kNone) {
-            keptKeys_[i] = std::move(gbk);
+        std::string gb18030 = Utf16ToGb18030Text(keptStrings_[i]);
+        if (Gb18030ToUtf16(gb18030) == keptStrings_[i] && FindString(gb18030) == TextIndex::kNone) {
+            keptKeys_[i] = std::move(gb18030);
             stringIndex_.Add(keptKeys_[i], static_cast<std::uint32_t>(i));
         }
     }
 }
 
-std::uint32_t FirstSheetWriter::AddString(std::string_view gbk) {
-    if (const std::uint32_t found = FindString(gbk); found != TextIndex::kNone) {
+std::uint32_t FirstSheetWriter::AddString(std::string_view gb18030) {
+    if (const std::uint32_t found = FindString(gb18030); found != TextIndex::kNone) {
         return found;
     }
-    addedStrings_.emplace_back(gbk);
-    addedBytes_ += 2 * gbk.size(); // at most two bytes a character, and at least one a byte
+    addedStrings_.emplace_back(gb18030);
+    addedBytes_ += 2 * gb18030.size(); // at most two bytes a character, and at least one a byte
     const auto index = static_cast<std::uint32_t>(keptStrings_.size() + addedStrings_.size() - 1);
     stringIndex_.Add(addedStrings_.back(), index);
     return index;
 }
 
-SheetWriteError FirstSheetWriter::SetText(int row, int column, std::string_view gbk) {
+SheetWriteError FirstSheetWriter::SetText(int row, int column, std::string_view gb18030) {
     if (status_.error != SheetWriteError::None) {
         return status_.error;
     }
     if (row < 1 || row > kMaxSheetRows || column < 1 || column > kMaxSheetColumns) {
         return SheetWriteError::OutOfRange;
     }
-    // A GBK character takes one or two bytes, so only a long text needs counting.
-    if (gbk.size() > kMaxCellCharacters &&
-        GbkToUtf16(std::string(gbk)).size() > kMaxCellCharacters) {
+    // A character takes at least one GB18030 byte for each of its UTF-16 units, so only a
+    // long text needs counting.
+    if (gb18030.size() > kMaxCellCharacters &&
+        Gb18030ToUtf16(std::string(gb18030)).size() > kMaxCellCharacters) {
         return SheetWriteError::TextTooLong;
     }
     const int r = row - 1;
@@ -387,10 +388,10 @@ SheetWriteError FirstSheetWriter::SetText(int row, int column, std::string_view 
             --total_;
         }
     }
-    if (gbk.empty()) {
+    if (gb18030.empty()) {
         PutCell(r, {c, format, Kind::Blank, 0});
     } else {
-        PutCell(r, {c, format, Kind::Text, AddString(gbk)});
+        PutCell(r, {c, format, Kind::Text, AddString(gb18030)});
         ++total_;
     }
     return SheetWriteError::None;
@@ -422,7 +423,7 @@ std::vector<std::uint8_t> FirstSheetWriter::Build() const {
                            if (i < kept) {
                                return keptStrings_[i];
                            }
-                           converted = GbkToUtf16(addedStrings_[i - kept]);
+                           converted = Gb18030ToUtf16(addedStrings_[i - kept]);
                            return converted;
                        });
     if (extSst_.end != 0) {

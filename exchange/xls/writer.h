@@ -47,9 +47,9 @@ public:
 
     const SheetWriterResult& Status() const { return status_; }
 
-    // Sets a cell (rows and columns from 1) to a GBK text; an empty text leaves a
+    // Sets a cell (rows and columns from 1) to a GB18030 text; an empty text leaves a
     // formatted empty cell. Refuses cells past the sheet's limits and over-long texts.
-    SheetWriteError SetText(int row, int column, std::string_view gbk);
+    SheetWriteError SetText(int row, int column, std::string_view gb18030);
 
     // The whole stream with the cells set so far.
     std::vector<std::uint8_t> Build() const;
@@ -82,8 +82,8 @@ private:
     void PutCell(int row, Cell cell);
     Row& RowAt(int row);
     void IndexKeptStrings();
-    std::uint32_t AddString(std::string_view gbk);
-    std::uint32_t FindString(std::string_view gbk) const;
+    std::uint32_t AddString(std::string_view gb18030);
+    std::uint32_t FindString(std::string_view gb18030) const;
 
     std::size_t EstimatedSize() const;
     void WriteFirstSheet(ByteWriter& out) const;
@@ -107,10 +107,10 @@ private:
     std::uint16_t columnFormats_[kMaxSheetColumns];
 
     std::uint32_t total_ = 0;
-    // The table as read, then the texts added, kept as GBK until the table is written
+    // The table as read, then the texts added, kept as GB18030 until the table is written
     // (most cells repeat a text, so each distinct one is converted once).
     std::vector<std::u16string> keptStrings_;
-    std::vector<std::string> keptKeys_; // the kept texts as GBK where the index has them
+    std::vector<std::string> keptKeys_; // the kept texts as GB18030 where the index has them
     std::vector<std::string> addedStrings_;
     std::size_t addedBytes_ = 0;
     TextIndex stringIndex_;

@@ -239,7 +239,7 @@ public:
         } else if (name == "rPh" && phonetic_ > 0) {
             --phonetic_;
         } else if (name == "si" && inItem_) {
-            strings_.push_back(book_.AddText(Utf8ToGbk(DecodeEscapes(std::move(text_)))));
+            strings_.push_back(book_.AddText(Utf8ToGb18030(DecodeEscapes(std::move(text_)))));
             text_.clear();
             inItem_ = false;
         }
@@ -387,7 +387,7 @@ private:
             for (const auto& [relId, rel] : rels) {
                 if (id != nullptr && relId == id && EndsWith(rel.type, "/worksheet")) {
                     const char* name = Attribute(sheet, "name");
-                    book_.SetSheetName(Utf8ToGbk(name != nullptr ? name : ""));
+                    book_.SetSheetName(Utf8ToGb18030(name != nullptr ? name : ""));
                     sheetPart = rel.target;
                     return true;
                 }
@@ -508,7 +508,7 @@ private:
                  bool hasValue, const std::string& value, bool isInline,
                  const std::string& inlineText, std::string& failure) {
         if (type == "inlineStr" && isInline) {
-            book_.SetCellText(row, column, Utf8ToGbk(DecodeEscapes(inlineText)));
+            book_.SetCellText(row, column, Utf8ToGb18030(DecodeEscapes(inlineText)));
             return true;
         }
         if (!hasValue) {
@@ -529,12 +529,12 @@ private:
         } else if (type == "d") {
             book_.SetCellText(row, column, IsoDateText(value));
         } else if (type == "e" || type == "str" || type == "inlineStr") {
-            book_.SetCellText(row, column, Utf8ToGbk(DecodeEscapes(value)));
+            book_.SetCellText(row, column, Utf8ToGb18030(DecodeEscapes(value)));
         } else {
             double number = 0;
             if (!ParseNumber(value.c_str(), number)) {
                 // Not a number after all; its text is what the writer meant.
-                book_.SetCellText(row, column, Utf8ToGbk(value));
+                book_.SetCellText(row, column, Utf8ToGb18030(value));
             } else {
                 book_.SetCellText(row, column,
                                   IsDateStyle(style.empty() ? nullptr : style.c_str())

@@ -180,8 +180,8 @@ TEST(IdeaKey, IsTheMd5DigestOfThePasswordBytesHighByteFirst) {
     // MD5("abc") = 900150983CD24FB0D6963F7D28E17F72
     EXPECT_EQ(IdeaKeyFromPassword("abc"), KeyFromHex("900150983CD24FB0D6963F7D28E17F72"));
     // The same characters in UTF-8 are other bytes, so another key.
-    EXPECT_NE(IdeaKeyFromPassword(Gbk("密码口令")), IdeaKeyFromPassword("密码口令"));
-    EXPECT_EQ(Gbk("密码").size(), 4u);
+    EXPECT_NE(IdeaKeyFromPassword(Gb18030("密码口令")), IdeaKeyFromPassword("密码口令"));
+    EXPECT_EQ(Gb18030("密码").size(), 4u);
 }
 
 std::string Pattern(std::size_t n) {

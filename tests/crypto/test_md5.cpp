@@ -98,13 +98,13 @@ TEST(Md5, ContextCanDigestAgainAfterFinal) {
     EXPECT_EQ(DigestWithContext(ctx, ""), "D41D8CD98F00B204E9800998ECF8427E");
 }
 
-TEST(Md5, ChineseTextIsDigestedAsGbk) {
-    EXPECT_EQ(ContextDigest(Gbk("张三")), "894152FFF4F97E8FB2B8F304C5C56EBB");
-    EXPECT_EQ(Md5HexString(Gbk("张三").c_str()), "894152FFF4F97E8FB2B8F304C5C56EBB");
+TEST(Md5, ChineseTextIsDigestedAsGb18030) {
+    EXPECT_EQ(ContextDigest(Gb18030("张三")), "894152FFF4F97E8FB2B8F304C5C56EBB");
+    EXPECT_EQ(Md5HexString(Gb18030("张三").c_str()), "894152FFF4F97E8FB2B8F304C5C56EBB");
 }
 
 TEST(MakeUIID, IsTheDigestOfNameFollowedByNumber) {
-    const std::string id = MakeUIID(Gbk("张三"), "13588888888");
+    const std::string id = MakeUIID(Gb18030("张三"), "13588888888");
     EXPECT_EQ(id, "E06C23EE6B411F5F02538E4895AD09A6");
     EXPECT_EQ(id.size(), 32u);
     EXPECT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos);

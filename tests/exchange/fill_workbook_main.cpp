@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     quillon::Spreadsheet sheet = quillon::Spreadsheet::FromTemplate();
     for (int r = 0; r < rows; ++r) {
         for (int c = 1; c <= 10; ++c) {
-            if (sheet.SetCellValue(4 + r, c, Utf8ToGbk(Text(r, c))) !=
+            if (sheet.SetCellValue(4 + r, c, Utf8ToGb18030(Text(r, c))) !=
                 quillon::xls::SheetWriteError::None) {
                 std::fprintf(stderr, "cell %d,%d refused\n", 4 + r, c);
                 return 1;

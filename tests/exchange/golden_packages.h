@@ -32,9 +32,9 @@ inline std::vector<ContactRecord> GoldenRecords(const std::filesystem::path& csv
         for (std::size_t comma;
              (comma = line.find(',', start)) != std::string::npos && field + 1 < r.size();
              start = comma + 1) {
-            r[field++] = Utf8ToGbk(line.substr(start, comma - start));
+            r[field++] = Utf8ToGb18030(line.substr(start, comma - start));
         }
-        r[field] = Utf8ToGbk(line.substr(start));
+        r[field] = Utf8ToGb18030(line.substr(start));
         records.push_back(r);
     }
     return records;

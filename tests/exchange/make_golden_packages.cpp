@@ -44,7 +44,7 @@ std::vector<ContactRecord> GoldenRecords() {
         r[kOrganization_Detial] =
             i % 5 == 4 ? "" : std::string("第") + std::to_string(i + 1) + "工程公司 销售部";
         r[kMobile_NO] = mobile;
-        r[kUI_ID] = GbkToUtf8(MakeUIID(Utf8ToGbk(r[kUser_Name]), mobile));
+        r[kUI_ID] = Gb18030ToUtf8(MakeUIID(Utf8ToGb18030(r[kUser_Name]), mobile));
         records.push_back(r);
     }
     return records;
@@ -73,11 +73,11 @@ int main(int argc, char** argv) {
     for (std::size_t first = 0, k = 1; first < records.size(); first += kGoldenPerPackage, ++k) {
         std::vector<ContactRecord> package;
         for (std::size_t i = first; i < records.size() && i < first + kGoldenPerPackage; ++i) {
-            ContactRecord gbk;
-            for (std::size_t f = 0; f < gbk.size(); ++f) {
-                gbk[f] = Utf8ToGbk(records[i][f]);
+            ContactRecord gb18030;
+            for (std::size_t f = 0; f < gb18030.size(); ++f) {
+                gb18030[f] = Utf8ToGb18030(records[i][f]);
             }
-            package.push_back(gbk);
+            package.push_back(gb18030);
         }
         const PackageResult written =
             WritePackage(folder / kGoldenTarget, static_cast<int>(k), package, key, kGoldenTime);

@@ -68,16 +68,16 @@ protected:
 
     static ContactRecord Record(int i, const std::string& birthday = "1980-02-03") {
         ContactRecord r;
-        r[kUser_Name] = Gbk("张") + std::to_string(i);
+        r[kUser_Name] = Gb18030("张") + std::to_string(i);
         r[kMobile_NO] = std::to_string(13500000000LL + i);
-        r[kUser_Sex] = Gbk(i % 2 ? "男" : "女");
+        r[kUser_Sex] = Gb18030(i % 2 ? "男" : "女");
         r[kUser_Birthday] = birthday;
-        r[kUser_Education] = Gbk("大学");
-        r[kRecode_Type] = Gbk("村");
-        r[kProvince] = Gbk("江苏省");
-        r[kCity] = Gbk("南京市");
-        r[kCounty_Seat] = Gbk("玄武区");
-        r[kOrganization_Detial] = Gbk("某单位 书记");
+        r[kUser_Education] = Gb18030("大学");
+        r[kRecode_Type] = Gb18030("村");
+        r[kProvince] = Gb18030("江苏省");
+        r[kCity] = Gb18030("南京市");
+        r[kCounty_Seat] = Gb18030("玄武区");
+        r[kOrganization_Detial] = Gb18030("某单位 书记");
         r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
         return r;
     }
@@ -149,9 +149,9 @@ protected:
         return run->ImportFiles();
     }
 
-    // Imports workbooks as the import worker does, with the login area given (GBK).
+    // Imports workbooks as the import worker does, with the login area given (GB18030).
     bool ImportWorkbooks(const std::vector<std::filesystem::path>& files, ImportMode mode,
-                         RecordingReport& report, const std::string& loginArea = Gbk("全国")) {
+                         RecordingReport& report, const std::string& loginArea = Gb18030("全国")) {
         ImportRequest request{files, ImportKind::Spreadsheet, mode, ""};
         run.emplace(ImportPlaces{Database(), dir / "failed", loginArea}, request, report,
                     [] { return std::string("2026-12-08 11:00:00"); });
@@ -164,7 +164,7 @@ protected:
         EXPECT_TRUE(db);
         db.value().Query(
             "select User_Name from t_address_book order by Mobile_NO",
-            [&](const std::vector<std::string>& row) { names.push_back(GbkToUtf8(row[0])); });
+            [&](const std::vector<std::string>& row) { names.push_back(Gb18030ToUtf8(row[0])); });
         return names;
     }
     int Count() { return static_cast<int>(Names().size()); }

@@ -47,9 +47,10 @@ inline std::string Enciphered(const std::string& archive) {
     return IdeaEncryptBytes(archive, IdeaKeyFromPassword(kSamplePassword));
 }
 
-// Eleven GBK fields joined as a package line, without the line break.
+// Eleven GB18030 fields joined as a package line, without the line break.
 inline std::string SampleLine(int i) {
-    return "ID" + std::to_string(i) + "," + Gbk("张三") + ",M,1980-01-01," + Gbk("本科") + "," +
-           Gbk("客户") + "," + Gbk("河北省") + "," + Gbk("石家庄市") + "," + Gbk("长安区") + "," +
-           Gbk("某公司 销售部") + ",1390000000" + std::to_string(i % 10);
+    return "ID" + std::to_string(i) + "," + Gb18030("张三") + ",M,1980-01-01," + Gb18030("本科") +
+           "," + Gb18030("客户") + "," + Gb18030("河北省") + "," + Gb18030("石家庄市") + "," +
+           Gb18030("长安区") + "," + Gb18030("某公司 销售部") + ",1390000000" +
+           std::to_string(i % 10);
 }

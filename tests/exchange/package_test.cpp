@@ -19,7 +19,7 @@ ContactRecord Record(int i) {
     for (std::size_t f = 0; f < r.size(); ++f) {
         r[f] = "f" + std::to_string(f) + "-" + std::to_string(i);
     }
-    r[kUser_Name] = Gbk("李四");
+    r[kUser_Name] = Gb18030("李四");
     return r;
 }
 
@@ -44,7 +44,7 @@ TEST(PackageLines, ValuesAreMendedSoTheFieldsStayInPlace) {
         {"CrLfIsOneBlank", "a\r\nb", "a b"},
         {"LoneCrAndLf", "a\rb\nc", "a b c"},
         {"TwoBreaks", "a\n\nb", "a  b"},
-        {"GbkKeepsItsBytes", Gbk("北京，海淀"), Gbk("北京，海淀")},
+        {"GbkKeepsItsBytes", Gb18030("北京，海淀"), Gb18030("北京，海淀")},
         {"QuotesAndSqlKeepTheirBytes", "'); drop table t_address_book; --",
          "'); drop table t_address_book; --"},
         {"NulKept", std::string("a\0b", 3), std::string("a\0b", 3)},

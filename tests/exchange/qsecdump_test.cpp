@@ -130,10 +130,10 @@ TEST(Qsecdump, ArgumentsAndPasswordSources) {
     EXPECT_NE(missing.err.find("missing.qsec"), std::string::npos);
     EXPECT_EQ(Dump(dir, ". x").status, 2);
 
-    // A UTF-8 command line means the GBK password the program keeps.
-    const std::string gbkPassword = Gbk("口令密码");
-    WriteFileBytes(dir / "g.qsec",
-                   IdeaEncryptBytes(SampleArchive(Lines(1, 2)), IdeaKeyFromPassword(gbkPassword)));
+    // A UTF-8 command line means the GB18030 password the program keeps.
+    const std::string gb18030Password = Gb18030("口令密码");
+    WriteFileBytes(dir / "g.qsec", IdeaEncryptBytes(SampleArchive(Lines(1, 2)),
+                                                    IdeaKeyFromPassword(gb18030Password)));
     EXPECT_EQ(Dump(dir, "g.qsec 口令密码").status, 0);
 }
 

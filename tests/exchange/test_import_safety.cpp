@@ -63,7 +63,7 @@ protected:
     }
 
     bool Run(ImportKind kind, ImportMode mode, const std::filesystem::path& file,
-             RecordingReport& report, const std::string& loginArea = Gbk("全国")) {
+             RecordingReport& report, const std::string& loginArea = Gb18030("全国")) {
         ImportRequest request{{file}, kind, mode, kind == ImportKind::Package ? "secret" : ""};
         run.emplace(ImportPlaces{Database(), dir / "failed", loginArea}, request, report,
                     [] { return std::string("2026-12-08 11:00:00"); });
@@ -142,7 +142,7 @@ TEST_F(ImportSafetyTest, AnOverwriteThatStoresNothingKeepsTheRegister) {
         OldRegister();
         RecordingReport report;
         EXPECT_TRUE(Run(ImportKind::Spreadsheet, ImportMode::Overwrite,
-                        NewFile(ImportKind::Spreadsheet), report, Gbk("江苏省")));
+                        NewFile(ImportKind::Spreadsheet), report, Gb18030("江苏省")));
         EXPECT_EQ(report.lines.back(), kept);
         EXPECT_EQ(Names(), OldNames());
         EXPECT_EQ(RowsOf(run->RejectedWorkbook()).size(), std::size_t{kNewRecords});
@@ -164,7 +164,7 @@ TEST_F(ImportSafetyTest, AnOverwriteThatStoresNothingKeepsTheRegister) {
         OldRegister();
         RecordingReport report;
         EXPECT_TRUE(Run(ImportKind::Package, ImportMode::Overwrite, NewFile(ImportKind::Package),
-                        report, Gbk("河北省")));
+                        report, Gb18030("河北省")));
         EXPECT_EQ(report.lines.front(), "跳过5条不属于河北省的记录。");
         EXPECT_EQ(report.lines.back(), kept);
         EXPECT_EQ(Names(), OldNames());
@@ -183,7 +183,7 @@ TEST_F(ImportSafetyTest, AnOverwriteThatStoresNothingKeepsTheRegister) {
 TEST_F(ImportSafetyTest, PackageRecordsTheListCannotShowOrThatWouldBreakItAreLeftOut) {
     OldRegister();
     std::vector<ContactRecord> records = {Record(0), Record(1), Record(2), Record(3)};
-    records[1][kProvince] = Gbk("河北省");
+    records[1][kProvince] = Gb18030("河北省");
     records[2][kUI_ID] = "";
     records[3][kMobile_NO] = "not-a-number";
     std::filesystem::create_directories(dir / "mixed");
@@ -191,7 +191,7 @@ TEST_F(ImportSafetyTest, PackageRecordsTheListCannotShowOrThatWouldBreakItAreLef
                              ZipTime{2026, 12, 8, 10, 0, 0}));
     RecordingReport report;
     EXPECT_TRUE(Run(ImportKind::Package, ImportMode::Append, Package(dir / "mixed" / "book", 1),
-                    report, Gbk("江苏省")));
+                    report, Gb18030("江苏省")));
     EXPECT_EQ(report.lines, (std::vector<std::string>{
                                 "跳过1条不属于江苏省的记录。",
                                 "第3行记录的标识不是32位十六进制数，未导入。",

@@ -21,20 +21,20 @@ std::string Repeated(const std::string& piece, std::size_t times) {
 ContactRecord GoodRecord(const char* province = "江苏省", const char* mobile = "13588888888") {
     ContactRecord r;
     r[kUI_ID] = "0123456789ABCDEF0123456789ABCDEF";
-    r[kUser_Name] = Gbk("张三");
-    r[kUser_Sex] = Gbk("男");
+    r[kUser_Name] = Gb18030("张三");
+    r[kUser_Sex] = Gb18030("男");
     r[kUser_Birthday] = "1980-01-02";
-    r[kUser_Education] = Gbk("大学");
-    r[kRecode_Type] = Gbk("村");
-    r[kProvince] = Gbk(province);
-    r[kCity] = Gbk("南京市");
-    r[kCounty_Seat] = Gbk("玄武区");
-    r[kOrganization_Detial] = Gbk("某单位 书记");
+    r[kUser_Education] = Gb18030("大学");
+    r[kRecode_Type] = Gb18030("村");
+    r[kProvince] = Gb18030(province);
+    r[kCity] = Gb18030("南京市");
+    r[kCounty_Seat] = Gb18030("玄武区");
+    r[kOrganization_Detial] = Gb18030("某单位 书记");
     r[kMobile_NO] = mobile;
     return r;
 }
 
-TEST(PackageRecordsTest, GbkCharactersCountsEachCharacterOnce) {
+TEST(PackageRecordsTest, Gb18030CharactersCountsEachCharacterOnce) {
     struct Case {
         const char* what;
         std::string text;
@@ -42,14 +42,14 @@ TEST(PackageRecordsTest, GbkCharactersCountsEachCharacterOnce) {
     } const cases[] = {
         {"empty", "", 0},
         {"ascii", "abc 12", 6},
-        {"chinese", Gbk("张三丰"), 3},
-        {"mixed", Gbk("A张-三9"), 5},
-        {"trail bytes in the ASCII range", Gbk("丂丄乗"), 3}, // 81 40, 81 41, 81 5C
+        {"chinese", Gb18030("张三丰"), 3},
+        {"mixed", Gb18030("A张-三9"), 5},
+        {"trail bytes in the ASCII range", Gb18030("丂丄乗"), 3}, // 81 40, 81 41, 81 5C
         {"lone lead byte at the end", std::string("a\xB0", 2), 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(GbkCharacters(c.text), c.characters);
+        EXPECT_EQ(Gb18030Characters(c.text), c.characters);
     }
 }
 
@@ -81,7 +81,7 @@ TEST(PackageRecordsTest, FirstRecordFaultNamesTheFaultAndItsField) {
         RecordFault fault;
         ContactField faultField;
     } const cases[] = {
-        {"good record", kUser_Name, Gbk("张三"), RecordFault::None, kUI_ID},
+        {"good record", kUser_Name, Gb18030("张三"), RecordFault::None, kUI_ID},
         // Identifiers.
         {"lower-case identifier", kUI_ID, "0123456789abcdef0123456789abcdef", RecordFault::None,
          kUI_ID},
@@ -100,7 +100,7 @@ TEST(PackageRecordsTest, FirstRecordFaultNamesTheFaultAndItsField) {
         // Mobile numbers.
         {"word for a mobile", kMobile_NO, "not-a-number", RecordFault::NotAMobileNumber,
          kMobile_NO},
-        {"organisation shifted into the mobile", kMobile_NO, Gbk("某单位"),
+        {"organisation shifted into the mobile", kMobile_NO, Gb18030("某单位"),
          RecordFault::NotAMobileNumber, kMobile_NO},
         {"punctuation only", kMobile_NO, "(-)", RecordFault::NotAMobileNumber, kMobile_NO},
         {"a letter among digits", kMobile_NO, "1358888888x", RecordFault::NotAMobileNumber,
@@ -110,20 +110,20 @@ TEST(PackageRecordsTest, FirstRecordFaultNamesTheFaultAndItsField) {
         // Sizes, in characters.
         {"name of 64 letters", kUser_Name, std::string(64, 'a'), RecordFault::None, kUI_ID},
         {"name of 65 letters", kUser_Name, std::string(65, 'a'), RecordFault::TooLong, kUser_Name},
-        {"name of 64 Chinese characters", kUser_Name, Repeated(Gbk("张"), 64), RecordFault::None,
-         kUI_ID},
-        {"name of 65 Chinese characters", kUser_Name, Repeated(Gbk("张"), 65), RecordFault::TooLong,
-         kUser_Name},
+        {"name of 64 Chinese characters", kUser_Name, Repeated(Gb18030("张"), 64),
+         RecordFault::None, kUI_ID},
+        {"name of 65 Chinese characters", kUser_Name, Repeated(Gb18030("张"), 65),
+         RecordFault::TooLong, kUser_Name},
         {"name of 1 MiB", kUser_Name, std::string(1 << 20, 'a'), RecordFault::TooLong, kUser_Name},
         {"mobile of 20 digits", kMobile_NO, std::string(20, '1'), RecordFault::None, kUI_ID},
         {"mobile of 21 digits", kMobile_NO, std::string(21, '1'), RecordFault::TooLong, kMobile_NO},
-        {"sex of 33 characters", kUser_Sex, Repeated(Gbk("男"), 33), RecordFault::TooLong,
+        {"sex of 33 characters", kUser_Sex, Repeated(Gb18030("男"), 33), RecordFault::TooLong,
          kUser_Sex},
-        {"county of 128 Chinese characters", kCounty_Seat, Repeated(Gbk("县"), 128),
+        {"county of 128 Chinese characters", kCounty_Seat, Repeated(Gb18030("县"), 128),
          RecordFault::None, kUI_ID},
         {"county of 129", kCounty_Seat, std::string(129, 'x'), RecordFault::TooLong, kCounty_Seat},
         {"organisation of 200 Chinese characters (the editor's most)", kOrganization_Detial,
-         Repeated(Gbk("单"), 200), RecordFault::None, kUI_ID},
+         Repeated(Gb18030("单"), 200), RecordFault::None, kUI_ID},
         {"organisation of 257", kOrganization_Detial, std::string(257, 'x'), RecordFault::TooLong,
          kOrganization_Detial},
         {"birthday has no size", kUser_Birthday, std::string(300, '1'), RecordFault::None, kUI_ID},
@@ -172,14 +172,14 @@ TEST(PackageRecordsTest, FirstRecordFaultLooksAtTheIdentifierThenNameThenMobileT
 std::vector<std::string> Names(const std::vector<ContactRecord>& records) {
     std::vector<std::string> names;
     for (const ContactRecord& r : records) {
-        names.push_back(GbkToUtf8(r[kUser_Name]));
+        names.push_back(Gb18030ToUtf8(r[kUser_Name]));
     }
     return names;
 }
 
 ContactRecord Named(const char* name, const char* province = "江苏省") {
     ContactRecord r = GoodRecord(province);
-    r[kUser_Name] = Gbk(name);
+    r[kUser_Name] = Gb18030(name);
     return r;
 }
 
@@ -202,7 +202,7 @@ TEST(PackageRecordsTest, FilterKeepsTheLoginAreasRecordsInOrder) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<ContactRecord> records = package();
-        const PackageRecordCheck check = FilterPackageRecords(records, Gbk(c.loginArea));
+        const PackageRecordCheck check = FilterPackageRecords(records, Gb18030(c.loginArea));
         EXPECT_EQ(Names(records), c.kept);
         EXPECT_EQ(check.otherProvince, c.otherProvince);
         EXPECT_TRUE(check.refused.empty());
@@ -217,7 +217,7 @@ TEST(PackageRecordsTest, FilterRefusesBrokenRecordsWithTheirLines) {
     records[4][kUser_Name] = ""; // another province's: skipped, not examined
     records[5][kUser_Name] = std::string(1 << 20, 'a');
 
-    const PackageRecordCheck check = FilterPackageRecords(records, Gbk("江苏省"));
+    const PackageRecordCheck check = FilterPackageRecords(records, Gb18030("江苏省"));
 
     EXPECT_EQ(Names(records), (std::vector<std::string>{"甲", "丙"}));
     EXPECT_EQ(check.otherProvince, 1u);
@@ -242,11 +242,11 @@ TEST(PackageRecordsTest, FilterRefusesBrokenRecordsWithTheirLines) {
 TEST(PackageRecordsTest, FilterKeepsEveryValueOfTheRecordsItKeeps) {
     std::vector<ContactRecord> records{GoodRecord(), GoodRecord(), GoodRecord()};
     records[0][kUI_ID] = "bad";
-    records[2][kOrganization_Detial] = Gbk("单位，职务");
+    records[2][kOrganization_Detial] = Gb18030("单位，职务");
     records[2][kUI_ID] = "FEDCBA9876543210FEDCBA9876543210";
     const ContactRecord third = records[2];
 
-    FilterPackageRecords(records, Gbk("全国"));
+    FilterPackageRecords(records, Gb18030("全国"));
 
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0], GoodRecord());
@@ -259,7 +259,7 @@ TEST(PackageRecordsTest, RefusedLinesAreThePackageTextsLines) {
     std::vector<ContactRecord> written{GoodRecord(), GoodRecord(), GoodRecord(), GoodRecord()};
     written[2][kMobile_NO] = "";
     std::string text = PackageText({written[0], written[1]});
-    text += "0123456789ABCDEF0123456789ABCDEF,Old,M,1980-01-02,E,T," + Gbk("江苏省") +
+    text += "0123456789ABCDEF0123456789ABCDEF,Old,M,1980-01-02,E,T," + Gb18030("江苏省") +
             ",C,Co,unit,post,13588888888\n";
     text += PackageText({written[2], written[3]});
 
@@ -270,7 +270,7 @@ TEST(PackageRecordsTest, RefusedLinesAreThePackageTextsLines) {
     ASSERT_EQ(read.size(), 5u);
     EXPECT_EQ(read[2][kOrganization_Detial], "unit,post");
 
-    const PackageRecordCheck check = FilterPackageRecords(read, Gbk("江苏省"));
+    const PackageRecordCheck check = FilterPackageRecords(read, Gb18030("江苏省"));
 
     EXPECT_EQ(read.size(), 4u);
     ASSERT_EQ(check.refused.size(), 1u);

@@ -25,24 +25,24 @@ protected:
     // A row that passes every rule.
     static ContactRecord GoodRow() {
         ContactRecord r;
-        r[kUser_Name] = Gbk("张三");
-        r[kUser_Sex] = Gbk("男");
+        r[kUser_Name] = Gb18030("张三");
+        r[kUser_Sex] = Gb18030("男");
         r[kUser_Birthday] = "1980-1-2";
-        r[kUser_Education] = Gbk("大学");
-        r[kRecode_Type] = Gbk("村");
-        r[kProvince] = Gbk("江苏省");
-        r[kCity] = Gbk("南京市");
-        r[kCounty_Seat] = Gbk("玄武区");
-        r[kOrganization_Detial] = Gbk("某单位 书记");
+        r[kUser_Education] = Gb18030("大学");
+        r[kRecode_Type] = Gb18030("村");
+        r[kProvince] = Gb18030("江苏省");
+        r[kCity] = Gb18030("南京市");
+        r[kCounty_Seat] = Gb18030("玄武区");
+        r[kOrganization_Detial] = Gb18030("某单位 书记");
         r[kMobile_NO] = "13588888888";
         return r;
     }
 
     static std::string Errors(ContactRecord r, const char* login = "全国") {
         std::string errors;
-        const bool passed = static_cast<bool>(ValidateImportRow(r, errors, *areas, Gbk(login)));
+        const bool passed = static_cast<bool>(ValidateImportRow(r, errors, *areas, Gb18030(login)));
         EXPECT_EQ(passed, errors.empty());
-        return GbkToUtf8(errors);
+        return Gb18030ToUtf8(errors);
     }
 
     static TempDir* dir;
@@ -58,10 +58,10 @@ TEST_F(RowRulesTest, EachBrokenRuleAddsItsMessageInOrder) {
         std::string value;
         const char* errors;
     } const cases[] = {
-        {"good row", kUser_Name, Gbk("张三"), ""},
+        {"good row", kUser_Name, Gb18030("张三"), ""},
         {"empty name", kUser_Name, "", "姓名长度有误;\n"},
         {"41-byte name", kUser_Name, std::string(41, 'a'), "姓名长度有误;\n"},
-        {"sex neither", kUser_Sex, Gbk("男性"), "性别只能填写男或女;\n"},
+        {"sex neither", kUser_Sex, Gb18030("男性"), "性别只能填写男或女;\n"},
         {"sex too long", kUser_Sex, "abcde", "性别长度有误;\n性别只能填写男或女;\n"},
         {"eight digits", kUser_Birthday, "19800102",
          "日期格式应该为xxxx-xx-xx;\n日期格式中年应有4位;\n"},
@@ -71,14 +71,14 @@ TEST_F(RowRulesTest, EachBrokenRuleAddsItsMessageInOrder) {
         {"long day", kUser_Birthday, "1980-1-002", "日期格式中日最多2位;\n"},
         {"no calendar day", kUser_Birthday, "2001-02-30", "日期格式应该为xxxx-xx-xx;\n"},
         {"no month or day", kUser_Birthday, "1980--", "日期格式应该为xxxx-xx-xx;\n"},
-        {"其他", kUser_Education, Gbk("其他"), ""},
-        {"其它", kUser_Education, Gbk("其它"), ""},
-        {"trailing blank", kUser_Education, Gbk("其他 "), "模板中没有此学历\n"},
-        {"unknown category", kRecode_Type, Gbk("农民"), "模板中没有此类别\n;"},
-        {"unknown province", kProvince, Gbk("火星省"),
+        {"其他", kUser_Education, Gb18030("其他"), ""},
+        {"其它", kUser_Education, Gb18030("其它"), ""},
+        {"trailing blank", kUser_Education, Gb18030("其他 "), "模板中没有此学历\n"},
+        {"unknown category", kRecode_Type, Gb18030("农民"), "模板中没有此类别\n;"},
+        {"unknown province", kProvince, Gb18030("火星省"),
          "查无此省，查看主页中省市县组织结构维护表;\n南京市不在火星省;玄武区不在南京市"},
-        {"city of another province", kCity, Gbk("杭州市"), "杭州市不在江苏省;玄武区不在杭州市"},
-        {"county of another city", kCounty_Seat, Gbk("西湖区"), "西湖区不在南京市"},
+        {"city of another province", kCity, Gb18030("杭州市"), "杭州市不在江苏省;玄武区不在杭州市"},
+        {"county of another city", kCounty_Seat, Gb18030("西湖区"), "西湖区不在南京市"},
         {"empty post", kOrganization_Detial, "", "职位长度有误;\n"},
         {"ten digits", kMobile_NO, "1358888888", "手机号不是11位;\n"},
         {"12 and a letter", kMobile_NO, "1258888888a",
@@ -97,34 +97,34 @@ TEST_F(RowRulesTest, EachBrokenRuleAddsItsMessageInOrder) {
 
 TEST_F(RowRulesTest, AreasAreFoundInsideTheirParents) {
     ContactRecord r = GoodRow();
-    r[kProvince] = Gbk("湖北省");
-    r[kCity] = Gbk("省直辖县级行政区划"); // also under 河南省 and 海南省
-    r[kCounty_Seat] = Gbk("仙桃市");
+    r[kProvince] = Gb18030("湖北省");
+    r[kCity] = Gb18030("省直辖县级行政区划"); // also under 河南省 and 海南省
+    r[kCounty_Seat] = Gb18030("仙桃市");
     EXPECT_EQ(Errors(r), "");
-    r[kProvince] = Gbk("海南省");
+    r[kProvince] = Gb18030("海南省");
     EXPECT_EQ(Errors(r), "仙桃市不在省直辖县级行政区划");
 
     // A county without its city is taken only where one city of the province has it.
     ContactRecord noCity = GoodRow();
     noCity[kCity] = "";
-    noCity[kCounty_Seat] = Gbk("鼓楼区"); // 南京市 and 徐州市 both have one
+    noCity[kCounty_Seat] = Gb18030("鼓楼区"); // 南京市 and 徐州市 both have one
     EXPECT_EQ(Errors(noCity), "鼓楼区不在");
     noCity[kCounty_Seat] = "";
     EXPECT_EQ(Errors(noCity), "");
 
     // The whole country is a province of itself, and its cities are the provinces.
     ContactRecord country = GoodRow();
-    country[kProvince] = Gbk("全国");
-    country[kCity] = Gbk("北京市");
-    country[kCounty_Seat] = Gbk("东城区");
+    country[kProvince] = Gb18030("全国");
+    country[kCity] = Gb18030("北京市");
+    country[kCounty_Seat] = Gb18030("东城区");
     EXPECT_EQ(Errors(country), "");
 }
 
 TEST_F(RowRulesTest, AProvinceLoginTakesOnlyItsOwnProvince) {
     EXPECT_EQ(Errors(GoodRow(), "江苏省"), "");
     ContactRecord other = GoodRow();
-    other[kProvince] = Gbk("北京市");
-    other[kCity] = Gbk("东城区");
+    other[kProvince] = Gb18030("北京市");
+    other[kCity] = Gb18030("东城区");
     other[kCounty_Seat] = "";
     EXPECT_EQ(Errors(other, "江苏省"), "导入非本省数据;\n");
 }
@@ -156,23 +156,23 @@ TEST_F(RowRulesTest, MobileNumbersOfEveryRangeFrom13To19Pass) {
 
 TEST_F(RowRulesTest, TheIdentifierIsMadeFromTheNameAsStored) {
     ContactRecord asWritten = GoodRow();
-    asWritten[kUser_Name] = Gbk("问号?名");
+    asWritten[kUser_Name] = Gb18030("问号?名");
     std::string errors;
-    EXPECT_TRUE(ValidateImportRow(asWritten, errors, *areas, Gbk("全国")));
-    EXPECT_EQ(asWritten[kUser_Name], Gbk("问号-名"));
-    EXPECT_EQ(asWritten[kUI_ID], MakeUIID(Gbk("问号-名"), "13588888888"));
+    EXPECT_TRUE(ValidateImportRow(asWritten, errors, *areas, Gb18030("全国")));
+    EXPECT_EQ(asWritten[kUser_Name], Gb18030("问号-名"));
+    EXPECT_EQ(asWritten[kUI_ID], MakeUIID(Gb18030("问号-名"), "13588888888"));
 
     // The stored record, exported and read back, is the same record.
     ContactRecord readBack = GoodRow();
-    readBack[kUser_Name] = Gbk("问号-名");
-    EXPECT_TRUE(ValidateImportRow(readBack, errors, *areas, Gbk("全国")));
+    readBack[kUser_Name] = Gb18030("问号-名");
+    EXPECT_TRUE(ValidateImportRow(readBack, errors, *areas, Gb18030("全国")));
     EXPECT_EQ(readBack[kUI_ID], asWritten[kUI_ID]);
 
     // A rejected row gets one too, and still has its "?" replaced.
     ContactRecord rejected = GoodRow();
     rejected[kUser_Name] = "A?B?";
     rejected[kMobile_NO] = "1";
-    EXPECT_FALSE(ValidateImportRow(rejected, errors, *areas, Gbk("全国")));
+    EXPECT_FALSE(ValidateImportRow(rejected, errors, *areas, Gb18030("全国")));
     EXPECT_EQ(rejected[kUser_Name], "A-B-");
     EXPECT_EQ(rejected[kUI_ID], MakeUIID("A-B-", "1"));
 }
@@ -192,17 +192,17 @@ protected:
     void Check(const AreaCase& c, const char* login = "全国") {
         SCOPED_TRACE(c.what);
         ContactRecord r = GoodRow();
-        r[kProvince] = Gbk(c.written[0]);
-        r[kCity] = Gbk(c.written[1]);
-        r[kCounty_Seat] = Gbk(c.written[2]);
+        r[kProvince] = Gb18030(c.written[0]);
+        r[kCity] = Gb18030(c.written[1]);
+        r[kCounty_Seat] = Gb18030(c.written[2]);
         std::string errors;
-        const ImportRowCheck check = ValidateImportRow(r, errors, *areas, Gbk(login));
-        EXPECT_EQ(GbkToUtf8(errors), c.errors);
+        const ImportRowCheck check = ValidateImportRow(r, errors, *areas, Gb18030(login));
+        EXPECT_EQ(Gb18030ToUtf8(errors), c.errors);
         EXPECT_EQ(check.passed, errors.empty());
         EXPECT_EQ(check.refiled, c.refiled);
-        EXPECT_EQ(GbkToUtf8(r[kProvince]), c.filed[0]);
-        EXPECT_EQ(GbkToUtf8(r[kCity]), c.filed[1]);
-        EXPECT_EQ(GbkToUtf8(r[kCounty_Seat]), c.filed[2]);
+        EXPECT_EQ(Gb18030ToUtf8(r[kProvince]), c.filed[0]);
+        EXPECT_EQ(Gb18030ToUtf8(r[kCity]), c.filed[1]);
+        EXPECT_EQ(Gb18030ToUtf8(r[kCounty_Seat]), c.filed[2]);
     }
 };
 
@@ -346,16 +346,16 @@ TEST_F(AreaSpellingTest, TheLoginProvinceIsComparedWithTheFullName) {
 
 TEST_F(AreaSpellingTest, ARefiledRowRejectedForAnotherRuleIsNotCountedAsRefiled) {
     ContactRecord r = GoodRow();
-    r[kProvince] = Gbk("北京市");
-    r[kCity] = Gbk("北京市");
-    r[kCounty_Seat] = Gbk("海淀区");
+    r[kProvince] = Gb18030("北京市");
+    r[kCity] = Gb18030("北京市");
+    r[kCounty_Seat] = Gb18030("海淀区");
     r[kMobile_NO] = "12588888888";
     std::string errors;
-    const ImportRowCheck check = ValidateImportRow(r, errors, *areas, Gbk("全国"));
+    const ImportRowCheck check = ValidateImportRow(r, errors, *areas, Gb18030("全国"));
     EXPECT_FALSE(check);
     EXPECT_FALSE(check.refiled);
-    EXPECT_EQ(GbkToUtf8(errors), "手机号第二位不是3至9;\n");
-    EXPECT_EQ(r[kCity], Gbk("海淀区")); // written back filed where it belongs
+    EXPECT_EQ(Gb18030ToUtf8(errors), "手机号第二位不是3至9;\n");
+    EXPECT_EQ(r[kCity], Gb18030("海淀区")); // written back filed where it belongs
 }
 
 TEST(CellBlanks, AreTakenOffBothEndsAsWholeCharacters) {
@@ -364,18 +364,18 @@ TEST(CellBlanks, AreTakenOffBothEndsAsWholeCharacters) {
         std::string cell;
         std::string value;
     } const cases[] = {
-        {"trailing space", Gbk("大学 "), Gbk("大学")},
-        {"tabs and spaces", Gbk("\t 大学\t "), Gbk("大学")},
-        {"full-width spaces", Gbk("　大学　　"), Gbk("大学")},
-        {"mixed", Gbk(" 　\t河北省 　"), Gbk("河北省")},
-        {"inner blanks stay", Gbk(" 某单位 书记 "), Gbk("某单位 书记")},
-        {"only blanks", Gbk(" 　\t"), ""},
+        {"trailing space", Gb18030("大学 "), Gb18030("大学")},
+        {"tabs and spaces", Gb18030("\t 大学\t "), Gb18030("大学")},
+        {"full-width spaces", Gb18030("　大学　　"), Gb18030("大学")},
+        {"mixed", Gb18030(" 　\t河北省 　"), Gb18030("河北省")},
+        {"inner blanks stay", Gb18030(" 某单位 书记 "), Gb18030("某单位 书记")},
+        {"only blanks", Gb18030(" 　\t"), ""},
         {"empty", "", ""},
         {"digits", " 13588888888\t", "13588888888"},
         // 啊 (B0 A1) and a stray A1: the last two bytes look like a full-width space but
         // are not one.
         {"A1 A1 across characters", "\xB0\xA1\xA1", "\xB0\xA1\xA1"},
-        {"a full-width space after a trail byte A1", Gbk("啊　"), Gbk("啊")},
+        {"a full-width space after a trail byte A1", Gb18030("啊　"), Gb18030("啊")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -18,7 +18,7 @@ protected:
                          [&](const std::vector<std::string>& row) {
                              std::string line;
                              for (const std::string& v : row) {
-                                 line += (line.empty() ? "" : "|") + GbkToUtf8(v);
+                                 line += (line.empty() ? "" : "|") + Gb18030ToUtf8(v);
                              }
                              rows.push_back(line);
                          });
@@ -80,7 +80,7 @@ TEST_F(SpreadsheetImportTest, RowsAreCheckedStoredOrWrittenBackWithTheirReasons)
         Stored("UI_ID, User_Name, User_Birthday, Organization_Detial, County_Seat");
     ASSERT_EQ(stored.size(), 4u);
     EXPECT_EQ(stored[0],
-              MakeUIID(Gbk("李-四"), "13500000001") + "|李-四|1980-01-02|某单位 书记|长安区");
+              MakeUIID(Gb18030("李-四"), "13500000001") + "|李-四|1980-01-02|某单位 书记|长安区");
     EXPECT_EQ(stored[1], MakeUIID("'); drop table t_address_book; --", "13500000004") +
                              "|'); drop table t_address_book; --|1980-01-02|O'Brien's 公司|长安区");
     EXPECT_NE(stored[2].find("仙桃市"), std::string::npos);
@@ -209,8 +209,8 @@ TEST(FailedRowsWorkbook, AFullSheetGoesOnInTheNextWorkbookAndLongTextsAreCut) {
     ASSERT_EQ(second.size(), 2u);
     EXPECT_EQ(second[1][9], std::to_string(65534));
 
-    EXPECT_EQ(CutGbkText(Gbk("张三李"), 2), Gbk("张三"));
-    EXPECT_EQ(CutGbkText("a" + Gbk("张"), 1), "a");
+    EXPECT_EQ(CutGb18030Text(Gb18030("张三李"), 2), Gb18030("张三"));
+    EXPECT_EQ(CutGb18030Text("a" + Gb18030("张"), 1), "a");
 }
 
 } // namespace
@@ -280,7 +280,7 @@ TEST_F(SpreadsheetImportTest, TheImportWritesTheGoldenRejectedAndDuplicateWorkbo
     }
     Store({Record(7)});
     RecordingReport report;
-    ASSERT_TRUE(ImportWorkbooks({input}, ImportMode::Append, report, Gbk("河北省")));
+    ASSERT_TRUE(ImportWorkbooks({input}, ImportMode::Append, report, Gb18030("河北省")));
     EXPECT_EQ(run->Counters().inserted, 3);
     EXPECT_EQ(run->Counters().rejected, 6);
     EXPECT_EQ(run->Counters().duplicates, 1);

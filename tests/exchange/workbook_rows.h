@@ -19,7 +19,7 @@ inline std::filesystem::path MakeWorkbook(const std::filesystem::path& file,
     for (std::size_t r = 0; r < rows.size(); ++r) {
         for (std::size_t c = 0; c < rows[r].size(); ++c) {
             EXPECT_EQ(sheet.SetCellValue(4 + static_cast<int>(r), 1 + static_cast<int>(c),
-                                         Utf8ToGbk(rows[r][c])),
+                                         Utf8ToGb18030(rows[r][c])),
                       quillon::xls::SheetWriteError::None);
         }
     }
@@ -40,7 +40,7 @@ inline std::vector<Row> RowsOf(const std::filesystem::path& file, int columns = 
     for (int r = 4; r <= read.workbook.UsedRows(); ++r) {
         Row row;
         for (int c = 1; c <= columns; ++c) {
-            row.push_back(GbkToUtf8(read.workbook.CellText(r, c)));
+            row.push_back(Gb18030ToUtf8(read.workbook.CellText(r, c)));
         }
         rows.push_back(row);
     }

@@ -27,7 +27,7 @@ struct Expected {
 
 void ExpectCells(const quillon::Workbook& book, std::initializer_list<Expected> cells) {
     for (const Expected& e : cells) {
-        EXPECT_EQ(GbkToUtf8(book.CellText(e.row, e.column)), e.text)
+        EXPECT_EQ(Gb18030ToUtf8(book.CellText(e.row, e.column)), e.text)
             << "row " << e.row << ", column " << e.column;
     }
 }
@@ -96,7 +96,7 @@ TEST(XlsReader, CellsOfEveryKind) {
     const auto result = Read(book);
     ASSERT_TRUE(result) << result.detail;
     const auto& cells = result.workbook;
-    EXPECT_EQ(GbkToUtf8(cells.SheetName()), "Sheet1");
+    EXPECT_EQ(Gb18030ToUtf8(cells.SheetName()), "Sheet1");
     EXPECT_EQ(cells.UsedRows(), 5);
     EXPECT_EQ(cells.UsedColumns(), 6);
     ExpectCells(cells, {{1, 1, "13588888888"},
@@ -222,7 +222,7 @@ TEST(XlsReader, Biff5TextInTheWorkbooksCodePage) {
         std::string bytes;
         const char* text;
     } cases[] = {
-        {936, Gbk("男"), "男"},
+        {936, Gb18030("男"), "男"},
         {1252, "Jos\xE9", "José"}, // a letter GBK holds too (it has the pinyin vowels)
         {1252,
          "\xC4"
@@ -264,7 +264,7 @@ TEST(XlsReader, TheTemplateReadsAsTheBlankForm) {
     EXPECT_EQ(book.SheetName(), "Sheet1");
     EXPECT_EQ(book.UsedRows(), 3);
     EXPECT_EQ(book.UsedColumns(), 10);
-    EXPECT_EQ(GbkToUtf8(book.CellText(1, 1)).rfind("附件\n", 0), 0u);
+    EXPECT_EQ(Gb18030ToUtf8(book.CellText(1, 1)).rfind("附件\n", 0), 0u);
     ExpectCells(book, {{2, 1, "姓名"},
                        {2, 2, "性别"},
                        {2, 3, "出生年月"},
@@ -341,7 +341,7 @@ TEST(XlsFixtures, WorkbooksWrittenByOtherProgramsReadAsTheyShowThem) {
                            {4, 6, "last"}});
         // 0.1 + 0.2 as each program stored it: LibreOffice's .xls keeps every bit, its
         // .xlsx and gnumeric round to fifteen digits.
-        const std::string sum = GbkToUtf8(book.CellText(3, 2));
+        const std::string sum = Gb18030ToUtf8(book.CellText(3, 2));
         EXPECT_TRUE(sum == "0.3" || sum == "0.30000000000000004") << sum;
     }
 }

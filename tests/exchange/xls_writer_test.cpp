@@ -27,7 +27,7 @@ TEST(XlsWriter, RefusesCellsPastTheFormatsLimitsInsteadOfWrapping) {
     const std::string chinese = [] {
         std::string text;
         for (std::size_t i = 0; i < quillon::xls::kMaxCellCharacters; ++i) {
-            text += Gbk("张");
+            text += Gb18030("张");
         }
         return text;
     }();
@@ -41,7 +41,7 @@ TEST(XlsWriter, RefusesCellsPastTheFormatsLimitsInsteadOfWrapping) {
         {65537, 1, "a", SheetWriteError::OutOfRange},
         {4, 257, "a", SheetWriteError::OutOfRange},
         {4, 1, longest + "x", SheetWriteError::TextTooLong},
-        {4, 2, chinese + Gbk("张"), SheetWriteError::TextTooLong},
+        {4, 2, chinese + Gb18030("张"), SheetWriteError::TextTooLong},
         {4, 1, longest, SheetWriteError::None},
         {4, 2, chinese, SheetWriteError::None}, // 65,534 bytes, but 32,767 characters
         {65536, 256, "last", SheetWriteError::None},
@@ -60,20 +60,20 @@ TEST(XlsWriter, RefusesCellsPastTheFormatsLimitsInsteadOfWrapping) {
 
 TEST(XlsWriter, KeepsTheTemplateAroundNewCellsAndReplacesCellsSetTwice) {
     Spreadsheet sheet = Spreadsheet::FromTemplate();
-    ASSERT_EQ(sheet.SetCellValue(2, 10, Gbk("电话")), SheetWriteError::None); // a header
+    ASSERT_EQ(sheet.SetCellValue(2, 10, Gb18030("电话")), SheetWriteError::None); // a header
     ASSERT_EQ(sheet.SetCellValue(40, 3, "first"), SheetWriteError::None);
     ASSERT_EQ(sheet.SetCellValue(40, 3, "second"), SheetWriteError::None);
-    ASSERT_EQ(sheet.SetCellValue(5, 1, Gbk("男")), SheetWriteError::None); // in the lists too
+    ASSERT_EQ(sheet.SetCellValue(5, 1, Gb18030("男")), SheetWriteError::None); // in the lists too
     ASSERT_EQ(sheet.SetCellValue(7, 4, ""), SheetWriteError::None);
     // Rows out of order and far apart land in their own cell blocks.
     for (int row = 1000; row >= 100; row -= 9) {
         ASSERT_EQ(sheet.SetCellValue(row, 1, std::to_string(row)), SheetWriteError::None);
     }
     const quillon::Workbook book = ReadBack(sheet);
-    EXPECT_EQ(GbkToUtf8(book.CellText(2, 10)), "电话");
-    EXPECT_EQ(GbkToUtf8(book.CellText(2, 1)), "姓名");
+    EXPECT_EQ(Gb18030ToUtf8(book.CellText(2, 10)), "电话");
+    EXPECT_EQ(Gb18030ToUtf8(book.CellText(2, 1)), "姓名");
     EXPECT_EQ(book.CellText(40, 3), "second");
-    EXPECT_EQ(GbkToUtf8(book.CellText(5, 1)), "男");
+    EXPECT_EQ(Gb18030ToUtf8(book.CellText(5, 1)), "男");
     EXPECT_EQ(book.CellText(7, 4), "");
     for (int row = 1000; row >= 100; row -= 9) {
         EXPECT_EQ(book.CellText(row, 1), std::to_string(row));

@@ -62,7 +62,7 @@ std::vector<std::uint8_t> Xlsx(const std::string& sheet, const std::string& work
 }
 
 std::string Text(const quillon::Workbook& book, int row, int column) {
-    return GbkToUtf8(book.CellText(row, column));
+    return Gb18030ToUtf8(book.CellText(row, column));
 }
 
 TEST(XlsxReader, CellsOfEveryKind) {
@@ -78,7 +78,7 @@ TEST(XlsxReader, CellsOfEveryKind) {
     const auto result = quillon::ReadWorkbook(file);
     ASSERT_TRUE(result) << result.detail;
     const auto& book = result.workbook;
-    EXPECT_EQ(GbkToUtf8(book.SheetName()), "名单");
+    EXPECT_EQ(Gb18030ToUtf8(book.SheetName()), "名单");
     EXPECT_EQ(book.UsedRows(), 4); // not the claimed dimension
     EXPECT_EQ(book.UsedColumns(), 5);
     const struct {

@@ -61,11 +61,11 @@ TEST(Strings, TrimAndCaseInsensitiveComparison) {
     EXPECT_EQ(TrimBlanksAndControls("\x01 \x1f"
                                     "ab\x7f\x20\x0b"),
               "ab\x7f");
-    // GBK bytes are above 0x20 and must not be taken for blanks.
+    // GB18030 bytes are above 0x20 and must not be taken for blanks.
     EXPECT_EQ(TrimBlanksAndControls(" \xD5\xC5 "), "\xD5\xC5");
     EXPECT_TRUE(EqualsIgnoreCase("LOGIN", "login"));
     EXPECT_FALSE(EqualsIgnoreCase("LOGIN", "logi"));
-    // Only ASCII letters fold; GBK bytes must match exactly.
+    // Only ASCII letters fold; GB18030 bytes must match exactly.
     EXPECT_FALSE(EqualsIgnoreCase("\xC1", "\xE1"));
 }
 

@@ -8,24 +8,24 @@
 
 namespace {
 
-TEST(Text, ChineseRoundTripsThroughGbk) {
+TEST(Text, ChineseRoundTripsThroughGb18030) {
     const std::string utf8 = "新疆维吾尔自治区 abc 123";
-    const std::string gbk = Utf8ToGbk(utf8);
-    EXPECT_EQ(gbk.size(), 8u * 2 + 8); // two bytes per Chinese character
-    EXPECT_EQ(GbkToUtf8(gbk), utf8);
-    EXPECT_EQ(Gbk("全国"), std::string("\xC8\xAB\xB9\xFA"));
-    EXPECT_EQ(GbkToUtf16(gbk), u"新疆维吾尔自治区 abc 123");
+    const std::string gb18030 = Utf8ToGb18030(utf8);
+    EXPECT_EQ(gb18030.size(), 8u * 2 + 8); // two bytes per Chinese character
+    EXPECT_EQ(Gb18030ToUtf8(gb18030), utf8);
+    EXPECT_EQ(Gb18030("全国"), std::string("\xC8\xAB\xB9\xFA"));
+    EXPECT_EQ(Gb18030ToUtf16(gb18030), u"新疆维吾尔自治区 abc 123");
 }
 
 TEST(Text, EachCharacterGbkCannotHoldBecomesOneQuestionMark) {
-    EXPECT_EQ(Utf8ToGbk("a😀b😀"), "a?b?");
-    EXPECT_EQ(Utf8ToGbk("张\xFF三"), Gbk("张") + "?" + Gbk("三"));
-    EXPECT_EQ(Utf8ToGbk("a\xE5"
-                        "bc"),
+    EXPECT_EQ(Utf8ToGb18030("a😀b😀"), "a?b?");
+    EXPECT_EQ(Utf8ToGb18030("张\xFF三"), Gb18030("张") + "?" + Gb18030("三"));
+    EXPECT_EQ(Utf8ToGb18030("a\xE5"
+                            "bc"),
               "a?bc"); // a broken sequence takes no more than itself
-    EXPECT_EQ(GbkToUtf8(std::string("a\xFF") + "b"), "a?b");
-    EXPECT_EQ(GbkToUtf8(Gbk("张") + "\xD5"), "张?"); // cut in the middle of a character
-    EXPECT_EQ(GbkToUtf16(std::string("a\xFF") + Gbk("张") + "\xD5"), u"a?张?");
+    EXPECT_EQ(Gb18030ToUtf8(std::string("a\xFF") + "b"), "a?b");
+    EXPECT_EQ(Gb18030ToUtf8(Gb18030("张") + "\xD5"), "张?"); // cut in the middle of a character
+    EXPECT_EQ(Gb18030ToUtf16(std::string("a\xFF") + Gb18030("张") + "\xD5"), u"a?张?");
 }
 
 TEST(IniFile, WritesCreateFileSectionAndKeyAndKeepOtherLines) {

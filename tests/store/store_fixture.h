@@ -21,18 +21,18 @@ protected:
     }
 
     static ContactRecord Record(const std::string& name, const std::string& mobile,
-                                const std::string& province = Gbk("北京市")) {
+                                const std::string& province = Gb18030("北京市")) {
         ContactRecord r;
         r[kUser_Name] = name;
         r[kMobile_NO] = mobile;
-        r[kUser_Sex] = Gbk("男");
+        r[kUser_Sex] = Gb18030("男");
         r[kUser_Birthday] = "1980-02-03";
-        r[kUser_Education] = Gbk("大学");
-        r[kRecode_Type] = Gbk("村");
+        r[kUser_Education] = Gb18030("大学");
+        r[kRecode_Type] = Gb18030("村");
         r[kProvince] = province;
-        r[kCity] = Gbk("东城区");
+        r[kCity] = Gb18030("东城区");
         r[kCounty_Seat] = "";
-        r[kOrganization_Detial] = Gbk("某单位 书记");
+        r[kOrganization_Detial] = Gb18030("某单位 书记");
         r[kUI_ID] = MakeUIID(name, mobile);
         return r;
     }
@@ -47,13 +47,13 @@ protected:
         return TryInsert(r, sameNameAgreed) == ContactInsert::Done;
     }
 
-    std::vector<ContactRecord> Page(int page, const std::string& area = Gbk("全国")) {
+    std::vector<ContactRecord> Page(int page, const std::string& area = Gb18030("全国")) {
         std::vector<ContactRecord> records;
         EXPECT_TRUE(store.SelectContactPage(page, area, records));
         return records;
     }
 
-    int Count(const std::string& area = Gbk("全国")) {
+    int Count(const std::string& area = Gb18030("全国")) {
         const StoreResult<int> count = store.CountContactsForExport(area);
         EXPECT_TRUE(count) << count.status().detail;
         return count.value_or(-1);

@@ -9,7 +9,7 @@ namespace {
 // Edits on a freshly seeded database, with a contact naming 江苏省.
 class AreaEditTest : public StoreTest {
 protected:
-    AreaEditTest() { EXPECT_TRUE(Insert(Record("A", "13500000000", Gbk("江苏省")))); }
+    AreaEditTest() { EXPECT_TRUE(Insert(Record("A", "13500000000", Gb18030("江苏省")))); }
 
     std::filesystem::path db() const { return dir / "mydb"; }
 
@@ -47,12 +47,13 @@ protected:
 };
 
 TEST_F(AreaEditTest, NewRowsAreStoredAsTypedAndTakenCodesRefused) {
-    ASSERT_TRUE(InsertArea(db(), "320199", "320100", Gbk("新区'一") + "\"; --"));
-    EXPECT_EQ(Children("320100").back(), (AreaRow{"320199", "320100", Gbk("新区'一") + "\"; --"}));
+    ASSERT_TRUE(InsertArea(db(), "320199", "320100", Gb18030("新区'一") + "\"; --"));
+    EXPECT_EQ(Children("320100").back(),
+              (AreaRow{"320199", "320100", Gb18030("新区'一") + "\"; --"}));
 
     const auto before = Table();
     for (const char* taken : {"320000", "320199", "000000"}) {
-        const StoreStatus refused = InsertArea(db(), taken, "000000", Gbk("重复"));
+        const StoreStatus refused = InsertArea(db(), taken, "000000", Gb18030("重复"));
         EXPECT_EQ(refused.error, StoreError::StatementFailed) << taken;
         EXPECT_FALSE(refused.detail.empty()) << taken;
     }
@@ -63,11 +64,11 @@ TEST_F(AreaEditTest, ChangedCodeTakesTheChildrenAlongAndANameChangeKeepsThem) {
     const auto counties = Children("320100");
     ASSERT_EQ(counties.size(), 12u);
 
-    ASSERT_TRUE(EditArea(db(), AreaLevel::City, "320100", "320100", Gbk("宁")));
+    ASSERT_TRUE(EditArea(db(), AreaLevel::City, "320100", "320100", Gb18030("宁")));
     EXPECT_EQ(Children("320100").size(), counties.size());
-    EXPECT_EQ(Children("320000").front(), (AreaRow{"320100", "320000", Gbk("宁")}));
+    EXPECT_EQ(Children("320000").front(), (AreaRow{"320100", "320000", Gb18030("宁")}));
 
-    ASSERT_TRUE(EditArea(db(), AreaLevel::City, "320100", "329900", Gbk("南京市")));
+    ASSERT_TRUE(EditArea(db(), AreaLevel::City, "320100", "329900", Gb18030("南京市")));
     EXPECT_TRUE(Children("320100").empty());
     const auto moved = Children("329900");
     ASSERT_EQ(moved.size(), counties.size());
@@ -75,9 +76,9 @@ TEST_F(AreaEditTest, ChangedCodeTakesTheChildrenAlongAndANameChangeKeepsThem) {
         EXPECT_EQ(moved[i].UI_ID, counties[i].UI_ID);
     }
     // The row keeps its parent and its place.
-    EXPECT_EQ(Children("320000").front(), (AreaRow{"329900", "320000", Gbk("南京市")}));
+    EXPECT_EQ(Children("320000").front(), (AreaRow{"329900", "320000", Gb18030("南京市")}));
 
-    ASSERT_TRUE(EditArea(db(), AreaLevel::Province, "320000", "329000", Gbk("江苏省")));
+    ASSERT_TRUE(EditArea(db(), AreaLevel::Province, "320000", "329000", Gb18030("江苏省")));
     EXPECT_EQ(Children("329000").size(), 13u);
     EXPECT_EQ(Children("329900").size(), counties.size()); // grandchildren need not move
 }
@@ -101,13 +102,13 @@ TEST_F(AreaEditTest, EditsThatCannotHappenChangeNothing) {
     };
     for (const Case& c : cases) {
         c.arrange();
-        const StoreStatus failed = EditArea(db(), c.level, c.oldCode, c.newCode, Gbk("新"));
+        const StoreStatus failed = EditArea(db(), c.level, c.oldCode, c.newCode, Gb18030("新"));
         EXPECT_EQ(failed.error, StoreError::StatementFailed) << c.name;
         EXPECT_EQ(Table(), before) << c.name;
     }
 
     Execute("drop trigger refuse");
-    ASSERT_TRUE(EditArea(db(), AreaLevel::County, "320102", "320198", Gbk("玄武区")));
+    ASSERT_TRUE(EditArea(db(), AreaLevel::County, "320102", "320198", Gb18030("玄武区")));
     EXPECT_EQ(Children("320102").size(), 1u);
 }
 
@@ -135,7 +136,7 @@ TEST_P(AreaDeletion, TakesWhatBelongsToTheRowAndNothingElse) {
     for (const auto& code : c.stayed) {
         EXPECT_TRUE(after.contains(code)) << code;
     }
-    EXPECT_EQ(Count(Gbk("江苏省")), 1); // contacts name areas; they stay
+    EXPECT_EQ(Count(Gb18030("江苏省")), 1); // contacts name areas; they stay
 }
 
 TEST_P(AreaDeletion, HappensWholeOrNotAtAll) {

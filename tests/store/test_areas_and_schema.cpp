@@ -62,7 +62,7 @@ TEST_F(BootstrapTest, LaterStartsChangeNothingAndRestoreOnlyWholeBatches) {
     const auto db = dir / "mydb";
     ASSERT_TRUE(Insert(Record("A", "13500000000")));
     ASSERT_TRUE(
-        Execute(db, "update t_area set Area_Name='" + Gbk("新名") + "' where UI_ID='110101'"));
+        Execute(db, "update t_area set Area_Name='" + Gb18030("新名") + "' where UI_ID='110101'"));
     ASSERT_TRUE(Execute(db, "delete from t_area where UI_ID='330100'"));    // a city of batch 3
     ASSERT_TRUE(Execute(db, "delete from t_area where UI_ID >= '650000'")); // all of batch 9
     EXPECT_EQ(QueryInt(db, "select count(*) from t_area"), 3434 - 1 - 138);
@@ -70,7 +70,7 @@ TEST_F(BootstrapTest, LaterStartsChangeNothingAndRestoreOnlyWholeBatches) {
     EXPECT_TRUE(CreateSchema(db));
     EXPECT_EQ(QueryInt(db, "select count(*) from t_area"), 3434 - 1);
     EXPECT_EQ(QueryInt(db, "select count(*) from t_area where UI_ID='330100'"), 0);
-    EXPECT_EQ(AreasByName(db, Gbk("新名")).value_or({}).size(), 1u);
+    EXPECT_EQ(AreasByName(db, Gb18030("新名")).value_or({}).size(), 1u);
     EXPECT_EQ(Count(), 1);
 }
 
@@ -79,17 +79,17 @@ TEST(AreaSeed, TenStatementsSplitAtTheFixedBatchRows) {
     ASSERT_EQ(statements.size(), 10u);
     EXPECT_EQ(statements[0], "insert into t_area (UI_ID, Parent_ID, Area_Name) values('000000', "
                              "'000000', '" +
-                                 Gbk("全国") + "')");
+                                 Gb18030("全国") + "')");
     const std::vector<std::pair<std::string, std::string>> bounds = {
-        {"('110000', '000000', '" + Gbk("北京市"), Gbk("兴安盟") + "')"},
-        {"('152201', ", Gbk("通州区") + "')"},
-        {"('320621', ", Gbk("仙女湖区") + "')"},
-        {"('360523', ", Gbk("泌阳县") + "')"},
-        {"('411727', ", Gbk("阳和新区") + "')"},
-        {"('450228', ", Gbk("丹寨县") + "')"},
-        {"('522700', ", Gbk("积石山保安族东乡族撒拉族自治县") + "')"},
-        {"('623000', ", Gbk("海原县") + "')"},
-        {"('650000', ", Gbk("澳门特别行政区") + "')"}};
+        {"('110000', '000000', '" + Gb18030("北京市"), Gb18030("兴安盟") + "')"},
+        {"('152201', ", Gb18030("通州区") + "')"},
+        {"('320621', ", Gb18030("仙女湖区") + "')"},
+        {"('360523', ", Gb18030("泌阳县") + "')"},
+        {"('411727', ", Gb18030("阳和新区") + "')"},
+        {"('450228', ", Gb18030("丹寨县") + "')"},
+        {"('522700', ", Gb18030("积石山保安族东乡族撒拉族自治县") + "')"},
+        {"('623000', ", Gb18030("海原县") + "')"},
+        {"('650000', ", Gb18030("澳门特别行政区") + "')"}};
     const std::string head = "insert into t_area (UI_ID, Parent_ID, Area_Name) values";
     for (std::size_t i = 0; i < bounds.size(); ++i) {
         const std::string& s = statements[i + 1];
@@ -104,12 +104,12 @@ TEST_F(BootstrapTest, AreaQueriesFollowTheParentChain) {
     const auto db = dir / "mydb";
     const auto roots = ChildrenOfArea(db, kRootAreaCode).value_or({});
     ASSERT_EQ(roots.size(), 35u);
-    EXPECT_EQ(roots.front(), (AreaRow{"000000", "000000", Gbk("全国")}));
+    EXPECT_EQ(roots.front(), (AreaRow{"000000", "000000", Gb18030("全国")}));
     const auto provinces = ProvincesForLoginArea(db, kRootAreaCode).value_or({});
     EXPECT_EQ(provinces.size(), 34u);
-    EXPECT_EQ(provinces.front().Area_Name, Gbk("北京市"));
+    EXPECT_EQ(provinces.front().Area_Name, Gb18030("北京市"));
     EXPECT_EQ(ProvincesForLoginArea(db, "650000").value_or({}),
-              (std::vector<AreaRow>{{"650000", "000000", Gbk("新疆维吾尔自治区")}}));
+              (std::vector<AreaRow>{{"650000", "000000", Gb18030("新疆维吾尔自治区")}}));
     EXPECT_EQ(ChildrenOfArea(db, "110000").value_or({}).size(), 16u);
     // No rows is a successful read with an empty list.
     for (const char* leaf : {"110101", "710000"}) {
@@ -117,7 +117,7 @@ TEST_F(BootstrapTest, AreaQueriesFollowTheParentChain) {
         ASSERT_TRUE(children) << leaf;
         EXPECT_TRUE(children.value().empty()) << leaf;
     }
-    EXPECT_EQ(AreasByName(db, Gbk("开发区")).value_or({}).size(), 23u);
+    EXPECT_EQ(AreasByName(db, Gb18030("开发区")).value_or({}).size(), 23u);
     const AreaRows hostile = ProvincesForLoginArea(db, "' or '1'='1");
     ASSERT_TRUE(hostile);
     EXPECT_TRUE(hostile.value().empty());
@@ -194,7 +194,8 @@ INSTANTIATE_TEST_SUITE_P(
         AreaReadCase{"ProvincesForLoginArea",
                      [](const auto& db) { return ProvincesForLoginArea(db, kRootAreaCode); }},
         AreaReadCase{"ChildrenOfArea", [](const auto& db) { return ChildrenOfArea(db, "110000"); }},
-        AreaReadCase{"AreasByName", [](const auto& db) { return AreasByName(db, Gbk("开发区")); }}),
+        AreaReadCase{"AreasByName",
+                     [](const auto& db) { return AreasByName(db, Gb18030("开发区")); }}),
     [](const auto& info) { return info.param.name; });
 
 } // namespace

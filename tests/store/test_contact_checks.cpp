@@ -13,13 +13,13 @@ struct Case {
 
 ContactRecord CompleteRecord() {
     ContactRecord r;
-    r[kUser_Name] = Gbk("张三");
-    r[kUser_Sex] = Gbk("男");
+    r[kUser_Name] = Gb18030("张三");
+    r[kUser_Sex] = Gb18030("男");
     r[kUser_Birthday] = "1980-01-02";
-    r[kUser_Education] = Gbk("大学");
-    r[kRecode_Type] = Gbk("机关");
-    r[kProvince] = Gbk("北京市");
-    r[kOrganization_Detial] = Gbk("某单位");
+    r[kUser_Education] = Gb18030("大学");
+    r[kRecode_Type] = Gb18030("机关");
+    r[kProvince] = Gb18030("北京市");
+    r[kOrganization_Detial] = Gb18030("某单位");
     r[kMobile_NO] = "13588888888";
     return r;
 }
@@ -34,13 +34,13 @@ std::string Repeated(const std::string& piece, int times) {
 
 } // namespace
 
-TEST(EditorChecks, NamesByTheirGbkBytes) {
+TEST(EditorChecks, NamesByTheirGb18030Bytes) {
     const Case cases[] = {
-        {"Chinese", Gbk("张三"), true},
+        {"Chinese", Gb18030("张三"), true},
         {"letters, digits and a hyphen", "John-Smith2", true},
         {"a blank", "John Smith", false},
         {"an apostrophe", "O'Brien", false},
-        {"a full-width middle dot (A1 A4)", Gbk("约翰·史密斯"), false},
+        {"a full-width middle dot (A1 A4)", Gb18030("约翰·史密斯"), false},
         {"an extension character with lead byte 0x81", "\x81\x40", false},
         {"lead byte 0xAF", "\xAF\xA1", false},
         {"a control character", "A\tB", false},
@@ -97,7 +97,7 @@ TEST(EditorChecks, RequiredFieldsComeFirstThenNameThenNumber) {
 }
 
 TEST(EditorChecks, TextsLongerThanAWorkbookRowMayHoldAreRefused) {
-    const std::string han = Gbk("张");
+    const std::string han = Gb18030("张");
     struct LengthCase {
         const char* what;
         ContactField field;

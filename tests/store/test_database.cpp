@@ -31,13 +31,14 @@ protected:
 TEST_F(DatabaseTest, ValuesComeBackWholeWhateverBytesTheyHold) {
     struct Case {
         const char* name;
-        const char* sql; // the value as SQL
-        std::string gbk; // what a query gives back
+        const char* sql;     // the value as SQL
+        std::string gb18030; // what a query gives back
     } const cases[] = {
         {"a NUL inside", "'a' || char(0) || 'b'", std::string("a\0b", 3)},
         {"a NUL at the end", "'ab' || char(0)", std::string("ab\0", 3)},
         {"only a NUL", "char(0)", std::string(1, '\0')},
-        {"Chinese around a NUL", "'北京' || char(0) || '市'", Gbk("北京") + '\0' + Gbk("市")},
+        {"Chinese around a NUL", "'北京' || char(0) || '市'",
+         Gb18030("北京") + '\0' + Gb18030("市")},
         {"an empty text", "''", ""},
         {"NULL", "NULL", ""},
         {"a number", "13500000000", "13500000000"},
@@ -46,12 +47,12 @@ TEST_F(DatabaseTest, ValuesComeBackWholeWhateverBytesTheyHold) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(db.value().Execute(
-            Gbk((std::string("delete from t; insert into t values(") + c.sql + ");").c_str())));
+            Gb18030((std::string("delete from t; insert into t values(") + c.sql + ");").c_str())));
         std::vector<std::string> got;
         ASSERT_TRUE(db.value().Query("select v from t",
                                      [&](const std::vector<std::string>& row) { got = row; }));
         ASSERT_EQ(got.size(), 1u);
-        EXPECT_EQ(got[0], c.gbk);
+        EXPECT_EQ(got[0], c.gb18030);
     }
 }
 

@@ -29,14 +29,14 @@ protected:
     PhoneBookTest() : installation(Installation::InFolder(dir.path())) {
         EXPECT_TRUE(CreateSchema(installation.database));
         EnsureSettingsFile(installation.config);
-        CurrentLoginArea() = {"000000", Gbk("全国")};
+        CurrentLoginArea() = {"000000", Gb18030("全国")};
         MessageBoxes::Script({});
         MessageBoxes::ClearHistory();
     }
     ~PhoneBookTest() override { MessageBoxes::Script({}); }
 
     // Adds records straight to the table, newest last, "N<i>" named.
-    void AddRecords(int count, const std::string& province = Gbk("北京市")) {
+    void AddRecords(int count, const std::string& province = Gb18030("北京市")) {
         ContactStore store(installation.database, [this] { return clock(); });
         ASSERT_TRUE(store.OpenContactDatabase());
         Transaction batch(*store.CurrentConnection());

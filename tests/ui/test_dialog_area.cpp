@@ -67,7 +67,7 @@ protected:
     }
 
     TCDialog_Area& Open(const std::string& loginCode = "000000", const char* loginName = "全国") {
-        CurrentLoginArea() = {loginCode, Gbk(loginName)};
+        CurrentLoginArea() = {loginCode, Gb18030(loginName)};
         EXPECT_TRUE(WriteLoginAreaCode(installation.config, loginCode));
         window = std::make_unique<TCDialog_Area>(installation);
         window->show();
@@ -337,7 +337,7 @@ TEST_P(AreaWindowRequired, NewAndEditNeedCodeAndName) {
         Type(box, kept);
     }
     EXPECT_EQ(AreaCount(), 3434u);
-    EXPECT_EQ(Children("320000").front(), (AreaRow{"320100", "320000", Gbk("南京市")}));
+    EXPECT_EQ(Children("320000").front(), (AreaRow{"320100", "320000", Gb18030("南京市")}));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -402,8 +402,8 @@ TEST_F(AreaWindow, NewRowsAreStoredAsTypedAppendedAndSelected) {
     EXPECT_EQ(Messages(), (std::vector{Info(kSaved), Info(kSaved)}));
     EXPECT_EQ(Selected(Cities()), "990100 新市");
     EXPECT_EQ(Selected(Counties()), "990101 新县");
-    EXPECT_EQ(Children("990000"), (std::vector<AreaRow>{{"990100", "990000", Gbk("新市")}}));
-    EXPECT_EQ(Children("990100"), (std::vector<AreaRow>{{"990101", "990100", Gbk("新县")}}));
+    EXPECT_EQ(Children("990000"), (std::vector<AreaRow>{{"990100", "990000", Gb18030("新市")}}));
+    EXPECT_EQ(Children("990100"), (std::vector<AreaRow>{{"990101", "990100", Gb18030("新县")}}));
     EXPECT_EQ(AreaCount(), 3437u);
 }
 
@@ -425,7 +425,7 @@ TEST_F(AreaWindow, ACityCodeChangeTakesItsCountiesAlongAndANameChangeKeepsThem) 
     EXPECT_EQ(Codes(Cities()).first(), "329900"); // the row keeps its place
     EXPECT_TRUE(Children("320100").empty());
     EXPECT_EQ(Children("329900").size(), 12u);
-    EXPECT_EQ(Children("320000").front(), (AreaRow{"329900", "320000", Gbk("宁")}));
+    EXPECT_EQ(Children("320000").front(), (AreaRow{"329900", "320000", Gb18030("宁")}));
 
     // New counties go under the code the city has now, not the one it had.
     EXPECT_EQ(window->CurrentCityCode(), "329900");
@@ -433,12 +433,12 @@ TEST_F(AreaWindow, ACityCodeChangeTakesItsCountiesAlongAndANameChangeKeepsThem) 
     Type("edt_Co_Name", "新县");
     Click("btn_Co_New");
     EXPECT_EQ(Messages(), std::vector{Info(kSaved)});
-    EXPECT_EQ(Children("329900").back(), (AreaRow{"329999", "329900", Gbk("新县")}));
+    EXPECT_EQ(Children("329900").back(), (AreaRow{"329999", "329900", Gb18030("新县")}));
 
     Type("edt_Co_ID", "329998");
     Click("btn_Co_Edit");
     EXPECT_EQ(Messages(), std::vector{Info(kEdited)});
-    EXPECT_EQ(Children("329900").back(), (AreaRow{"329998", "329900", Gbk("新县")}));
+    EXPECT_EQ(Children("329900").back(), (AreaRow{"329998", "329900", Gb18030("新县")}));
 }
 
 TEST_F(AreaWindow, AProvinceCodeChangeMovesItsCitiesAndNewCitiesFollowIt) {
@@ -452,7 +452,7 @@ TEST_F(AreaWindow, AProvinceCodeChangeMovesItsCitiesAndNewCitiesFollowIt) {
     Type("edt_Ci_ID", "339900");
     Type("edt_Ci_Name", "新市");
     Click("btn_Ci_New");
-    EXPECT_EQ(Children("339000").back(), (AreaRow{"339900", "339000", Gbk("新市")}));
+    EXPECT_EQ(Children("339000").back(), (AreaRow{"339900", "339000", Gb18030("新市")}));
     // Someone else's province: the login area stays.
     EXPECT_EQ(CurrentLoginArea().code, "000000");
     EXPECT_EQ(ReadLoginAreaCode(installation.config), "000000");
@@ -509,10 +509,10 @@ TEST_F(AreaWindow, DeletingAProvinceTakesEveryCityAndCountyButNoContact) {
         ContactStore store(installation.database);
         ASSERT_TRUE(store.OpenContactDatabase());
         ContactRecord r;
-        r[kUser_Name] = Gbk("张三");
+        r[kUser_Name] = Gb18030("张三");
         r[kMobile_NO] = "13500000000";
-        r[kProvince] = Gbk("江苏省");
-        r[kCity] = Gbk("苏州市");
+        r[kProvince] = Gb18030("江苏省");
+        r[kCity] = Gb18030("苏州市");
         r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
         ASSERT_EQ(store.InsertContactRow(r), ContactInsert::Done);
     }
@@ -538,7 +538,7 @@ TEST_F(AreaWindow, DeletingAProvinceTakesEveryCityAndCountyButNoContact) {
     EXPECT_EQ(Cities()->topLevelItemCount(), 17);
     EXPECT_EQ(window->CurrentProvinceCode(), "310000");
     ContactStore store(installation.database);
-    EXPECT_EQ(store.CountContactsForExport(Gbk("江苏省")).value_or(0), 1);
+    EXPECT_EQ(store.CountContactsForExport(Gb18030("江苏省")).value_or(0), 1);
 }
 
 TEST_F(AreaWindow, DeletingACityTakesItsOwnCountiesAndSelectsTheNewFirstRow) {

@@ -84,12 +84,12 @@ protected:
     static ContactRecord Arrived(const std::string& name, const std::string& phone) {
         ContactRecord r;
         r[kUser_Name] = name;
-        r[kUser_Sex] = Gbk("男");
+        r[kUser_Sex] = Gb18030("男");
         r[kUser_Birthday] = "1980-01-02";
-        r[kUser_Education] = Gbk("大学");
-        r[kRecode_Type] = Gbk("机关");
-        r[kProvince] = Gbk("北京市");
-        r[kOrganization_Detial] = Gbk("单位");
+        r[kUser_Education] = Gb18030("大学");
+        r[kRecode_Type] = Gb18030("机关");
+        r[kProvince] = Gb18030("北京市");
+        r[kOrganization_Detial] = Gb18030("单位");
         r[kMobile_NO] = phone;
         r[kUI_ID] = MakeUIID(name, phone);
         return r;
@@ -195,7 +195,7 @@ TEST_F(EditorTest, EveryControlHasItsLabelsNameAndTheTabOrderFollowsTheForm) {
 }
 
 TEST_F(EditorTest, AProvinceLoginOffersOnlyItsProvinceAndItsCities) {
-    CurrentLoginArea() = {"320000", Gbk("江苏省")};
+    CurrentLoginArea() = {"320000", Gb18030("江苏省")};
     QComboBox* province = Box("cbb_province");
     EXPECT_EQ(Items(province), QStringList({"江苏省"}));
     EXPECT_EQ(province->currentIndex(), 0);
@@ -272,7 +272,7 @@ TEST_F(EditorTest, ARecordWithoutCityAndCountyIsStoredAndShownFirst) {
     EXPECT_TRUE(MessageBoxes::History().empty());
     EXPECT_EQ(Name(0), "John-Smith2");
     const ContactRecord shown = Window().Manager()->RowRecord(0);
-    EXPECT_EQ(shown[kProvince], Gbk("北京市"));
+    EXPECT_EQ(shown[kProvince], Gb18030("北京市"));
     EXPECT_EQ(shown[kCity], "");
     EXPECT_EQ(shown[kCounty_Seat], "");
     EXPECT_EQ(shown[kUser_Birthday], "1980-01-02");
@@ -304,13 +304,13 @@ TEST_F(EditorTest, EnterInAnyFieldSavesAndClosesTheWindow) {
 
 TEST_F(EditorTest, UnknownChoicesInARowStayUnselectedUntilPicked) {
     ContactRecord row;
-    row[kUser_Name] = Gbk("李四");
-    row[kUser_Sex] = Gbk("未知");
+    row[kUser_Name] = Gb18030("李四");
+    row[kUser_Sex] = Gb18030("未知");
     row[kUser_Birthday] = "1980-1-2";
-    row[kUser_Education] = Gbk("幼儿园");
-    row[kRecode_Type] = Gbk("其他");
-    row[kCity] = Gbk("东城区"); // and no province
-    row[kOrganization_Detial] = Gbk("单位");
+    row[kUser_Education] = Gb18030("幼儿园");
+    row[kRecode_Type] = Gb18030("其他");
+    row[kCity] = Gb18030("东城区"); // and no province
+    row[kOrganization_Detial] = Gb18030("单位");
     row[kMobile_NO] = "13500000001";
     Editor().LoadRecord(row);
     EXPECT_TRUE(Editor().EditMode());
@@ -332,21 +332,21 @@ TEST_F(EditorTest, UnknownChoicesInARowStayUnselectedUntilPicked) {
                          MessageButtons::Yes);
         Choose(box, text);
     }
-    EXPECT_EQ(Editor().CollectRecord()[kProvince], Gbk("北京市"));
+    EXPECT_EQ(Editor().CollectRecord()[kProvince], Gb18030("北京市"));
     EXPECT_EQ(Editor().CollectRecord()[kCity], "");
 }
 
 TEST_F(EditorTest, ARowLoadsItsAreasAndLeavesABirthdayThatIsNoDateEmpty) {
     ContactRecord row;
-    row[kUser_Name] = Gbk("王五");
-    row[kUser_Sex] = Gbk("男");
+    row[kUser_Name] = Gb18030("王五");
+    row[kUser_Sex] = Gb18030("男");
     row[kUser_Birthday] = "2015.5.5";
-    row[kUser_Education] = Gbk("大学");
-    row[kRecode_Type] = Gbk("机关");
-    row[kProvince] = Gbk("江苏省");
-    row[kCity] = Gbk("南京市");
-    row[kCounty_Seat] = Gbk("玄武区");
-    row[kOrganization_Detial] = Gbk("单位");
+    row[kUser_Education] = Gb18030("大学");
+    row[kRecode_Type] = Gb18030("机关");
+    row[kProvince] = Gb18030("江苏省");
+    row[kCity] = Gb18030("南京市");
+    row[kCounty_Seat] = Gb18030("玄武区");
+    row[kOrganization_Detial] = Gb18030("单位");
     row[kMobile_NO] = "13500000002";
     Editor().LoadRecord(row);
     ContactRecord collected = Editor().CollectRecord();
@@ -358,7 +358,7 @@ TEST_F(EditorTest, ARowLoadsItsAreasAndLeavesABirthdayThatIsNoDateEmpty) {
 }
 
 TEST_F(EditorTest, NoProvinceToOfferMeansNoChoiceAndNoSave) {
-    CurrentLoginArea() = {"990000", Gbk("无此省")};
+    CurrentLoginArea() = {"990000", Gb18030("无此省")};
     EXPECT_EQ(Box("cbb_province")->count(), 0);
     EXPECT_EQ(Box("cbb_province")->currentIndex(), -1);
     EXPECT_EQ(Editor().CurrentProvinceCode(), "");
@@ -423,7 +423,7 @@ TEST_F(EditorTest, ASameNameIsAskedAboutAndASameNameAndNumberIsRefused) {
     ContactRecord record;
     record[kUser_Name] = "N0";
     record[kMobile_NO] = "15000000000";
-    record[kProvince] = Gbk("北京市");
+    record[kProvince] = Gb18030("北京市");
     const auto expectAsked = [] {
         ASSERT_EQ(MessageBoxes::History().size(), 1u);
         const MessageBoxes::Shown& shown = MessageBoxes::History()[0];
@@ -485,9 +485,9 @@ TEST_F(EditorTest, StoredAreasSurviveAChangeOfTheNumberAlone) {
         ContactRecord record =
             Arrived("Keep" + std::to_string(n), "1350000000" + std::to_string(n));
         ++n;
-        record[kProvince] = Gbk(c.province);
-        record[kCity] = Gbk(c.city);
-        record[kCounty_Seat] = Gbk(c.county);
+        record[kProvince] = Gb18030(c.province);
+        record[kCity] = Gb18030(c.city);
+        record[kCounty_Seat] = Gb18030(c.county);
         EditStored(record);
         EXPECT_EQ(Box("cbb_province")->currentText(), c.province);
         EXPECT_EQ(Box("cbb_city")->currentText(), c.city);
@@ -505,8 +505,8 @@ TEST_F(EditorTest, StoredAreasSurviveAChangeOfTheNumberAlone) {
 
 TEST_F(EditorTest, KeptAreasGoOnlyWhenTheOperatorChoosesOthers) {
     ContactRecord record = Arrived("Keep", "13500000001");
-    record[kCity] = Gbk("北京市");
-    record[kCounty_Seat] = Gbk("海淀区");
+    record[kCity] = Gb18030("北京市");
+    record[kCounty_Seat] = Gb18030("海淀区");
     Editor().LoadRecord(record);
     QComboBox* city = Box("cbb_city");
     QComboBox* county = Box("cbb_county");
@@ -533,7 +533,7 @@ TEST_F(EditorTest, KeptAreasGoOnlyWhenTheOperatorChoosesOthers) {
 
     // A province the list does not offer stays a choice too.
     editor.reset();
-    record[kProvince] = Gbk("北京");
+    record[kProvince] = Gb18030("北京");
     Editor().LoadRecord(record);
     Choose("cbb_province", "北京市");
     EXPECT_EQ(Box("cbb_city")->currentIndex(), -1);

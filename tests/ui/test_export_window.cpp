@@ -23,7 +23,7 @@ protected:
     TCDialog_Export& Export() {
         if (!exportWindow) {
             exportWindow = std::make_unique<TCDialog_Export>(installation);
-            exportWindow->SetAreaName(Gbk("北京市"));
+            exportWindow->SetAreaName(Gb18030("北京市"));
         }
         return *exportWindow;
     }

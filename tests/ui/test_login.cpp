@@ -44,7 +44,7 @@ protected:
         installation_ = Installation::InFolder(dir_.path());
         std::filesystem::copy_file(*seeded_ / "mydb", installation_.database);
         EnsureSettingsFile(installation_.config);
-        digests_ = {Md5HexString(Gbk(kUser).c_str()), Md5HexString(Gbk(kPassword).c_str())};
+        digests_ = {Md5HexString(Gb18030(kUser).c_str()), Md5HexString(Gb18030(kPassword).c_str())};
         savedExit_ = TCDialog_Login::ExitProcess();
         TCDialog_Login::ExitProcess() = [this](int code) { exits_.push_back(code); };
         MessageBoxes::Script({});
@@ -174,7 +174,7 @@ TEST_F(LoginWindow, FirstLoginOffersEveryAreaAndStoresTheWholeCountry) {
     EXPECT_EQ(MessageBoxes::History().size(), 1u);
     EXPECT_EQ(ReadLoginAreaCode(installation_.config), "000000");
     EXPECT_EQ(CurrentLoginArea().code, "000000");
-    EXPECT_EQ(CurrentLoginArea().name, Gbk("全国"));
+    EXPECT_EQ(CurrentLoginArea().name, Gb18030("全国"));
     EXPECT_EQ(spy_->count(), 1);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->result(), QDialog::Accepted);
@@ -189,7 +189,7 @@ TEST_F(LoginWindow, AStoredAreaIsShownFixedAndWrittenAgainAtEachLogin) {
     EXPECT_FALSE(areas->isEnabled());
     EXPECT_EQ(areas->currentText(), "新疆维吾尔自治区");
     EXPECT_EQ(CurrentLoginArea().code, "650000");
-    EXPECT_EQ(CurrentLoginArea().name, Gbk("新疆维吾尔自治区"));
+    EXPECT_EQ(CurrentLoginArea().name, Gb18030("新疆维吾尔自治区"));
 
     CurrentLoginArea() = {};
     Type(*window, kUser, kPassword);
@@ -197,13 +197,13 @@ TEST_F(LoginWindow, AStoredAreaIsShownFixedAndWrittenAgainAtEachLogin) {
     EXPECT_TRUE(MessageBoxes::History().empty());
     EXPECT_EQ(spy_->count(), 1);
     EXPECT_EQ(CurrentLoginArea().code, "650000");
-    EXPECT_EQ(CurrentLoginArea().name, Gbk("新疆维吾尔自治区"));
+    EXPECT_EQ(CurrentLoginArea().name, Gb18030("新疆维吾尔自治区"));
     EXPECT_EQ(ReadFileBytes(installation_.config), "; kept\n[LOGIN]\nAREA=650000\n");
 }
 
 TEST_F(LoginWindow, AStoredAreaThatNoLongerExistsBlocksTheLogin) {
     WriteLoginAreaCode(installation_.config, "999999");
-    CurrentLoginArea() = {"110000", Gbk("北京市")};
+    CurrentLoginArea() = {"110000", Gb18030("北京市")};
     auto window = ShowWindow();
     QComboBox* areas = Areas(*window);
     EXPECT_FALSE(areas->isEnabled());

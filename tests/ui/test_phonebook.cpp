@@ -149,9 +149,9 @@ TEST_F(PhoneBookTest, AddingOnAFullPageDropsTheTwoHundredthRow) {
     AddRecords(201);
     Window();
     ContactRecord record;
-    record[kUser_Name] = Gbk("新人");
+    record[kUser_Name] = Gb18030("新人");
     record[kMobile_NO] = "13900000000";
-    record[kProvince] = Gbk("天津市");
+    record[kProvince] = Gb18030("天津市");
     ASSERT_TRUE(Window().Manager()->AddContact(record));
     ASSERT_EQ(List()->rowCount(), 200);
     EXPECT_EQ(Name(0), "新人");
@@ -262,8 +262,8 @@ TEST_F(PhoneBookTest, AFailedDeletionIsReportedAndTheRowsComeBack) {
 
 TEST_F(PhoneBookTest, DeleteAllEmptiesTheRegisterOfEveryProvince) {
     AddRecords(5);
-    AddRecords(5, Gbk("天津市"));
-    CurrentLoginArea() = {"110000", Gbk("北京市")};
+    AddRecords(5, Gb18030("天津市"));
+    CurrentLoginArea() = {"110000", Gb18030("北京市")};
     Window();
     EXPECT_EQ(CountLabel(), "共5条记录,每页200条");
     MessageBoxes::Script({MessageAnswer::Cancel});
@@ -280,13 +280,14 @@ TEST_F(PhoneBookTest, DeleteAllEmptiesTheRegisterOfEveryProvince) {
     EXPECT_EQ(shown[1].buttons, MessageButtons::Yes);
     EXPECT_EQ(List()->rowCount(), 0);
     EXPECT_EQ(PageLabel(), "1/1");
-    EXPECT_EQ(ContactStore(installation.database).CountContactsForExport(Gbk("全国")).value_or(-1),
-              0);
+    EXPECT_EQ(
+        ContactStore(installation.database).CountContactsForExport(Gb18030("全国")).value_or(-1),
+        0);
 }
 
 TEST_F(PhoneBookTest, ExportNeedsRecordsOfTheLoginArea) {
-    AddRecords(3, Gbk("北京市"));
-    CurrentLoginArea() = {"130000", Gbk("河北省")};
+    AddRecords(3, Gb18030("北京市"));
+    CurrentLoginArea() = {"130000", Gb18030("河北省")};
     Window();
     Click("btn_export");
     ExpectOneMessage(MessageKind::Warning, "警告", "通讯录中没有数据，无法导出！",

@@ -62,7 +62,7 @@ TEST_F(WorkerAdaptorTest, AQuestionsAnswerGoesBackToTheWorker) {
     bool done = false;
     QObject::connect(&adaptor, &WorkerAdaptor::finished, [&] { done = true; });
     adaptor.Start([&](WorkerContext& c) {
-        first = c.Message(MessageKind::Confirmation, Gbk("继续吗？"), MessageButtons::OkCancel);
+        first = c.Message(MessageKind::Confirmation, Gb18030("继续吗？"), MessageButtons::OkCancel);
         second = c.Message(MessageKind::Error, "retry?", MessageButtons::AbortRetryIgnore);
         ++answers;
     });

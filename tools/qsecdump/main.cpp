@@ -84,8 +84,8 @@ int main(int argc, char** argv) {
         std::cerr << "qsecdump: no password given\n";
         return 1;
     }
-    // The program keeps passwords as GBK bytes, and the key is made from those bytes.
-    const IdeaKey key = IdeaKeyFromPassword(Utf8ToGbk(password));
+    // The program keeps passwords as GB18030 bytes, and the key is made from those bytes.
+    const IdeaKey key = IdeaKeyFromPassword(Utf8ToGb18030(password));
 
     PackageContents contents;
     const PackageResult result = ReadPackageFile(argv[1], key, contents);
@@ -94,13 +94,13 @@ int main(int argc, char** argv) {
                   << result.detail << ")\n";
         return ExitCode(result.error);
     }
-    std::string out = Escaped(GbkToUtf8(contents.entryName)) + "\n";
+    std::string out = Escaped(Gb18030ToUtf8(contents.entryName)) + "\n";
     for (const ContactRecord& record : contents.records) {
         for (std::size_t i = 0; i < record.size(); ++i) {
             if (i != 0) {
                 out += '\t';
             }
-            out += Escaped(GbkToUtf8(record[i]));
+            out += Escaped(Gb18030ToUtf8(record[i]));
         }
         out += '\n';
     }

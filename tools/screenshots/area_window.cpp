@@ -10,7 +10,7 @@
 
 void GrabAreaWindow(const Installation& installation, const std::filesystem::path& file) {
     const LoginArea login = CurrentLoginArea();
-    CurrentLoginArea() = {"000000", Gbk("全国")};
+    CurrentLoginArea() = {"000000", Gb18030("全国")};
     TCDialog_Area window(installation);
     window.show();
     // 江苏省 and 南京市: a province whose first city has counties.

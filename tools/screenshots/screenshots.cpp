@@ -56,18 +56,18 @@ void AddSampleRecords(const std::filesystem::path& database, int count) {
     for (int i = 0; i < count; ++i) {
         const Place& place = places[i % 4];
         ContactRecord r;
-        r[kUser_Name] = Gbk(surnames[i % 10]) + Gbk(given[(i / 10 + i) % 10]);
-        r[kUser_Sex] = Gbk(i % 3 ? "男" : "女");
+        r[kUser_Name] = Gb18030(surnames[i % 10]) + Gb18030(given[(i / 10 + i) % 10]);
+        r[kUser_Sex] = Gb18030(i % 3 ? "男" : "女");
         char birthday[16];
         std::snprintf(birthday, sizeof birthday, "19%02d-%02d-%02d", 60 + i % 35, 1 + i % 12,
                       1 + i % 28);
         r[kUser_Birthday] = birthday;
-        r[kUser_Education] = Gbk(education[i % 5]);
-        r[kRecode_Type] = Gbk(kinds[i % 5]);
-        r[kProvince] = Gbk(place.province);
-        r[kCity] = Gbk(place.city);
-        r[kCounty_Seat] = Gbk(place.county);
-        r[kOrganization_Detial] = Gbk(i % 2 ? "城关镇人民政府 副镇长" : "红星村党支部 书记");
+        r[kUser_Education] = Gb18030(education[i % 5]);
+        r[kRecode_Type] = Gb18030(kinds[i % 5]);
+        r[kProvince] = Gb18030(place.province);
+        r[kCity] = Gb18030(place.city);
+        r[kCounty_Seat] = Gb18030(place.county);
+        r[kOrganization_Detial] = Gb18030(i % 2 ? "城关镇人民政府 副镇长" : "红星村党支部 书记");
         r[kMobile_NO] = std::to_string(13803110000LL + i * 7919LL);
         r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
         store.InsertContactRow(r, true);
@@ -104,7 +104,7 @@ void SaveExchangeWindows(const Installation& installation, const std::filesystem
     const std::filesystem::path target = scratch / "packages" / "[河北省]note_template";
     {
         TCDialog_Export window(installation);
-        window.SetAreaName(Gbk("河北省"));
+        window.SetAreaName(Gb18030("河北省"));
         window.show();
         window.findChild<QRadioButton*>("RadioButton2")->click();
         window.findChild<QLineEdit*>("Edit2")->setText("quillon2026");
@@ -123,7 +123,7 @@ void SaveExchangeWindows(const Installation& installation, const std::filesystem
     }
     {
         TCDialog_Export window(installation);
-        window.SetAreaName(Gbk("河北省"));
+        window.SetAreaName(Gb18030("河北省"));
         window.show();
         window.findChild<QLineEdit*>("Edit1")->setText("100");
         FileDialogs::Script({FileDialogs::Answer::Files(
@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
         login.hide();
     }
     {
-        CurrentLoginArea() = {"130000", Gbk("河北省")};
+        CurrentLoginArea() = {"130000", Gb18030("河北省")};
         TCDialog_PhoneBook window(installation, {});
         window.OnLoginSucceeded();
         QTest::qWait(50);

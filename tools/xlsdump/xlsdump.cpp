@@ -1,7 +1,7 @@
 // xlsdump: shows a workbook's first sheet as the import reads it.
 //
 // Prints the sheet's name, its used rows and columns, then one line per row with the
-// cells' texts (converted from the program's GBK to UTF-8) separated by tabs. A tab,
+// cells' texts (converted from the program's GB18030 to UTF-8) separated by tabs. A tab,
 // line break or backslash inside a cell is written as \t, \n, \r or \\ so that each row
 // stays on its line. A file that cannot be read gets a message on stderr and exit 1.
 #include "exchange/read_workbook.h"
@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
     }
     const quillon::Workbook& book = result.workbook;
     std::printf("sheet: %s\nused rows: %d\nused columns: %d\n",
-                Escaped(GbkToUtf8(book.SheetName())).c_str(), book.UsedRows(), book.UsedColumns());
+                Escaped(Gb18030ToUtf8(book.SheetName())).c_str(), book.UsedRows(),
+                book.UsedColumns());
     std::string line;
     for (int row = 1; row <= book.UsedRows(); ++row) {
         line.clear();
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
             if (column > 1) {
                 line += '\t';
             }
-            line += Escaped(GbkToUtf8(book.CellText(row, column)));
+            line += Escaped(Gb18030ToUtf8(book.CellText(row, column)));
         }
         line += '\n';
         std::fwrite(line.data(), 1, line.size(), stdout);

@@ -1,5 +1,7 @@
 #include "exchange/import/package_records.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 
 namespace {
@@ -57,16 +59,6 @@ bool FitsColumn(ContactField field, std::string_view value) {
 
 std::size_t ColumnCharacters(ContactField field) {
     return kColumnCharacters[field];
-}
-
-std::size_t Gb18030Characters(std::string_view gb18030) {
-    std::size_t characters = 0;
-    for (std::size_t at = 0; at < gb18030.size(); ++characters) {
-        const auto lead = static_cast<unsigned char>(gb18030[at]);
-        const bool pair = lead >= 0x81 && lead <= 0xFE && at + 1 < gb18030.size();
-        at += pair ? 2 : 1;
-    }
-    return characters;
 }
 
 FieldFault FirstRecordFault(const ContactRecord& record) {

@@ -31,9 +31,6 @@ struct FieldFault {
 // no size: it must be a date, which the insert itself checks.
 std::size_t ColumnCharacters(ContactField field);
 
-// Characters of a GB18030 text: a lead byte with its trail byte is one, every other byte one.
-std::size_t Gb18030Characters(std::string_view gb18030);
-
 // The record's first fault, looking at the identifier, the name, the mobile number and then
 // every field's size in field order.
 FieldFault FirstRecordFault(const ContactRecord& record);

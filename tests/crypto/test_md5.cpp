@@ -110,6 +110,26 @@ TEST(MakeUIID, IsTheDigestOfNameFollowedByNumber) {
     EXPECT_EQ(id.find_first_not_of("0123456789ABCDEF"), std::string::npos);
 }
 
+// Identifiers stored by installations that kept GBK text stay valid: a GBK name has the same
+// bytes, so the same digest. A name with characters GBK lacked gets a digest of its own
+// instead of that of the name with "?" in their places.
+TEST(MakeUIID, GbkNamesKeepTheirIdentifierAndExtensionCharactersCount) {
+    const struct {
+        const char* what;
+        const char* name;
+        const char* id;
+    } cases[] = {
+        {"a GBK name, as identified before", "张三", "880108EF8391E41D630A00269C7F2B2E"},
+        {"Extension A and B", "王䶮李𠀾", "DD2CBB005E17DD83BFF08FA1FBDD5D48"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(MakeUIID(Gb18030(c.name), "13500000000"), c.id);
+    }
+    EXPECT_NE(MakeUIID(Gb18030("王䶮"), "13500000000"), MakeUIID(Gb18030("王?"), "13500000000"));
+    EXPECT_NE(MakeUIID(Gb18030("李𠀾"), "13500000000"), MakeUIID(Gb18030("李?"), "13500000000"));
+}
+
 TEST(MakeUIID, ChangesWithNameOrNumberAndRespectsCase) {
     const std::string base = MakeUIID("Li Lei", "13588888888");
     EXPECT_EQ(MakeUIID("Li Lei", "13588888888"), base);

@@ -34,25 +34,6 @@ ContactRecord GoodRecord(const char* province = "江苏省", const char* mobile 
     return r;
 }
 
-TEST(PackageRecordsTest, Gb18030CharactersCountsEachCharacterOnce) {
-    struct Case {
-        const char* what;
-        std::string text;
-        std::size_t characters;
-    } const cases[] = {
-        {"empty", "", 0},
-        {"ascii", "abc 12", 6},
-        {"chinese", Gb18030("张三丰"), 3},
-        {"mixed", Gb18030("A张-三9"), 5},
-        {"trail bytes in the ASCII range", Gb18030("丂丄乗"), 3}, // 81 40, 81 41, 81 5C
-        {"lone lead byte at the end", std::string("a\xB0", 2), 2},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(Gb18030Characters(c.text), c.characters);
-    }
-}
-
 // The sizes are the contact table's own, so a change of the schema shows here.
 TEST(PackageRecordsTest, ColumnSizesAreTheContactTables) {
     const char* const columns[kContactFieldCount] = {

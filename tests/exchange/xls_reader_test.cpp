@@ -227,7 +227,7 @@ TEST(XlsReader, Biff5TextInTheWorkbooksCodePage) {
         {1252,
          "\xC4"
          "cker",
-         "?cker"}, // one it does not
+         "Äcker"}, // one it lacked
     };
     for (const auto& c : cases) {
         Book book(true);

@@ -1,5 +1,7 @@
 #include "store/contact_checks.h"
 
+#include "platform/text.h"
+
 #include <algorithm>
 #include <array>
 
@@ -36,14 +38,25 @@ constexpr unsigned char kFirstChineseLead = 0xB0;
 
 } // namespace
 
+bool IsExtensionHanzi(char32_t codePoint) {
+    const auto in = [codePoint](char32_t first, char32_t last) {
+        return codePoint >= first && codePoint <= last;
+    };
+    return in(0x3400, 0x4DBF) || in(0x4E00, 0x9FFF) || in(0xF900, 0xFAFF) || in(0x20000, 0x323AF);
+}
+
 bool IsEditorName(std::string_view gb18030) {
-    std::size_t i = 0;
-    while (i < gb18030.size()) {
-        const auto byte = static_cast<unsigned char>(gb18030[i]);
-        if (byte == '-' || IsAsciiDigit(byte) || IsAsciiLetter(byte)) {
-            i += 1;
-        } else if (byte >= kFirstChineseLead) {
-            i += 2;
+    for (std::size_t at = 0; at < gb18030.size();) {
+        const auto lead = static_cast<unsigned char>(gb18030[at]);
+        if (Gb18030CharacterLength(gb18030, at) == 4) {
+            if (!IsExtensionHanzi(Gb18030CodePointAt(gb18030, at))) {
+                return false;
+            }
+            at += 4;
+        } else if (lead == '-' || IsAsciiDigit(lead) || IsAsciiLetter(lead)) {
+            at += 1;
+        } else if (lead >= kFirstChineseLead) {
+            at += 2;
         } else {
             return false;
         }

@@ -29,11 +29,20 @@ enum class EditorCheck {
 
 EditorCheck CheckEditorRecord(const ContactRecord& record);
 
-// The name's GBK bytes: "-", ASCII digits and letters one byte each, and a lead byte of
-// 0xB0 or above as a two-byte Chinese character whose trail byte is not examined. Every
-// other byte, the GBK symbol and extension rows (lead bytes 0x81 to 0xAF) among them, is
-// refused.
+// The name's GB18030 characters: "-", ASCII digits and letters; a four-byte character
+// that is a CJK ideograph of the extensions (see IsExtensionHanzi); and, as in GBK, a lead
+// byte of 0xB0 or above as a two-byte Chinese character whose trail byte is not examined.
+// Everything else is refused: other ASCII ("?" among them), the two-byte symbol and
+// extension rows (lead bytes 0x81 to 0xAF), four-byte characters that are no ideograph.
 bool IsEditorName(std::string_view gb18030);
+
+// The ideographs GB18030 writes in four bytes that count as Chinese in a name: CJK Unified
+// Ideographs Extension A (U+3400-U+4DBF) and the end of the main block that GBK lacks
+// (U+9FA6-U+9FFF), the CJK Compatibility Ideographs (U+F900-U+FAFF), and the planes of
+// Extensions B and beyond (U+20000-U+323AF, the Compatibility Supplement included). The
+// compatibility ideographs are Han characters too: text that was never normalised keeps
+// them, and a name written with one is still a Chinese name.
+bool IsExtensionHanzi(char32_t codePoint);
 
 // Eleven ASCII digits beginning 13 to 19.
 bool IsEditorMobileNumber(std::string_view text);

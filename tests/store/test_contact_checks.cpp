@@ -47,6 +47,20 @@ TEST(EditorChecks, NamesByTheirGb18030Bytes) {
         // The trail byte of a Chinese character is never examined, even when it is missing.
         {"a lone lead byte at the end", "Li\xB0", true},
         {"a trail byte that is ASCII punctuation", "\xB0'", true},
+        // Characters GBK lacks, in GB18030.
+        {"Extension A in two bytes", Gb18030("王䶮"), true},
+        {"Extension A in four bytes", Gb18030("王\u3400"), true},
+        {"Extension B", Gb18030("李𠀾华"), true},
+        {"Extension G", Gb18030("\U00030000"), true},
+        {"a unified ideograph GBK lacks", Gb18030("\u9FCF"), true},
+        {"a compatibility ideograph", Gb18030("\uF900"), true},
+        {"a question mark", Gb18030("王?"), false},
+        {"an accented letter", Gb18030("Zoë"), false},
+        {"an emoji", Gb18030("李😀"), false},
+        {"the replacement character", Gb18030("李\uFFFD"), false},
+        // D8 39 B0 30: taken two bytes at a time, it would look like two hanzi lead bytes.
+        {"a private use character in four bytes", Gb18030("李\U000F05E2"), false},
+        {"a lone four-byte lead before digits", "\x95\x32", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IsEditorName(c.value), c.accepted) << c.what;
@@ -110,6 +124,10 @@ TEST(EditorChecks, TextsLongerThanAWorkbookRowMayHoldAreRefused) {
         {"name of 21 Chinese characters", kUser_Name, Repeated(han, 21), EditorCheck::NameTooLong},
         {"name of 19 Chinese characters and 3 letters", kUser_Name, Repeated(han, 19) + "abc",
          EditorCheck::NameTooLong},
+        {"name of 10 four-byte characters", kUser_Name, Repeated(Gb18030("𠀾"), 10),
+         EditorCheck::Passed},
+        {"name of 10 four-byte characters and 1 letter", kUser_Name,
+         Repeated(Gb18030("𠀾"), 10) + "a", EditorCheck::NameTooLong},
         {"province of 40 bytes", kProvince, Repeated(han, 20), EditorCheck::Passed},
         {"province of 41 bytes", kProvince, Repeated(han, 20) + "a", EditorCheck::ProvinceTooLong},
         {"city of 40 bytes", kCity, Repeated(han, 20), EditorCheck::Passed},

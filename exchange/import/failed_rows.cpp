@@ -1,6 +1,7 @@
 #include "exchange/import/failed_rows.h"
 
 #include "exchange/xls/writer.h"
+#include "platform/text.h"
 
 #include <system_error>
 
@@ -27,11 +28,14 @@ std::filesystem::path NextFreeName(const std::filesystem::path& file) {
 
 } // namespace
 
-std::string CutGb18030Text(const std::string& gb18030, std::size_t characters) {
+std::string CutGb18030Text(const std::string& gb18030, std::size_t units) {
     std::size_t at = 0;
-    for (std::size_t count = 0; at < gb18030.size() && count < characters; ++count) {
-        const auto lead = static_cast<unsigned char>(gb18030[at]);
-        at += lead >= 0x81 && lead <= 0xFE && at + 1 < gb18030.size() ? 2 : 1;
+    for (std::size_t count = 0; at < gb18030.size();) {
+        count += Gb18030Utf16Length(gb18030, at);
+        if (count > units) {
+            break;
+        }
+        at += Gb18030CharacterLength(gb18030, at);
     }
     return gb18030.substr(0, at);
 }

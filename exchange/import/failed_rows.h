@@ -41,5 +41,6 @@ private:
     std::size_t unsaved_ = 0;
 };
 
-// The text cut to at most `characters` GB18030 characters, never inside one.
-std::string CutGb18030Text(const std::string& gb18030, std::size_t characters);
+// The text cut to at most `units` UTF-16 code units, as a workbook cell counts them (a
+// character beyond U+FFFF takes two), never inside a character.
+std::string CutGb18030Text(const std::string& gb18030, std::size_t units);

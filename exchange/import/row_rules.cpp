@@ -95,25 +95,6 @@ void CheckMobile(const std::string& mobile, std::string& errors) {
     }
 }
 
-// Bytes of the GBK (GB18030) character at text[at]: two for a lead byte with a trail, four
-// for GB18030's four-byte form, else one.
-std::size_t CharacterLength(std::string_view text, std::size_t at) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x81 || lead > 0xFE || at + 1 >= text.size()) {
-        return 1;
-    }
-    const auto second = static_cast<unsigned char>(text[at + 1]);
-    return second >= '0' && second <= '9' && at + 3 < text.size() ? 4 : 2;
-}
-
-std::size_t CharacterCount(std::string_view text) {
-    std::size_t count = 0;
-    for (std::size_t at = 0; at < text.size(); at += CharacterLength(text, at)) {
-        ++count;
-    }
-    return count;
-}
-
 // Whether text ends with suffix as whole characters, never with the suffix's first byte
 // being the trail byte of the character before it.
 bool EndsWithCharacters(std::string_view text, std::string_view suffix) {
@@ -123,7 +104,7 @@ bool EndsWithCharacters(std::string_view text, std::string_view suffix) {
     const std::size_t from = text.size() - suffix.size();
     std::size_t at = 0;
     while (at < from) {
-        at += CharacterLength(text, at);
+        at += Gb18030CharacterLength(text, at);
     }
     return at == from;
 }
@@ -172,7 +153,7 @@ const std::vector<std::string>& PeopleForms() {
                   "怒",     "乌孜别克", "俄罗斯", "鄂温克",   "德昂", "保安",   "裕固", "京",
                   "塔塔尔", "独龙",     "鄂伦春", "赫哲",     "门巴", "珞巴",   "基诺", "各"})) {
             list.push_back(people + Gb18030("族"));
-            if (CharacterCount(people) >= 2) {
+            if (Gb18030Characters(people) >= 2) {
                 list.push_back(people);
             }
         }
@@ -189,7 +170,7 @@ const std::vector<std::string>& PeopleForms() {
 std::size_t PeopleAtEnd(std::string_view text) {
     for (const std::string& form : PeopleForms()) {
         if (EndsWithCharacters(text, form) &&
-            CharacterCount(text.substr(0, text.size() - form.size())) >= 2) {
+            Gb18030Characters(text.substr(0, text.size() - form.size())) >= 2) {
             return form.size();
         }
     }
@@ -384,7 +365,7 @@ void TrimCellBlanks(std::string& gb18030) {
                 begin = at;
             }
         } else {
-            at += CharacterLength(gb18030, at);
+            at += Gb18030CharacterLength(gb18030, at);
             end = at;
         }
     }

@@ -45,6 +45,8 @@ TEST(PackageLines, ValuesAreMendedSoTheFieldsStayInPlace) {
         {"LoneCrAndLf", "a\rb\nc", "a b c"},
         {"TwoBreaks", "a\n\nb", "a  b"},
         {"GbkKeepsItsBytes", Gb18030("北京，海淀"), Gb18030("北京，海淀")},
+        // Four-byte characters hold digits and bytes from 0x81, never a comma or a break.
+        {"FourByteCharactersKeepTheirBytes", Gb18030("李𠀾,Zoë😀"), Gb18030("李𠀾，Zoë😀")},
         {"QuotesAndSqlKeepTheirBytes", "'); drop table t_address_book; --",
          "'); drop table t_address_book; --"},
         {"NulKept", std::string("a\0b", 3), std::string("a\0b", 3)},

@@ -177,6 +177,29 @@ TEST_F(RowRulesTest, TheIdentifierIsMadeFromTheNameAsStored) {
     EXPECT_EQ(rejected[kUI_ID], MakeUIID("A-B-", "1"));
 }
 
+TEST_F(RowRulesTest, CharactersGbkLackedStayInTheNameAndAQuestionMarkStillBecomesAHyphen) {
+    ContactRecord r = GoodRow();
+    r[kUser_Name] = Gb18030("王䶮李𠀾?");
+    std::string errors;
+    EXPECT_TRUE(ValidateImportRow(r, errors, *areas, Gb18030("全国"))) << Gb18030ToUtf8(errors);
+    EXPECT_EQ(r[kUser_Name], Gb18030("王䶮李𠀾-"));
+    EXPECT_EQ(r[kUI_ID], MakeUIID(Gb18030("王䶮李𠀾-"), "13588888888"));
+
+    // The length rule counts GB18030 bytes: ten four-byte characters are 40.
+    std::string ten;
+    for (int i = 0; i < 10; ++i) {
+        ten += Gb18030("𠀾");
+    }
+    r = GoodRow();
+    r[kUser_Name] = ten;
+    EXPECT_TRUE(ValidateImportRow(r, errors, *areas, Gb18030("全国")));
+    r = GoodRow();
+    r[kUser_Name] = ten + "a";
+    errors.clear();
+    EXPECT_FALSE(ValidateImportRow(r, errors, *areas, Gb18030("全国")));
+    EXPECT_EQ(Gb18030ToUtf8(errors), "姓名长度有误;\n");
+}
+
 // Areas as people write them: the columns province, city and county as written, what the
 // record holds afterwards, the errors and whether the row counts as re-filed.
 struct AreaCase {
@@ -376,6 +399,8 @@ TEST(CellBlanks, AreTakenOffBothEndsAsWholeCharacters) {
         // are not one.
         {"A1 A1 across characters", "\xB0\xA1\xA1", "\xB0\xA1\xA1"},
         {"a full-width space after a trail byte A1", Gb18030("啊　"), Gb18030("啊")},
+        {"four-byte characters", Gb18030(" 李𠀾华　"), Gb18030("李𠀾华")},
+        {"a four-byte character last", Gb18030("Zoë\t"), Gb18030("Zoë")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -188,6 +188,25 @@ TEST_F(SpreadsheetImportTest, AreasWrittenTheUsualWaysAreFiledWhereTheTableKeeps
     EXPECT_EQ(rejected[0][7], "鼓楼区"); // two cities of the province have one
 }
 
+// A cell holds 32767 UTF-16 units; a text of characters beyond U+FFFF, cut by characters,
+// would be refused whole and leave its cell empty.
+TEST(FailedRowsWorkbook, ALongTextOfExtensionBCharactersIsCutToWhatACellHolds) {
+    TempDir dir;
+    FailedRowsWorkbook rows(dir / "bad.xls");
+    ContactRecord record;
+    std::string longName;
+    for (int i = 0; i < 20000; ++i) {
+        longName += Gb18030("𠀾");
+    }
+    record[kUser_Name] = longName;
+    ASSERT_TRUE(rows.Add(record, Gb18030("姓名长度有误;")));
+    ASSERT_TRUE(rows.Save());
+    quillon::WorkbookResult book = quillon::ReadWorkbookFile(dir / "bad.xls");
+    ASSERT_TRUE(book) << book.detail;
+    EXPECT_EQ(book.workbook.CellText(4, 1), longName.substr(0, 4 * 16383));
+    EXPECT_EQ(Gb18030ToUtf8(book.workbook.CellText(4, 11)), "姓名长度有误;");
+}
+
 TEST(FailedRowsWorkbook, AFullSheetGoesOnInTheNextWorkbookAndLongTextsAreCut) {
     TempDir dir;
     FailedRowsWorkbook rows(dir / "bad.xls");
@@ -211,6 +230,10 @@ TEST(FailedRowsWorkbook, AFullSheetGoesOnInTheNextWorkbookAndLongTextsAreCut) {
 
     EXPECT_EQ(CutGb18030Text(Gb18030("张三李"), 2), Gb18030("张三"));
     EXPECT_EQ(CutGb18030Text("a" + Gb18030("张"), 1), "a");
+    // A cell counts UTF-16 units: a character beyond U+FFFF takes two, and is never split.
+    EXPECT_EQ(CutGb18030Text(Gb18030("𠀾𠀾𠀾"), 5), Gb18030("𠀾𠀾"));
+    EXPECT_EQ(CutGb18030Text(Gb18030("𠀾𠀾𠀾"), 4), Gb18030("𠀾𠀾"));
+    EXPECT_EQ(CutGb18030Text(Gb18030("Zoë"), 3), Gb18030("Zoë"));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 // Reading a 60,000-row register workbook cell by cell, as the import does, in .xls and
-// .xlsx, beside python3-xlrd reading the same files. The workbooks are made here: the
-// .xls as Excel lays out texts (shared strings split across CONTINUE records, LABELSST
-// cells), the .xlsx with shared strings and a plain sheet part.
+// .xlsx, beside python3-xlrd reading the same files; and converting one cell of emoji. The
+// workbooks are made here: the .xls as Excel lays out texts (shared strings split across
+// CONTINUE records, LABELSST cells), the .xlsx with shared strings and a plain sheet part.
 #include "bench_support.h"
 #include "exchange/bytes.h"
 #include "exchange/read_workbook.h"
@@ -286,7 +286,22 @@ void Compare(const char* what, const fs::path& path) {
 
 } // namespace
 
+// One cell of 400,000 emoji, as a workbook stores it (UTF-16), into the program's text as
+// the reader takes it, and on to UTF-8 as the database takes it.
+void ConvertEmojiCell() {
+    std::u16string cell;
+    for (int i = 0; i < 400000; ++i) {
+        cell += u"\U0001F600";
+    }
+    std::size_t bytes = 0;
+    const double ms =
+        MedianMs(5, [&] { bytes = Gb18030ToUtf8(quillon::xls::Utf16ToGb18030Text(cell)).size(); });
+    std::printf("%-58s %9.2f ms   (%zu bytes of UTF-8)\n",
+                "convert a cell of 400,000 emoji (UTF-16 -> text -> UTF-8)", ms, bytes);
+}
+
 int main() {
+    ConvertEmojiCell();
     const fs::path dir =
         fs::temp_directory_path() / ("quillon-xls-read-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir);

@@ -3,7 +3,7 @@
 #include "exchange/xls/container.h"
 #include "exchange/xls/reader.h"
 #include "exchange/xlsx/reader.h"
-#include "exchange/xlsx/zip_archive.h"
+#include "exchange/zip/zip_reader.h"
 #include "platform/files.h"
 
 namespace quillon {
@@ -12,7 +12,7 @@ WorkbookResult ReadWorkbook(ByteSpan bytes) {
     if (bytes.empty()) {
         return WorkbookResult::Fail(WorkbookError::Empty, "the file is empty");
     }
-    if (xlsx::LooksLikeZip(bytes)) {
+    if (LooksLikeZip(bytes)) {
         return xlsx::ReadXlsx(bytes);
     }
     WorkbookResult result = xls::ReadXls(bytes);

@@ -3,7 +3,7 @@
 #include "exchange/export/export_run.h"
 #include "exchange/worker.h"
 
-#include "exchange/package/zip_archive.h"
+#include "exchange/zip/zip_writer.h"
 
 #include <optional>
 #include <string>

@@ -29,14 +29,6 @@ void RemoveIfPresent(const fs::path& file) {
     fs::remove(file, ignored);
 }
 
-// An archive begins with a local header, or with the end record when it is empty. A wrong
-// key deciphers to noise, which begins with either once in two billion times, so their
-// absence tells a wrong password from a damaged package.
-bool BeginsLikeAnArchive(std::string_view bytes) {
-    const std::string_view start = bytes.substr(0, 4);
-    return start == std::string_view("PK\x03\x04", 4) || start == std::string_view("PK\x05\x06", 4);
-}
-
 } // namespace
 
 PackageFiles PackageFilesFor(const fs::path& target, int k) {
@@ -51,7 +43,7 @@ IdeaKey ExportKey(std::string_view typedPassword) {
 PackageResult BuildPackage(std::string_view text, std::string_view entryName, const IdeaKey& key,
                            const ZipTime& time, std::string& package) {
     std::string archive;
-    if (ArchiveResult zipped = WriteSingleEntryArchive(entryName, text, time, archive); !zipped) {
+    if (ZipResult zipped = WriteSingleEntryArchive(entryName, text, time, archive); !zipped) {
         return Fail(PackageError::CannotWrite, zipped.detail);
     }
     package = IdeaEncryptBytes(archive, key);
@@ -72,7 +64,7 @@ void PackageWriter::Add(const ContactRecord& record) {
 
 PackageResult PackageWriter::Finish(const StageFn& onStage) {
     std::string archive;
-    ArchiveResult zipped = WriteSingleEntryArchive(files_.entryName, text_, time_, archive);
+    ZipResult zipped = WriteSingleEntryArchive(files_.entryName, text_, time_, archive);
     std::string().swap(text_);
     if (!zipped) {
         return Fail(PackageError::CannotWrite, zipped.detail);
@@ -118,12 +110,19 @@ PackageResult ReadPackage(std::string_view package, const IdeaKey& key, std::str
         // Count fields are not enciphered, so a bad one is damage whatever the key.
         return Fail(PackageError::Damaged, "bad cipher record: " + deciphered.detail);
     }
-    if (!BeginsLikeAnArchive(archive)) {
+    // A wrong key deciphers to noise, which begins like an archive once in two billion
+    // times, so how the bytes begin tells a wrong password from a damaged package.
+    if (!LooksLikeZip(archive)) {
         return Fail(PackageError::WrongPassword, "the deciphered bytes are not an archive");
     }
     PackageTextParser parser(onRecord);
-    ArchiveResult read = ReadLastEntry(archive, PackageTextLimit(package.size()), entryName,
-                                       [&](std::string_view chunk) { return parser.Feed(chunk); });
+    ZipReader zip(archive);
+    ZipResult read = zip.GoToLast();
+    entryName = zip.Current().name;
+    if (read) {
+        read = zip.Inflate(PackageTextLimit(package.size()),
+                           [&](std::string_view chunk) { return parser.Feed(chunk); });
+    }
     if (!read) {
         return Fail(PackageError::Damaged, read.detail);
     }

@@ -2,7 +2,7 @@
 
 #include "crypto/idea.h"
 #include "exchange/package/record_lines.h"
-#include "exchange/package/zip_archive.h"
+#include "exchange/zip/zip_writer.h"
 
 #include <cstdint>
 #include <filesystem>

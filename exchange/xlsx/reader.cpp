@@ -1,6 +1,6 @@
 #include "exchange/xlsx/reader.h"
 
-#include "exchange/xlsx/zip_archive.h"
+#include "exchange/zip/zip_reader.h"
 #include "platform/text.h"
 
 #include <expat.h>
@@ -291,7 +291,7 @@ private:
     }
 
     // An archive entry that cannot be had, as the reason the workbook cannot be read.
-    bool RefuseEntry(const ZipEntryResult& entry) {
+    bool RefuseEntry(const ZipResult& entry) {
         switch (entry.error) {
         case ZipError::Encrypted:
             return Refuse(WorkbookError::Encrypted, entry.detail);
@@ -305,7 +305,7 @@ private:
     // Loads a part; a missing part is not an error here (optional gives the caller the
     // say), any other failure is.
     bool Load(const std::string& part, pugi::xml_document& doc, std::string& buffer, bool& found) {
-        ZipEntryResult entry = zip_.Read(part, limits_.maxTreePartBytes);
+        ZipResult entry = zip_.Read(part, limits_.maxTreePartBytes, buffer);
         found = entry.error != ZipError::NoSuchEntry;
         if (entry.error == ZipError::NoSuchEntry) {
             return true;
@@ -313,7 +313,6 @@ private:
         if (!entry) {
             return RefuseEntry(entry);
         }
-        buffer = std::move(entry.bytes);
         const pugi::xml_parse_result parsed =
             doc.load_buffer_inplace(buffer.data(), buffer.size(), kParseOptions);
         if (!parsed) {
@@ -470,10 +469,10 @@ private:
         XML_SetElementHandler(parser.get(), &SaxHandler::OnStart, &SaxHandler::OnEnd);
         XML_SetCharacterDataHandler(parser.get(), &SaxHandler::OnText);
         bool xmlFailed = false;
-        ZipEntryResult entry =
-            zip_.Stream(part, limits_.maxPartBytes, [&](const char* data, std::size_t size) {
-                if (XML_Parse(parser.get(), data, static_cast<int>(size), XML_FALSE) !=
-                    XML_STATUS_OK) {
+        ZipResult entry =
+            zip_.Stream(part, limits_.maxPartBytes, [&](std::string_view chunk) {
+                if (XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()),
+                              XML_FALSE) != XML_STATUS_OK) {
                     xmlFailed = true;
                     return false;
                 }
@@ -545,7 +544,7 @@ private:
         return true;
     }
 
-    ZipArchive zip_;
+    ZipReader zip_;
     Limits limits_;
     Workbook book_;
     WorkbookError error_ = WorkbookError::None;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "exchange/package/zip_archive.h"
+#include "exchange/zip/zip_writer.h"
 #include "platform/text.h"
 #include "store/contact_store.h"
 

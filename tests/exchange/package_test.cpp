@@ -191,12 +191,16 @@ TEST(PackageArchive, AnIndependentReaderAcceptsIt) {
     EXPECT_EQ(std::system(command.c_str()), 0);
 }
 
-TEST(PackageArchive, ReadingTakesTheLastEntryAndRefusesBrokenOnes) {
+TEST(ZipReader, TakesTheLastEntryAndRefusesBrokenOnes) {
     const std::string text = PackageText({Record(1)});
     std::string bomb;
     WriteSingleEntryArchive("z.txt", std::string(4 << 20, '0'), kSampleTime, bomb);
+    // A CRC that both headers agree on but the content does not match, and one where the
+    // headers disagree.
     std::string badCrc = SampleArchive(text);
-    badCrc[14] ^= 1; // the local header's CRC
+    badCrc[14] ^= 1;
+    std::string headersDisagree = badCrc;
+    badCrc[badCrc.find(std::string("PK\x01\x02", 4)) + 16] ^= 1;
     std::string badData = SampleArchive(std::string(5000, 'a') + text);
     badData[30 + std::string("note_template_1.txt").size() + 3] ^= 0x55;
     // Sizes that promise more than the deflate stream holds: minizip skips the CRC check
@@ -209,36 +213,60 @@ TEST(PackageArchive, ReadingTakesTheLastEntryAndRefusesBrokenOnes) {
     struct Case {
         const char* name;
         std::string archive;
-        ArchiveError error;
+        ZipError error;
         std::string entry;
     };
     const Case cases[] = {
-        {"One", SampleArchive(text), ArchiveError::None, "note_template_1.txt"},
+        {"One", SampleArchive(text), ZipError::None, "note_template_1.txt"},
         {"TwoEntriesLastCounts", ArchiveOf({{"first.txt", "x"}, {"../../etc/last", text}}),
-         ArchiveError::None, "../../etc/last"},
-        {"NoEntry", ArchiveOf({}), ArchiveError::NoEntry, ""},
-        {"Encrypted", ArchiveOf({{"e.txt", text}}, "pw"), ArchiveError::EntryEncrypted, "e.txt"},
-        {"InflatesTooFar", bomb, ArchiveError::TooLarge, "z.txt"},
-        {"WrongCrc", badCrc, ArchiveError::EntryDamaged, "note_template_1.txt"},
-        {"EndsBeforeItsRecordedSize", promisesMore, ArchiveError::EntryDamaged,
-         "note_template_1.txt"},
-        {"DamagedDeflateStream", badData, ArchiveError::EntryDamaged, "note_template_1.txt"},
-        {"Truncated", SampleArchive(text).substr(0, 40), ArchiveError::NotAnArchive, ""},
-        {"Empty", "", ArchiveError::NotAnArchive, ""},
+         ZipError::None, "../../etc/last"},
+        {"NoEntry", ArchiveOf({}), ZipError::NoEntry, ""},
+        {"Encrypted", ArchiveOf({{"e.txt", text}}, "pw"), ZipError::Encrypted, "e.txt"},
+        {"InflatesTooFar", bomb, ZipError::TooLarge, "z.txt"},
+        {"WrongCrc", badCrc, ZipError::BadChecksum, "note_template_1.txt"},
+        {"HeadersDisagree", headersDisagree, ZipError::Damaged, "note_template_1.txt"},
+        {"EndsBeforeItsRecordedSize", promisesMore, ZipError::Incomplete, "note_template_1.txt"},
+        {"DamagedDeflateStream", badData, ZipError::Damaged, "note_template_1.txt"},
+        {"Truncated", SampleArchive(text).substr(0, 40), ZipError::NotAnArchive, ""},
+        {"Empty", "", ZipError::NotAnArchive, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::string entry, content;
-        const ArchiveResult r = ReadLastEntry(c.archive, 1 << 20, entry, [&](std::string_view s) {
-            content.append(s);
-            return true;
-        });
+        std::string content;
+        ZipReader zip(c.archive);
+        ZipResult r = zip.GoToLast();
+        if (r) {
+            r = zip.Inflate(1 << 20, [&](std::string_view s) {
+                content.append(s);
+                return true;
+            });
+        }
         EXPECT_EQ(r.error, c.error) << r.detail;
-        EXPECT_EQ(entry, c.entry);
-        if (c.error == ArchiveError::None) {
+        EXPECT_EQ(zip.Current().name, c.entry);
+        if (c.error == ZipError::None) {
             EXPECT_EQ(content, text);
         }
     }
+}
+
+// Workbook parts are named without regard to case, sometimes with a leading '/'.
+TEST(ZipReader, FindsAnEntryByNameAndStopsWhenTheConsumerDoes) {
+    const std::string archive =
+        ArchiveOf({{"xl/workbook.xml", "<workbook/>"}, {"xl/sharedStrings.xml", "abc"}});
+    ZipReader zip(archive);
+    ASSERT_TRUE(zip.IsOpen());
+    std::string bytes;
+    EXPECT_TRUE(zip.Read("/XL/Workbook.xml", 100, bytes));
+    EXPECT_EQ(bytes, "<workbook/>");
+    EXPECT_EQ(zip.Read("xl/styles.xml", 100, bytes).error, ZipError::NoSuchEntry);
+    EXPECT_EQ(zip.Read("xl/workbook.xml", 5, bytes).error, ZipError::TooLarge);
+    EXPECT_TRUE(bytes.empty());
+    int chunks = 0;
+    EXPECT_TRUE(zip.Stream("xl/sharedstrings.xml", 100, [&](std::string_view) {
+        ++chunks;
+        return false;
+    }));
+    EXPECT_EQ(chunks, 1);
 }
 
 TEST(PackageFiles, WrittenPackageReadsBackAndLeavesNothingElse) {

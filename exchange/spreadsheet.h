@@ -46,7 +46,7 @@ public:
     // As opened; the cells set since are not read back.
     int UsedRows() const { return workbook_.UsedRows(); }
     int UsedColumns() const { return workbook_.UsedColumns(); }
-    const std::string& CellValue(int row, int column) const {
+    std::string_view CellValue(int row, int column) const {
         return workbook_.CellText(row, column);
     }
 

@@ -34,8 +34,8 @@ const char* WorkbookErrorName(WorkbookError error) {
     return "unknown error";
 }
 
-const std::string& Workbook::CellText(int row, int column) const {
-    static const std::string kEmpty;
+std::string_view Workbook::CellText(int row, int column) const {
+    constexpr std::string_view kEmpty;
     const auto r = std::lower_bound(rows_.begin(), rows_.end(), row,
                                     [](const Row& a, int number) { return a.number < number; });
     if (r == rows_.end() || r->number != row) {
@@ -46,12 +46,13 @@ const std::string& Workbook::CellText(int row, int column) const {
     if (c == r->cells.end() || c->column != column) {
         return kEmpty;
     }
-    return texts_[c->text];
+    return Text(c->text);
 }
 
-std::uint32_t Workbook::AddText(std::string text) {
-    texts_.push_back(std::move(text));
-    return static_cast<std::uint32_t>(texts_.size() - 1);
+std::uint32_t Workbook::AddText(std::string_view text) {
+    textBytes_ += text;
+    textEnds_.push_back(textBytes_.size());
+    return static_cast<std::uint32_t>(textEnds_.size() - 1);
 }
 
 void Workbook::NoteUsed(int row, int column) {

@@ -8,6 +8,7 @@
 // result; an empty or absent cell as "".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -37,23 +38,41 @@ public:
     // The format's limits (those of the larger, .xlsx): a cell beyond them is damage.
     static constexpr int kMaxRows = 1048576;
     static constexpr int kMaxColumns = 16384;
+    // The most shared strings a reader takes from a file before refusing it as too large:
+    // four times the cells of a 60,000-row register sheet of 16 columns, which no real
+    // sheet of ours comes near, yet it bounds what a small file of empty items can cost.
+    static constexpr std::size_t kMaxSharedStrings = 4'000'000;
 
     const std::string& SheetName() const { return sheetName_; }
     // The number of the last used row and column (not a count of used ones); 0 when
     // the sheet is empty. A formatted empty cell counts as used, as in the spreadsheet.
     int UsedRows() const { return usedRows_; }
     int UsedColumns() const { return usedColumns_; }
-    // "" for a cell that holds nothing or lies outside the sheet.
-    const std::string& CellText(int row, int column) const;
+    // "" for a cell that holds nothing or lies outside the sheet. The view lasts as long as
+    // the workbook and no longer.
+    std::string_view CellText(int row, int column) const;
+    // Calls visit(row, column, text) for each cell whose text is not empty, row by row and
+    // left to right, so that a sparse sheet is walked without visiting its empty cells.
+    // Only after Finish.
+    template <typename Visit> void ForEachText(Visit&& visit) const {
+        for (const Row& row : rows_) {
+            for (const Cell& cell : row.cells) {
+                const std::string_view text = Text(cell.text);
+                if (!text.empty()) {
+                    visit(row.number, cell.column, text);
+                }
+            }
+        }
+    }
 
     // Building, by the readers. Texts are pooled so that a string many cells share is
     // held once; a reader adds it once and gives its index to each cell.
     void SetSheetName(std::string name) { sheetName_ = std::move(name); }
-    std::uint32_t AddText(std::string text);
+    std::uint32_t AddText(std::string_view text);
     // Row and column must lie within the limits above; the last text set for a cell wins.
     void SetCell(int row, int column, std::uint32_t text);
-    void SetCellText(int row, int column, std::string text) {
-        SetCell(row, column, AddText(std::move(text)));
+    void SetCellText(int row, int column, std::string_view text) {
+        SetCell(row, column, AddText(text));
     }
     // Widens the used range without a text (an empty formatted cell, the sheet's own
     // record of its extent).
@@ -61,7 +80,7 @@ public:
     // Sorts what was set out of order; called once by the reader when it is done.
     void Finish();
 
-    std::size_t TextCount() const { return texts_.size(); }
+    std::size_t TextCount() const { return textEnds_.size(); }
 
 private:
     struct Cell {
@@ -73,10 +92,18 @@ private:
         std::vector<Cell> cells;
     };
 
+    std::string_view Text(std::uint32_t index) const {
+        const std::size_t start = index == 0 ? 0 : textEnds_[index - 1];
+        return std::string_view(textBytes_).substr(start, textEnds_[index] - start);
+    }
+
     std::string sheetName_;
     int usedRows_ = 0;
     int usedColumns_ = 0;
-    std::vector<std::string> texts_;
+    // The texts end to end, each ending where textEnds_ says: a file of millions of short
+    // or empty texts costs their bytes and an offset each, not an allocation each.
+    std::string textBytes_;
+    std::vector<std::size_t> textEnds_;
     std::vector<Row> rows_;
     bool sorted_ = true;
 };

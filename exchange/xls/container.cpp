@@ -52,11 +52,23 @@ void SilenceLibraryWarnings() {
 
 constexpr std::uint8_t kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
+bool IsStorage(GsfInput* entry) {
+    return GSF_IS_INFILE(entry) && gsf_infile_num_children(GSF_INFILE(entry)) >= 0;
+}
+
 // A storage nested deeper than this is a loop in a damaged directory, not a real file.
 constexpr int kMaxDepth = 32;
 
-bool ReadStream(GsfInput* input, std::size_t fileSize, std::vector<std::uint8_t>& out,
-                std::string& why) {
+// The most the streams of a file may add up to. Each stream of a sound file lies in sectors of
+// its own, so together they hold less than the file; a directory whose entries share one chain
+// of sectors would otherwise have every entry read it again. Twice the file leaves a margin
+// for a writer that miscounts sizes, and the margin stays modest for a large file.
+std::size_t ReadBudget(std::size_t fileSize) {
+    return fileSize + std::min<std::size_t>(fileSize, std::size_t{64} << 20);
+}
+
+bool ReadStream(GsfInput* input, std::size_t fileSize, std::size_t& budget,
+                std::vector<std::uint8_t>& out, std::string& why) {
     const gsf_off_t size = gsf_input_size(input);
     // A stream cannot hold more than the file it lies in; a size beyond that is a lie in
     // the directory, and trusting it would allocate whatever it claims.
@@ -65,6 +77,12 @@ bool ReadStream(GsfInput* input, std::size_t fileSize, std::vector<std::uint8_t>
               std::to_string(fileSize);
         return false;
     }
+    if (static_cast<std::uint64_t>(size) > budget) {
+        why = "the streams add up to more than a file of " + std::to_string(fileSize) +
+              " bytes holds (entries that share their sectors)";
+        return false;
+    }
+    budget -= static_cast<std::size_t>(size);
     out.resize(static_cast<std::size_t>(size));
     std::size_t done = 0;
     while (done < out.size()) {
@@ -79,8 +97,8 @@ bool ReadStream(GsfInput* input, std::size_t fileSize, std::vector<std::uint8_t>
     return true;
 }
 
-bool ReadStorage(GsfInfile* storage, std::size_t fileSize, CompoundEntry& into, int depth,
-                 std::string& why) {
+bool ReadStorage(GsfInfile* storage, std::size_t fileSize, std::size_t& budget, CompoundEntry& into,
+                 int depth, std::string& why) {
     if (depth > kMaxDepth) {
         why = "storages nested too deep";
         return false;
@@ -99,13 +117,11 @@ bool ReadStorage(GsfInfile* storage, std::size_t fileSize, CompoundEntry& into, 
         CompoundEntry entry;
         const char* name = gsf_infile_name_by_index(storage, i);
         entry.name = name != nullptr ? name : "";
-        const bool isStorage =
-            GSF_IS_INFILE(child.get()) && gsf_infile_num_children(GSF_INFILE(child.get())) >= 0;
-        if (isStorage) {
-            if (!ReadStorage(GSF_INFILE(child.get()), fileSize, entry, depth + 1, why)) {
+        if (IsStorage(child.get())) {
+            if (!ReadStorage(GSF_INFILE(child.get()), fileSize, budget, entry, depth + 1, why)) {
                 return false;
             }
-        } else if (!ReadStream(child.get(), fileSize, entry.bytes, why)) {
+        } else if (!ReadStream(child.get(), fileSize, budget, entry.bytes, why)) {
             return false;
         }
         into.children.push_back(std::move(entry));
@@ -159,32 +175,98 @@ bool LooksLikeCompoundFile(ByteSpan file) {
     return file.size() >= sizeof kSignature && std::memcmp(file.data(), kSignature, 8) == 0;
 }
 
+struct CompoundDirectory::Opened {
+    GPtr<GsfInput> input;
+    GPtr<GsfInfile> ole;
+};
+
 CompoundResult ReadCompoundFile(ByteSpan file) {
+    return CompoundDirectory(file).ReadAll();
+}
+
+CompoundResult CompoundDirectory::ReadAll() const {
     CompoundResult result;
-    if (!LooksLikeCompoundFile(file)) {
-        result.error = ContainerError::NotCompound;
-        result.detail = "no compound file signature";
-        return result;
-    }
-    SilenceLibraryWarnings();
-    // The memory input borrows the caller's bytes; nothing outlives this call.
-    GPtr<GsfInput> input(
-        gsf_input_memory_new(file.data(), static_cast<gsf_off_t>(file.size()), FALSE));
-    GError* rawError = nullptr;
-    GPtr<GsfInfile> ole(gsf_infile_msole_new(input.get(), &rawError));
-    std::unique_ptr<GError, ErrorFree> error(rawError);
-    if (!ole) {
-        result.error = ContainerError::Damaged;
-        result.detail = error && error->message ? error->message : "unreadable compound file";
+    if (!opened_) {
+        result.error = error_;
+        result.detail = detail_;
         return result;
     }
     std::string why;
-    if (!ReadStorage(ole.get(), file.size(), result.root, 0, why)) {
+    std::size_t budget = ReadBudget(file_.size());
+    if (!ReadStorage(opened_->ole.get(), file_.size(), budget, result.root, 0, why)) {
         result.error = ContainerError::Damaged;
         result.detail = why;
         result.root = {};
     }
     return result;
+}
+
+CompoundDirectory::CompoundDirectory(ByteSpan file) : file_(file) {
+    if (!LooksLikeCompoundFile(file)) {
+        error_ = ContainerError::NotCompound;
+        detail_ = "no compound file signature";
+        return;
+    }
+    SilenceLibraryWarnings();
+    // The memory input borrows the caller's bytes, which outlive this object.
+    auto opened = std::make_unique<Opened>();
+    opened->input.reset(
+        gsf_input_memory_new(file.data(), static_cast<gsf_off_t>(file.size()), FALSE));
+    GError* rawError = nullptr;
+    if (opened->input) {
+        opened->ole.reset(gsf_infile_msole_new(opened->input.get(), &rawError));
+    }
+    std::unique_ptr<GError, ErrorFree> error(rawError);
+    if (!opened->ole) {
+        error_ = ContainerError::Damaged;
+        detail_ = error && error->message ? error->message : "unreadable compound file";
+        return;
+    }
+    opened_ = std::move(opened);
+}
+
+CompoundDirectory::~CompoundDirectory() = default;
+
+bool CompoundDirectory::Has(std::string_view name) const {
+    const int count = opened_ ? gsf_infile_num_children(opened_->ole.get()) : 0;
+    for (int i = 0; i < count; ++i) {
+        const char* entry = gsf_infile_name_by_index(opened_->ole.get(), i);
+        if (entry != nullptr && EqualsIgnoreCase(entry, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+BytesResult CompoundDirectory::Stream(std::string_view name) const {
+    if (!opened_) {
+        return BytesFailure(error_, detail_);
+    }
+    GsfInfile* ole = opened_->ole.get();
+    // Only the entry asked for is opened: opening one reads its sector chain, and the
+    // directory of a damaged file may name the same chain thousands of times.
+    const int count = gsf_infile_num_children(ole);
+    for (int i = 0; i < count; ++i) {
+        const char* entry = gsf_infile_name_by_index(ole, i);
+        if (entry == nullptr || !EqualsIgnoreCase(entry, name)) {
+            continue;
+        }
+        GPtr<GsfInput> child(gsf_infile_child_by_index(ole, i));
+        if (!child) {
+            return BytesFailure(ContainerError::Damaged,
+                                "the entry \"" + std::string(entry) + "\" cannot be opened");
+        }
+        if (IsStorage(child.get())) {
+            continue;
+        }
+        BytesResult result;
+        std::size_t budget = ReadBudget(file_.size());
+        if (!ReadStream(child.get(), file_.size(), budget, result.bytes, result.detail)) {
+            return BytesFailure(ContainerError::Damaged, std::move(result.detail));
+        }
+        return result;
+    }
+    return BytesFailure(ContainerError::NoSuchStream, "no stream \"" + std::string(name) + "\"");
 }
 
 const CompoundEntry* FindEntry(const CompoundEntry& storage, std::string_view name) {
@@ -197,18 +279,7 @@ const CompoundEntry* FindEntry(const CompoundEntry& storage, std::string_view na
 }
 
 BytesResult ReadCompoundStream(ByteSpan file, std::string_view name) {
-    CompoundResult tree = ReadCompoundFile(file);
-    if (!tree) {
-        return BytesFailure(tree.error, std::move(tree.detail));
-    }
-    CompoundEntry* stream = FindStream(tree.root, name);
-    if (stream == nullptr) {
-        return BytesFailure(ContainerError::NoSuchStream,
-                            "no stream \"" + std::string(name) + "\"");
-    }
-    BytesResult result;
-    result.bytes = std::move(stream->bytes);
-    return result;
+    return CompoundDirectory(file).Stream(name);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,9 +50,38 @@ struct BytesResult {
 // True when the bytes begin with the compound file signature.
 bool LooksLikeCompoundFile(ByteSpan file);
 
-// Every stream and storage of the file, read whole.
+// A compound file's directory, read once; a stream is read only when asked for. Names match
+// without regard to case, as the format has it. The file's bytes must outlive it.
+class CompoundDirectory {
+public:
+    explicit CompoundDirectory(ByteSpan file);
+    ~CompoundDirectory();
+    CompoundDirectory(const CompoundDirectory&) = delete;
+    CompoundDirectory& operator=(const CompoundDirectory&) = delete;
+
+    explicit operator bool() const { return opened_ != nullptr; }
+    ContainerError Error() const { return error_; }
+    const std::string& Detail() const { return detail_; }
+
+    // True when the root storage has an entry (stream or storage) of that name.
+    bool Has(std::string_view name) const;
+    // One stream of the root storage, the other entries left unread.
+    BytesResult Stream(std::string_view name) const;
+    // Every stream and storage, read whole. Streams that add up to more than the file can
+    // hold (entries sharing sectors) make the file Damaged rather than be read again.
+    CompoundResult ReadAll() const;
+
+private:
+    struct Opened;
+    ByteSpan file_;
+    std::unique_ptr<Opened> opened_;
+    ContainerError error_ = ContainerError::None;
+    std::string detail_;
+};
+
+// Every stream and storage of the file, read whole, as CompoundDirectory::ReadAll.
 CompoundResult ReadCompoundFile(ByteSpan file);
-// One stream of the root storage; names match without regard to case, as the format has it.
+// One stream of the root storage, read alone.
 BytesResult ReadCompoundStream(ByteSpan file, std::string_view name);
 // The entry of that name among a storage's children, or null.
 const CompoundEntry* FindEntry(const CompoundEntry& storage, std::string_view name);

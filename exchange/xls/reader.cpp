@@ -283,7 +283,10 @@ private:
             break;
         }
         case rec::kSst:
-            g_.sst = ReadSharedStrings(record.data, walk.TakeContinues());
+            g_.sst = ReadSharedStrings(record.data, walk.TakeContinues(), book_);
+            if (g_.sst.tooMany) {
+                return Refuse(WorkbookError::TooLarge, "the workbook holds " + g_.sst.reason);
+            }
             break;
         default:
             break;
@@ -449,16 +452,16 @@ private:
         case rec::kLabelSst: {
             in.Skip(2);
             const std::uint32_t index = in.U32();
-            if (index >= g_.sst.texts.size()) {
+            if (index >= g_.sst.count) {
                 return Refuse(WorkbookError::Damaged,
                               "a cell names shared string " + std::to_string(index) + " of " +
-                                  std::to_string(g_.sst.texts.size()) +
+                                  std::to_string(g_.sst.count) +
                                   (g_.sst.Ok() ? "" : " (" + g_.sst.reason + ")"));
             }
             if (!Place(row, column)) {
                 return false;
             }
-            book_.SetCell(row + 1, column + 1, SharedText(index));
+            book_.SetCell(row + 1, column + 1, g_.sst.first + index);
             return true;
         }
         case rec::kLabel:
@@ -540,26 +543,12 @@ private:
         return true;
     }
 
-    // Shared strings enter the sheet's pool once, on first use.
-    std::uint32_t SharedText(std::uint32_t index) {
-        if (sharedIndex_.empty()) {
-            sharedIndex_.assign(g_.sst.texts.size(), kUnset);
-        }
-        if (sharedIndex_[index] == kUnset) {
-            sharedIndex_[index] = book_.AddText(std::move(g_.sst.texts[index]));
-        }
-        return sharedIndex_[index];
-    }
-
-    static constexpr std::uint32_t kUnset = 0xFFFFFFFF;
-
     ByteSpan stream_;
     Globals g_;
     Workbook book_;
     WorkbookError error_ = WorkbookError::None;
     std::string detail_;
     std::optional<std::pair<std::uint16_t, std::uint16_t>> pendingString_;
-    std::vector<std::uint32_t> sharedIndex_;
     std::optional<CodePageDecoder> decoder_;
 };
 
@@ -584,25 +573,30 @@ WorkbookResult ReadXls(ByteSpan file) {
         }
         return WorkbookResult::Fail(WorkbookError::NotAWorkbook, "not a .xls workbook");
     }
-    CompoundResult tree = ReadCompoundFile(file);
-    if (!tree) {
+    const CompoundDirectory directory(file);
+    if (!directory) {
         return WorkbookResult::Fail(WorkbookError::Damaged,
-                                    "the compound file is damaged: " + tree.detail);
+                                    "the compound file is damaged: " + directory.Detail());
     }
     // A password-protected .xlsx travels as a compound file holding the encrypted zip.
-    if (FindEntry(tree.root, "EncryptedPackage") != nullptr) {
+    if (directory.Has("EncryptedPackage")) {
         return WorkbookResult::Fail(WorkbookError::Encrypted,
                                     "the workbook is protected with a password");
     }
-    const CompoundEntry* stream = FindEntry(tree.root, "Workbook");
-    if (stream == nullptr || stream->storage) {
-        stream = FindEntry(tree.root, "Book");
+    // Only the workbook stream is read: the others say nothing the import needs.
+    BytesResult stream = directory.Stream("Workbook");
+    if (stream.error == ContainerError::NoSuchStream) {
+        stream = directory.Stream("Book");
     }
-    if (stream == nullptr || stream->storage) {
+    if (stream.error == ContainerError::NoSuchStream) {
         return WorkbookResult::Fail(WorkbookError::NotAWorkbook,
                                     "a compound file without a workbook stream");
     }
-    return ReadWorkbookStream(stream->bytes);
+    if (!stream) {
+        return WorkbookResult::Fail(WorkbookError::Damaged,
+                                    "the compound file is damaged: " + stream.detail);
+    }
+    return ReadWorkbookStream(stream.bytes);
 }
 
 } // namespace quillon::xls

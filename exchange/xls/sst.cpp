@@ -6,44 +6,59 @@
 
 namespace quillon::xls {
 
-SharedStringUnits ReadSharedStringUnits(ByteSpan sst, const std::vector<ByteSpan>& continues) {
+namespace {
+
+// Walks the table's strings in order, handing each to take; stops early with a reason in
+// `reason` when the records end inside a string or the table holds too many to take.
+template <typename Take>
+void WalkSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& continues, std::uint32_t& total,
+                       std::uint32_t& declaredUnique, std::string& reason, bool& tooMany,
+                       Take take) {
     std::vector<ByteSpan> segments{sst};
     segments.insert(segments.end(), continues.begin(), continues.end());
-    std::size_t bytes = 0;
-    for (const ByteSpan& segment : segments) {
-        bytes += segment.size();
-    }
     ContinuedReader in(std::move(segments));
-    SharedStringUnits table;
-    table.total = in.U32();
-    table.declaredUnique = in.U32();
-    // Each string takes at least three bytes, so the data bounds the count whatever the
-    // record claims.
-    table.texts.reserve(std::min<std::size_t>(table.declaredUnique, bytes / 3 + 1));
-    for (std::uint32_t i = 0; i < table.declaredUnique && in.Ok() && !in.AtEnd(); ++i) {
+    total = in.U32();
+    declaredUnique = in.U32();
+    std::size_t count = 0;
+    for (; count < declaredUnique && in.Ok() && !in.AtEnd(); ++count) {
+        if (count == Workbook::kMaxSharedStrings) {
+            tooMany = true;
+            reason = "more than " + std::to_string(Workbook::kMaxSharedStrings) + " shared strings";
+            return;
+        }
         const std::uint16_t characters = in.U16();
         std::u16string text = in.UnicodeString(characters);
         if (!in.Ok()) {
             break;
         }
-        table.texts.push_back(std::move(text));
+        take(std::move(text));
     }
     if (!in.Ok()) {
-        table.reason = "shared string " + std::to_string(table.texts.size()) + ": " + in.Reason();
+        reason = "shared string " + std::to_string(count) + ": " + in.Reason();
     }
+}
+
+} // namespace
+
+SharedStringUnits ReadSharedStringUnits(ByteSpan sst, const std::vector<ByteSpan>& continues) {
+    SharedStringUnits table;
+    bool tooMany = false;
+    WalkSharedStrings(sst, continues, table.total, table.declaredUnique, table.reason, tooMany,
+                      [&](std::u16string&& text) { table.texts.push_back(std::move(text)); });
     return table;
 }
 
-SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& continues) {
-    SharedStringUnits units = ReadSharedStringUnits(sst, continues);
+SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& continues,
+                                Workbook& into) {
     SharedStrings table;
-    table.total = units.total;
-    table.declaredUnique = units.declaredUnique;
-    table.reason = std::move(units.reason);
-    table.texts.reserve(units.texts.size());
-    for (const std::u16string& text : units.texts) {
-        table.texts.push_back(Utf16ToGb18030Text(text));
-    }
+    table.first = static_cast<std::uint32_t>(into.TextCount());
+    std::uint32_t total = 0;
+    std::uint32_t declaredUnique = 0;
+    WalkSharedStrings(sst, continues, total, declaredUnique, table.reason, table.tooMany,
+                      [&](std::u16string&& text) {
+                          into.AddText(Utf16ToGb18030Text(text));
+                          ++table.count;
+                      });
     return table;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "exchange/bytes.h"
+#include "exchange/workbook.h"
 
 #include <cstdint>
 #include <functional>
@@ -11,21 +12,30 @@
 
 namespace quillon::xls {
 
-template <typename Text> struct StringTable {
+// The table as the file stores it (UTF-16 code units), for the writer, which keeps it.
+struct SharedStringUnits {
     std::uint32_t total = 0; // cells that use the table, as the record says
     std::uint32_t declaredUnique = 0;
-    std::vector<Text> texts; // in table order
-    std::string reason;      // why reading stopped short; empty when whole
+    std::vector<std::u16string> texts; // in table order
+    std::string reason;                // why reading stopped short; empty when whole
     bool Ok() const { return reason.empty(); }
 };
 
-// As the program holds text (GB18030), and as the file stores it (UTF-16 code units).
-using SharedStrings = StringTable<std::string>;
-using SharedStringUnits = StringTable<std::u16string>;
+// The table as the reader puts it into a workbook's texts (GB18030), at indices first to
+// first + count - 1.
+struct SharedStrings {
+    std::uint32_t first = 0;
+    std::size_t count = 0;
+    bool tooMany = false; // more than Workbook::kMaxSharedStrings: reading stopped there
+    std::string reason;   // why reading stopped short; empty when whole
+    bool Ok() const { return reason.empty(); }
+};
 
 // Reads the SST record's data and the CONTINUE records after it. A table that holds
-// fewer strings than it declares is read as far as it goes, since writers miscount.
-SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& continues);
+// fewer strings than it declares is read as far as it goes, since writers miscount; one
+// of more than Workbook::kMaxSharedStrings stops there with a reason.
+SharedStrings ReadSharedStrings(ByteSpan sst, const std::vector<ByteSpan>& continues,
+                                Workbook& into);
 SharedStringUnits ReadSharedStringUnits(ByteSpan sst, const std::vector<ByteSpan>& continues);
 
 // Writes an SST record holding `count` texts, asked for in order (split into CONTINUE records where

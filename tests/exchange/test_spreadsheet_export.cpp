@@ -33,7 +33,7 @@ std::vector<std::string> SheetRow(const ContactRecord& r) {
 std::vector<std::string> RowOf(const quillon::Workbook& book, int row) {
     std::vector<std::string> cells;
     for (int c = 1; c <= 10; ++c) {
-        cells.push_back(Gb18030ToUtf8(book.CellText(row, c)));
+        cells.push_back(Gb18030ToUtf8(std::string(book.CellText(row, c))));
     }
     return cells;
 }
@@ -65,7 +65,8 @@ TEST_F(PackageRunTest, TwentyFiveRecordsByTenMakeThreeWorkbooksOfTenTenAndFive) 
         const quillon::Workbook book = Read(Workbook(target, file));
         EXPECT_EQ(book.UsedRows(), file < 3 ? 13 : 8) << file;
         EXPECT_EQ(book.UsedColumns(), 10);
-        EXPECT_EQ(Gb18030ToUtf8(book.CellText(2, 1)), "姓名"); // the template's headers stay
+        EXPECT_EQ(Gb18030ToUtf8(std::string(book.CellText(2, 1))),
+                  "姓名"); // the template's headers stay
         for (int row = 4; row <= book.UsedRows(); ++row) {
             EXPECT_EQ(RowOf(book, row), SheetRow(Record(record++))) << file << ":" << row;
         }

@@ -204,7 +204,7 @@ TEST(FailedRowsWorkbook, ALongTextOfExtensionBCharactersIsCutToWhatACellHolds) {
     quillon::WorkbookResult book = quillon::ReadWorkbookFile(dir / "bad.xls");
     ASSERT_TRUE(book) << book.detail;
     EXPECT_EQ(book.workbook.CellText(4, 1), longName.substr(0, 4 * 16383));
-    EXPECT_EQ(Gb18030ToUtf8(book.workbook.CellText(4, 11)), "姓名长度有误;");
+    EXPECT_EQ(Gb18030ToUtf8(std::string(book.workbook.CellText(4, 11))), "姓名长度有误;");
 }
 
 TEST(FailedRowsWorkbook, AFullSheetGoesOnInTheNextWorkbookAndLongTextsAreCut) {

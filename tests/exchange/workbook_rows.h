@@ -40,7 +40,7 @@ inline std::vector<Row> RowsOf(const std::filesystem::path& file, int columns = 
     for (int r = 4; r <= read.workbook.UsedRows(); ++r) {
         Row row;
         for (int c = 1; c <= columns; ++c) {
-            row.push_back(Gb18030ToUtf8(read.workbook.CellText(r, c)));
+            row.push_back(Gb18030ToUtf8(std::string(read.workbook.CellText(r, c))));
         }
         rows.push_back(row);
     }

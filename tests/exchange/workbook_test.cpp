@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -102,6 +105,29 @@ TEST(WorkbookModel, CellsSetOutOfOrderAreFoundAndTheLastSetWins) {
     EXPECT_EQ(book.CellText(0, 0), "");
     EXPECT_EQ(book.UsedRows(), 7);
     EXPECT_EQ(book.UsedColumns(), 4);
+}
+
+TEST(WorkbookModel, TextsAreWalkedInOrderAndEmptyOnesCostNoCell) {
+    quillon::Workbook book;
+    for (int i = 0; i < 1000; ++i) {
+        book.AddText(""); // a table of empty items, as a hostile file has millions
+    }
+    const std::uint32_t shared = book.AddText("shared");
+    book.SetCell(9, 1, shared);
+    book.SetCellText(3, 5, "e3");
+    book.SetCellText(3, 2, "");
+    book.SetCell(1, 16384, shared);
+    book.SetCellText(3, 1, "a3");
+    book.Finish();
+    EXPECT_EQ(book.TextCount(), 1004u);
+    EXPECT_EQ(book.CellText(9, 1), "shared");
+    EXPECT_EQ(book.CellText(1, 16384), "shared");
+    std::vector<std::string> seen;
+    book.ForEachText([&](int row, int column, std::string_view text) {
+        seen.push_back(std::to_string(row) + "," + std::to_string(column) + "=" +
+                       std::string(text));
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"1,16384=shared", "3,1=a3", "3,5=e3", "9,1=shared"}));
 }
 
 TEST(ByteReader, AReadPastTheEndFailsWithAReasonAndStaysFailed) {

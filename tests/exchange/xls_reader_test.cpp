@@ -27,7 +27,7 @@ struct Expected {
 
 void ExpectCells(const quillon::Workbook& book, std::initializer_list<Expected> cells) {
     for (const Expected& e : cells) {
-        EXPECT_EQ(Gb18030ToUtf8(book.CellText(e.row, e.column)), e.text)
+        EXPECT_EQ(Gb18030ToUtf8(std::string(book.CellText(e.row, e.column))), e.text)
             << "row " << e.row << ", column " << e.column;
     }
 }
@@ -264,7 +264,7 @@ TEST(XlsReader, TheTemplateReadsAsTheBlankForm) {
     EXPECT_EQ(book.SheetName(), "Sheet1");
     EXPECT_EQ(book.UsedRows(), 3);
     EXPECT_EQ(book.UsedColumns(), 10);
-    EXPECT_EQ(Gb18030ToUtf8(book.CellText(1, 1)).rfind("附件\n", 0), 0u);
+    EXPECT_EQ(Gb18030ToUtf8(std::string(book.CellText(1, 1))).rfind("附件\n", 0), 0u);
     ExpectCells(book, {{2, 1, "姓名"},
                        {2, 2, "性别"},
                        {2, 3, "出生年月"},
@@ -304,6 +304,81 @@ TEST(CompoundFile, ReplacingAStreamKeepsTheOthersAndPadsTheWorkbook) {
               quillon::xls::ContainerError::NoSuchStream);
 }
 
+// A compound file whose extra streams name the Workbook stream's sectors: written whole,
+// then each extra entry's start sector and size made those of the Workbook entry.
+Bytes StreamsSharingTheWorkbooksSectors(const Book& book, int extra) {
+    quillon::xls::CompoundEntry root;
+    root.storage = true;
+    quillon::xls::CompoundEntry workbook;
+    workbook.name = "Workbook";
+    workbook.bytes = book.Stream();
+    workbook.bytes.resize(32768, 0);
+    root.children.push_back(workbook);
+    for (int i = 0; i < extra; ++i) {
+        quillon::xls::CompoundEntry small;
+        small.name = "s" + std::to_string(i);
+        small.bytes = {1};
+        root.children.push_back(small);
+    }
+    Bytes file = quillon::xls::WriteCompoundFile(root).bytes;
+    // Directory entries are 128 bytes, aligned to that in sectors after the 512-byte header:
+    // a UTF-16 name, its length in bytes at 64, the type at 66 (2 for a stream), the start
+    // sector at 116 and the size at 120.
+    const auto isEntry = [&](std::size_t at, const std::string& name) {
+        if (file[at + 64] != 2 * (name.size() + 1) || file[at + 66] != 2) {
+            return false;
+        }
+        for (std::size_t i = 0; i < name.size(); ++i) {
+            if (file[at + 2 * i] != name[i] || file[at + 2 * i + 1] != 0) {
+                return false;
+            }
+        }
+        return true;
+    };
+    std::size_t workbookAt = 0;
+    for (std::size_t at = 512; at + 128 <= file.size(); at += 128) {
+        if (isEntry(at, "Workbook")) {
+            workbookAt = at;
+        }
+    }
+    EXPECT_NE(workbookAt, 0u);
+    int patched = 0;
+    for (std::size_t at = 512; at + 128 <= file.size(); at += 128) {
+        for (int i = 0; i < extra; ++i) {
+            if (isEntry(at, "s" + std::to_string(i))) {
+                std::copy_n(file.begin() + workbookAt + 116, 8, file.begin() + at + 116);
+                ++patched;
+            }
+        }
+    }
+    EXPECT_EQ(patched, extra);
+    return file;
+}
+
+TEST(CompoundFile, EntriesSharingTheWorkbooksSectorsAreNotReadOverAndOver) {
+    Book book;
+    book.Sheet(rec::kLabel, biff::Label(0, 0, u"kept"));
+    const Bytes file = StreamsSharingTheWorkbooksSectors(book, 40);
+
+    // The reader takes the Workbook stream alone.
+    const auto read = quillon::ReadWorkbook(file);
+    ASSERT_TRUE(read) << read.detail;
+    ExpectCells(read.workbook, {{1, 1, "kept"}});
+
+    // Reading every stream would take 41 times the Workbook's sectors, far more than the
+    // file holds: that is damage, whether for a writer filling the file or anyone else.
+    const auto whole = quillon::xls::ReadCompoundFile(file);
+    EXPECT_EQ(whole.error, quillon::xls::ContainerError::Damaged);
+    EXPECT_NE(whole.detail.find("add up to more"), std::string::npos) << whole.detail;
+    EXPECT_EQ(quillon::xls::ReplaceCompoundStream(file, "Workbook", Bytes{9, 8, 0, 0}).error,
+              quillon::xls::ContainerError::Damaged);
+
+    // One stream is read alone, whatever the case of its name.
+    const auto stream = quillon::xls::ReadCompoundStream(file, "WORKBOOK");
+    ASSERT_TRUE(stream) << stream.detail;
+    EXPECT_EQ(stream.bytes.size(), 32768u);
+}
+
 TEST(XlsFixtures, WorkbooksWrittenByOtherProgramsReadAsTheyShowThem) {
     // Written by tests/data/workbooks/make_fixtures.sh from cells.fods.in.
     const std::filesystem::path dir = QUILLON_WORKBOOK_FIXTURES;
@@ -341,7 +416,7 @@ TEST(XlsFixtures, WorkbooksWrittenByOtherProgramsReadAsTheyShowThem) {
                            {4, 6, "last"}});
         // 0.1 + 0.2 as each program stored it: LibreOffice's .xls keeps every bit, its
         // .xlsx and gnumeric round to fifteen digits.
-        const std::string sum = Gb18030ToUtf8(book.CellText(3, 2));
+        const std::string sum = Gb18030ToUtf8(std::string(book.CellText(3, 2)));
         EXPECT_TRUE(sum == "0.3" || sum == "0.30000000000000004") << sum;
     }
 }

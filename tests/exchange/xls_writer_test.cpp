@@ -70,10 +70,10 @@ TEST(XlsWriter, KeepsTheTemplateAroundNewCellsAndReplacesCellsSetTwice) {
         ASSERT_EQ(sheet.SetCellValue(row, 1, std::to_string(row)), SheetWriteError::None);
     }
     const quillon::Workbook book = ReadBack(sheet);
-    EXPECT_EQ(Gb18030ToUtf8(book.CellText(2, 10)), "电话");
-    EXPECT_EQ(Gb18030ToUtf8(book.CellText(2, 1)), "姓名");
+    EXPECT_EQ(Gb18030ToUtf8(std::string(book.CellText(2, 10))), "电话");
+    EXPECT_EQ(Gb18030ToUtf8(std::string(book.CellText(2, 1))), "姓名");
     EXPECT_EQ(book.CellText(40, 3), "second");
-    EXPECT_EQ(Gb18030ToUtf8(book.CellText(5, 1)), "男");
+    EXPECT_EQ(Gb18030ToUtf8(std::string(book.CellText(5, 1))), "男");
     EXPECT_EQ(book.CellText(7, 4), "");
     for (int row = 1000; row >= 100; row -= 9) {
         EXPECT_EQ(book.CellText(row, 1), std::to_string(row));

@@ -62,7 +62,7 @@ std::vector<std::uint8_t> Xlsx(const std::string& sheet, const std::string& work
 }
 
 std::string Text(const quillon::Workbook& book, int row, int column) {
-    return Gb18030ToUtf8(book.CellText(row, column));
+    return Gb18030ToUtf8(std::string(book.CellText(row, column)));
 }
 
 TEST(XlsxReader, CellsOfEveryKind) {

@@ -1,18 +1,32 @@
 // xlsdump: shows a workbook's first sheet as the import reads it.
 //
-// Prints the sheet's name, its used rows and columns, then one line per row with the
-// cells' texts (converted from the program's GB18030 to UTF-8) separated by tabs. A tab,
-// line break or backslash inside a cell is written as \t, \n, \r or \\ so that each row
-// stays on its line. A file that cannot be read gets a message on stderr and exit 1.
+// Prints the sheet's name, its used rows and columns, then its texts (converted from the
+// program's GB18030 to UTF-8), in one of two forms chosen by where the texts lie:
+//  - a sheet whose texts lie within 65,536 rows and 256 columns (any .xls, any register):
+//    line n is row n, its cells separated by tabs, up to the row's last cell with text;
+//    the lines end with the last row that has a text;
+//  - any other sheet (a .xlsx with a text far out): the line "cells:" and then one line
+//    per cell with text, its reference and its text separated by a tab ("XFD1048576\tx"),
+//    so that a lone cell at the sheet's far corner costs one line, not billions of tabs.
+// Either way the output grows with the texts, not with the used range, whose formatted
+// empty cells are only counted. A tab, line break or backslash inside a cell is written
+// as \t, \n, \r or \\ so that each row stays on its line. A file that cannot be read gets
+// a message on stderr and exit 1.
 #include "exchange/read_workbook.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace {
 
-std::string Escaped(const std::string& utf8) {
+// The largest sheet a .xls holds.
+constexpr int kGridRows = 65536;
+constexpr int kGridColumns = 256;
+
+std::string Escaped(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (char c : utf8) {
@@ -36,6 +50,57 @@ std::string Escaped(const std::string& utf8) {
     return out;
 }
 
+std::string ColumnName(int column) {
+    std::string name;
+    for (; column > 0; column = (column - 1) / 26) {
+        name.insert(name.begin(), static_cast<char>('A' + (column - 1) % 26));
+    }
+    return name;
+}
+
+void Print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void PrintGrid(const quillon::Workbook& book) {
+    std::string out;
+    int row = 1;    // the row whose out is being filled
+    int column = 1; // the column the out has reached
+    bool any = false;
+    book.ForEachText([&](int r, int c, std::string_view text) {
+        any = true;
+        if (r > row) {
+            out.append(static_cast<std::size_t>(r - row), '\n');
+            row = r;
+            column = 1;
+        }
+        out.append(static_cast<std::size_t>(c - column), '\t');
+        column = c;
+        out += Escaped(Gb18030ToUtf8(std::string(text)));
+        if (out.size() >= 1 << 16) {
+            Print(out);
+            out.clear();
+        }
+    });
+    if (any) {
+        out += '\n';
+    }
+    Print(out);
+}
+
+void PrintCells(const quillon::Workbook& book) {
+    std::string out = "cells:\n";
+    book.ForEachText([&](int row, int column, std::string_view text) {
+        out += ColumnName(column) + std::to_string(row) + '\t' +
+               Escaped(Gb18030ToUtf8(std::string(text))) + '\n';
+        if (out.size() >= 1 << 16) {
+            Print(out);
+            out.clear();
+        }
+    });
+    Print(out);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -55,17 +120,16 @@ int main(int argc, char** argv) {
     std::printf("sheet: %s\nused rows: %d\nused columns: %d\n",
                 Escaped(Gb18030ToUtf8(book.SheetName())).c_str(), book.UsedRows(),
                 book.UsedColumns());
-    std::string line;
-    for (int row = 1; row <= book.UsedRows(); ++row) {
-        line.clear();
-        for (int column = 1; column <= book.UsedColumns(); ++column) {
-            if (column > 1) {
-                line += '\t';
-            }
-            line += Escaped(Gb18030ToUtf8(book.CellText(row, column)));
-        }
-        line += '\n';
-        std::fwrite(line.data(), 1, line.size(), stdout);
+    int lastRow = 0;
+    int lastColumn = 0;
+    book.ForEachText([&](int row, int column, std::string_view) {
+        lastRow = row;
+        lastColumn = std::max(lastColumn, column);
+    });
+    if (lastRow <= kGridRows && lastColumn <= kGridColumns) {
+        PrintGrid(book);
+    } else {
+        PrintCells(book);
     }
     return std::fflush(stdout) == 0 ? 0 : 1;
 }

@@ -8,7 +8,9 @@
 
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -148,6 +150,21 @@ bool ParseCellReference(std::string_view ref, int& row, int& column) {
     return true;
 }
 
+// A whole number from 0 to max written in digits alone, as an index or a row number in a
+// part is; nothing for any other text, so that no number wraps round into another.
+std::optional<int> ParseIndex(const char* text, int max) {
+    if (text == nullptr) {
+        return std::nullopt;
+    }
+    const char* end = text + std::strlen(text);
+    int value = 0;
+    const auto [ptr, ec] = std::from_chars(text, end, value);
+    if (ec != std::errc() || ptr != end || ptr == text || value < 0 || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 bool ParseNumber(const char* text, double& value) {
     const char* end = text + std::strlen(text);
     while (text < end && *text == ' ') {
@@ -220,8 +237,9 @@ const char* SaxAttribute(const char** attributes, std::string_view name) {
 // <sst><si><t>text</t></si><si><r><t>rich </t></r><r><t>text</t></r><rPh>..</rPh></si></sst>
 class SharedStringsHandler : public SaxHandler {
 public:
-    SharedStringsHandler(Workbook& book, std::vector<std::uint32_t>& strings)
-        : book_(book), strings_(strings) {}
+    explicit SharedStringsHandler(Workbook& book) : book_(book) {}
+
+    std::size_t Count() const { return count_; }
 
     void Start(std::string_view name, const char**) override {
         if (name == "si") {
@@ -239,7 +257,14 @@ public:
         } else if (name == "rPh" && phonetic_ > 0) {
             --phonetic_;
         } else if (name == "si" && inItem_) {
-            strings_.push_back(book_.AddText(Utf8ToGb18030(DecodeEscapes(std::move(text_)))));
+            if (count_ == Workbook::kMaxSharedStrings) {
+                Fail("more than " + std::to_string(Workbook::kMaxSharedStrings) + " shared strings",
+                     WorkbookError::TooLarge);
+                return;
+            }
+            book_.AddText(text_.empty() ? std::string()
+                                        : Utf8ToGb18030(DecodeEscapes(std::move(text_))));
+            ++count_;
             text_.clear();
             inItem_ = false;
         }
@@ -252,7 +277,7 @@ public:
 
 private:
     Workbook& book_;
-    std::vector<std::uint32_t>& strings_;
+    std::size_t count_ = 0;
     std::string text_;
     bool inItem_ = false;
     bool collecting_ = false;
@@ -377,19 +402,26 @@ private:
                 stylesPart_ = rel.target;
             }
         }
+        // Looked up by id: a workbook of many sheets and relationships would otherwise
+        // compare each sheet with every relationship.
+        std::unordered_map<std::string_view, const Relationship*> worksheets;
+        for (const auto& [id, rel] : rels) {
+            if (EndsWith(rel.type, "/worksheet")) {
+                worksheets.emplace(id, &rel); // of two with one id, the first stands
+            }
+        }
         for (pugi::xml_node sheet = Child(Child(workbook, "sheets"), "sheet"); sheet;
              sheet = sheet.next_sibling()) {
             if (LocalName(sheet.name()) != "sheet") {
                 continue;
             }
             const char* id = Attribute(sheet, "id");
-            for (const auto& [relId, rel] : rels) {
-                if (id != nullptr && relId == id && EndsWith(rel.type, "/worksheet")) {
-                    const char* name = Attribute(sheet, "name");
-                    book_.SetSheetName(Utf8ToGb18030(name != nullptr ? name : ""));
-                    sheetPart = rel.target;
-                    return true;
-                }
+            const auto rel = id != nullptr ? worksheets.find(id) : worksheets.end();
+            if (rel != worksheets.end()) {
+                const char* name = Attribute(sheet, "name");
+                book_.SetSheetName(Utf8ToGb18030(name != nullptr ? name : ""));
+                sheetPart = rel->second->target;
+                return true;
             }
         }
         return Refuse(WorkbookError::Empty, "the workbook holds no worksheet");
@@ -397,10 +429,14 @@ private:
 
     // The shared strings and the sheet are the large parts: they are parsed as they
     // inflate, without building a tree of them.
+    // They take the workbook's texts from sharedFirst_ on, in their order.
     bool ReadSharedStrings() {
-        SharedStringsHandler handler(book_, sharedStrings_);
+        sharedFirst_ = static_cast<std::uint32_t>(book_.TextCount());
+        SharedStringsHandler handler(book_);
         bool found = false;
-        return StreamPart(sharedStringsPart_, handler, found);
+        const bool read = StreamPart(sharedStringsPart_, handler, found);
+        sharedCount_ = handler.Count();
+        return read;
     }
 
     bool ReadStyles() {
@@ -414,10 +450,10 @@ private:
         std::unordered_map<int, bool> custom;
         for (pugi::xml_node f = Child(Child(styles, "numFmts"), "numFmt"); f;
              f = f.next_sibling()) {
-            const char* id = Attribute(f, "numFmtId");
+            const std::optional<int> id = ParseIndex(Attribute(f, "numFmtId"), kMaxIndex);
             const char* code = Attribute(f, "formatCode");
-            if (id != nullptr && code != nullptr) {
-                custom[std::atoi(id)] = IsDateFormatCode(code);
+            if (id && code != nullptr) {
+                custom[*id] = IsDateFormatCode(code);
             }
         }
         for (pugi::xml_node xf = Child(Child(styles, "cellXfs"), "xf"); xf;
@@ -425,8 +461,8 @@ private:
             if (LocalName(xf.name()) != "xf") {
                 continue;
             }
-            const char* id = Attribute(xf, "numFmtId");
-            const int format = id != nullptr ? std::atoi(id) : 0;
+            // A format that cannot be read is the general one, which shows no date.
+            const int format = ParseIndex(Attribute(xf, "numFmtId"), kMaxIndex).value_or(0);
             const auto found = custom.find(format);
             xfIsDate_.push_back(found != custom.end() ? found->second
                                                       : IsBuiltInDateFormat(format));
@@ -434,13 +470,13 @@ private:
         return true;
     }
 
+    // A style that names none shows its number as a number.
     bool IsDateStyle(const char* style) const {
-        if (style == nullptr) {
-            return false;
-        }
-        const int index = std::atoi(style);
-        return index >= 0 && static_cast<std::size_t>(index) < xfIsDate_.size() && xfIsDate_[index];
+        const std::optional<int> index = ParseIndex(style, kMaxIndex);
+        return index && static_cast<std::size_t>(*index) < xfIsDate_.size() && xfIsDate_[*index];
     }
+
+    static constexpr int kMaxIndex = std::numeric_limits<int>::max();
 
     // The sheet's <dimension> is not read: it is optional, often stale, and a claimed
     // A1:XFD1048576 would have the import walk seventeen billion empty cells. The used
@@ -469,15 +505,14 @@ private:
         XML_SetElementHandler(parser.get(), &SaxHandler::OnStart, &SaxHandler::OnEnd);
         XML_SetCharacterDataHandler(parser.get(), &SaxHandler::OnText);
         bool xmlFailed = false;
-        ZipResult entry =
-            zip_.Stream(part, limits_.maxPartBytes, [&](std::string_view chunk) {
-                if (XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()),
-                              XML_FALSE) != XML_STATUS_OK) {
-                    xmlFailed = true;
-                    return false;
-                }
-                return true;
-            });
+        ZipResult entry = zip_.Stream(part, limits_.maxPartBytes, [&](std::string_view chunk) {
+            if (XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), XML_FALSE) !=
+                XML_STATUS_OK) {
+                xmlFailed = true;
+                return false;
+            }
+            return true;
+        });
         found = entry.error != ZipError::NoSuchEntry;
         if (entry.error == ZipError::NoSuchEntry) {
             return true;
@@ -517,12 +552,12 @@ private:
         if (type == "s") {
             long index = -1;
             std::from_chars(value.data(), value.data() + value.size(), index);
-            if (index < 0 || static_cast<std::size_t>(index) >= sharedStrings_.size()) {
-                failure = "a cell names shared string " + value + " of " +
-                          std::to_string(sharedStrings_.size());
+            if (index < 0 || static_cast<std::size_t>(index) >= sharedCount_) {
+                failure =
+                    "a cell names shared string " + value + " of " + std::to_string(sharedCount_);
                 return false;
             }
-            book_.SetCell(row, column, sharedStrings_[static_cast<std::size_t>(index)]);
+            book_.SetCell(row, column, sharedFirst_ + static_cast<std::uint32_t>(index));
         } else if (type == "b") {
             book_.SetCellText(row, column, value == "1" ? "TRUE" : "FALSE");
         } else if (type == "d") {
@@ -553,7 +588,8 @@ private:
     std::string sharedStringsPart_ = "xl/sharedStrings.xml";
     std::string stylesPart_ = "xl/styles.xml";
     bool system1904_ = false;
-    std::vector<std::uint32_t> sharedStrings_;
+    std::uint32_t sharedFirst_ = 0;
+    std::size_t sharedCount_ = 0;
     std::vector<bool> xfIsDate_;
 };
 
@@ -611,12 +647,15 @@ public:
 
 private:
     void StartRow(const char* r) {
-        rowNumber_ = r != nullptr ? std::atoi(r) : rowNumber_ + 1;
+        const std::optional<int> number =
+            r != nullptr ? ParseIndex(r, Workbook::kMaxRows) : rowNumber_ + 1;
         column_ = 0;
-        if (rowNumber_ < 1 || rowNumber_ > Workbook::kMaxRows) {
+        if (!number || *number < 1 || *number > Workbook::kMaxRows) {
             Fail("a row numbered " + std::string(r != nullptr ? r : "") +
                  " lies outside the sheet");
+            return;
         }
+        rowNumber_ = *number;
     }
 
     void StartCell(const char** attributes) {

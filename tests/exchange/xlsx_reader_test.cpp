@@ -51,13 +51,14 @@ std::string Sheet(const std::string& rows, const std::string& prefix = "") {
            "sheetData></" + p + "worksheet>";
 }
 
-std::vector<std::uint8_t> Xlsx(const std::string& sheet, const std::string& workbookExtra = "") {
+std::vector<std::uint8_t> Xlsx(const std::string& sheet, const std::string& workbookExtra = "",
+                               const std::string& sharedStrings = kSharedStrings) {
     return zipper::Zip({{"[Content_Types].xml", "<Types/>"},
                         {"_rels/.rels", kRootRels},
                         {"xl/workbook.xml", WorkbookXml(workbookExtra)},
                         {"xl/_rels/workbook.xml.rels", kWorkbookRels},
                         {"xl/styles.xml", kStyles},
-                        {"xl/sharedStrings.xml", kSharedStrings},
+                        {"xl/sharedStrings.xml", sharedStrings},
                         {"xl/worksheets/sheet1.xml", sheet}});
 }
 
@@ -165,6 +166,8 @@ TEST(XlsxReader, BrokenPartsAreNamedAsDamage) {
         {"malformed XML", "<worksheet><sheetData><row>"},
         {"shared string out of range", Sheet(R"(<row r="1"><c r="A1" t="s"><v>99</v></c></row>)")},
         {"row past the last", Sheet(R"(<row r="1048577"><c><v>1</v></c></row>)")},
+        {"row that wraps round to 1", Sheet(R"(<row r="4294967297"><c><v>1</v></c></row>)")},
+        {"row number with more after it", Sheet(R"(<row r="2x"><c><v>1</v></c></row>)")},
         {"column past the last", Sheet(R"(<row r="1"><c r="XFE1"><v>1</v></c></row>)")},
         {"reference that is no cell", Sheet(R"(<row r="1"><c r="1A"><v>1</v></c></row>)")},
     };
@@ -173,6 +176,52 @@ TEST(XlsxReader, BrokenPartsAreNamedAsDamage) {
         EXPECT_EQ(result.error, WorkbookError::Damaged) << c.name << ": " << result.detail;
         EXPECT_FALSE(result.detail.empty()) << c.name;
     }
+}
+
+TEST(XlsxReader, AStyleNumberPastTheStylesIsNoStyle) {
+    // 2^32 + 1 would wrap round to style 1, a date format.
+    const auto result = quillon::ReadWorkbook(
+        Xlsx(Sheet(R"(<row r="1"><c r="A1" s="4294967297"><v>22282</v></c></row>)")));
+    ASSERT_TRUE(result) << result.detail;
+    EXPECT_EQ(Text(result.workbook, 1, 1), "22282");
+}
+
+TEST(XlsxReader, MoreSharedStringsThanAnySheetHoldsAreRefused) {
+    std::string items = R"(<?xml version="1.0"?><sst>)";
+    for (std::size_t i = 0; i <= quillon::Workbook::kMaxSharedStrings; ++i) {
+        items += "<si/>";
+    }
+    items += "</sst>";
+    const auto result = quillon::ReadWorkbook(Xlsx(Sheet(""), "", items));
+    EXPECT_EQ(result.error, WorkbookError::TooLarge) << result.detail;
+    EXPECT_NE(result.detail.find("shared strings"), std::string::npos) << result.detail;
+}
+
+TEST(XlsxReader, TheSheetIsFoundAmongManyThatNameNoRelationship) {
+    std::string sheets;
+    std::string rels;
+    for (int i = 0; i < 3000; ++i) {
+        sheets += R"(<sheet name="s" sheetId="1" r:id="none)" + std::to_string(i) + R"("/>)";
+        rels +=
+            R"(<Relationship Id="other)" + std::to_string(i) +
+            R"(" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="x.xml"/>)";
+    }
+    const std::string workbook =
+        R"(<?xml version="1.0"?><workbook xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+        "<sheets>" +
+        sheets + R"(<sheet name="名单" sheetId="2" r:id="rId1"/></sheets></workbook>)";
+    const std::string workbookRels =
+        R"(<?xml version="1.0"?><Relationships>)" + rels +
+        R"(<Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/>)"
+        "</Relationships>";
+    const auto result = quillon::ReadWorkbook(
+        zipper::Zip({{"_rels/.rels", kRootRels},
+                     {"xl/workbook.xml", workbook},
+                     {"xl/_rels/workbook.xml.rels", workbookRels},
+                     {"xl/worksheets/sheet1.xml", Sheet(R"(<row><c><v>7</v></c></row>)")}}));
+    ASSERT_TRUE(result) << result.detail;
+    EXPECT_EQ(Gb18030ToUtf8(result.workbook.SheetName()), "名单");
+    EXPECT_EQ(Text(result.workbook, 1, 1), "7");
 }
 
 } // namespace

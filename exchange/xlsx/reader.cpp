@@ -550,14 +550,13 @@ private:
             return true;
         }
         if (type == "s") {
-            long index = -1;
-            std::from_chars(value.data(), value.data() + value.size(), index);
-            if (index < 0 || static_cast<std::size_t>(index) >= sharedCount_) {
+            const std::optional<int> index = ParseIndex(value.c_str(), kMaxIndex);
+            if (!index || static_cast<std::size_t>(*index) >= sharedCount_) {
                 failure =
                     "a cell names shared string " + value + " of " + std::to_string(sharedCount_);
                 return false;
             }
-            book_.SetCell(row, column, sharedFirst_ + static_cast<std::uint32_t>(index));
+            book_.SetCell(row, column, sharedFirst_ + static_cast<std::uint32_t>(*index));
         } else if (type == "b") {
             book_.SetCellText(row, column, value == "1" ? "TRUE" : "FALSE");
         } else if (type == "d") {

@@ -165,6 +165,8 @@ TEST(XlsxReader, BrokenPartsAreNamedAsDamage) {
     } cases[] = {
         {"malformed XML", "<worksheet><sheetData><row>"},
         {"shared string out of range", Sheet(R"(<row r="1"><c r="A1" t="s"><v>99</v></c></row>)")},
+        {"shared string with more after it",
+         Sheet(R"(<row r="1"><c r="A1" t="s"><v>1x</v></c></row>)")},
         {"row past the last", Sheet(R"(<row r="1048577"><c><v>1</v></c></row>)")},
         {"row that wraps round to 1", Sheet(R"(<row r="4294967297"><c><v>1</v></c></row>)")},
         {"row number with more after it", Sheet(R"(<row r="2x"><c><v>1</v></c></row>)")},

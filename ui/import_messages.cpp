@@ -1,5 +1,6 @@
 #include "ui/import_messages.h"
 
+#include "exchange/package/package.h"
 #include "ui/qt_text.h"
 
 namespace {
@@ -34,6 +35,26 @@ QString FieldName(int field) {
     }
 }
 
+// Why a package is damaged, in a few words the operator can act on.
+QString DamageReason(PackageDamage damage) {
+    switch (damage) {
+    case PackageDamage::Incomplete:
+        return "内容不完整";
+    case PackageDamage::Checksum:
+        return "校验和不符";
+    case PackageDamage::BadLine:
+        return "数据行字段不足";
+    case PackageDamage::LongLine:
+        return "数据行过长";
+    case PackageDamage::TooLarge:
+        return "解压后过大";
+    case PackageDamage::FileTooLarge:
+        return "文件过大";
+    default:
+        return "结构错误";
+    }
+}
+
 } // namespace
 
 QString ImportNoticeText(const ImportNotice& notice) {
@@ -54,6 +75,8 @@ QString ImportNoticeText(const ImportNotice& notice) {
         return "打开文件错误";
     case ImportNote::WrongPassword:
         return "输入密钥错误！";
+    case ImportNote::PackageDamaged:
+        return "文件已损坏：" + DamageReason(static_cast<PackageDamage>(notice.count));
     case ImportNote::PackageImported:
         return "成功导入" + count + "行密文数据。\n";
     case ImportNote::RecordsOfOtherProvinces:

@@ -31,7 +31,8 @@ enum class ImportNote {
     StoreFailed,     // detail: SQLite's words, when it gave any
     AreasUnreadable, // detail: why the area table could not be read
     PackageUnreadable,
-    WrongPassword,           // or a package damaged past reading: the cipher cannot tell them apart
+    WrongPassword,           // the deciphered package is no archive: another password made it
+    PackageDamaged,          // count: the PackageDamage; detail: the reader's words
     PackageImported,         // count: records stored
     RecordsOfOtherProvinces, // count: records skipped; text: the login area's name
     // A record refused; count: its line in the package, field: the field at fault.

@@ -5,21 +5,22 @@
 
 namespace {
 
-// The cipher cannot tell a wrong password from damage: both leave bytes that are no archive,
-// and nothing of them is imported.
-ImportNote PackageFailureNote(PackageError error) {
-    switch (error) {
+// A package whose deciphered bytes are no archive was enciphered under another password;
+// one that opens but is broken inside is damaged, and says how.
+ImportNotice PackageFailureNotice(const PackageResult& failure) {
+    switch (failure.error) {
     case PackageError::CannotRead:
-        return ImportNote::PackageUnreadable;
-    case PackageError::BadLine:
-        return ImportNote::UnexpectedFailure;
+        return {ImportNote::PackageUnreadable};
+    case PackageError::WrongPassword:
+        return {ImportNote::WrongPassword};
     default:
-        return ImportNote::WrongPassword;
+        return {ImportNote::PackageDamaged,
+                static_cast<long long>(failure.damage),
+                {},
+                {},
+                failure.detail};
     }
 }
-
-// A package of a million broken records lists the first of them, and counts the rest.
-constexpr std::size_t kRefusedRecordsListed = 20;
 
 ImportNote RefusalNote(RecordFault fault) {
     switch (fault) {
@@ -41,31 +42,42 @@ void ImportRun::ReportRecordCheck(const PackageRecordCheck& check) {
         report_.Line({ImportNote::RecordsOfOtherProvinces,
                       static_cast<long long>(check.otherProvince), places_.loginAreaName});
     }
-    const std::size_t listed = std::min(check.refused.size(), kRefusedRecordsListed);
-    for (std::size_t i = 0; i < listed; ++i) {
-        const RefusedRecord& refused = check.refused[i];
+    for (const RefusedRecord& refused : check.refused) {
         ImportNotice notice(RefusalNote(refused.fault), static_cast<long long>(refused.line));
         notice.field = refused.field;
         report_.Line(notice);
     }
-    if (!check.refused.empty()) {
-        report_.Line({ImportNote::RecordsRefused, static_cast<long long>(check.refused.size())});
+    if (check.refusedCount > 0) {
+        report_.Line({ImportNote::RecordsRefused, static_cast<long long>(check.refusedCount)});
     }
 }
 
 bool ImportRun::ImportPackageFile(const std::filesystem::path& file) {
-    // The package is read whole into memory, so no clear text is left on disk, and no
-    // scratch file of an earlier import can be read in its place.
-    PackageContents contents;
-    const PackageResult read =
-        ReadPackageFile(file, IdeaKeyFromPassword(request_.password), contents);
-    if (!read) {
-        report_.Line({PackageFailureNote(read.error)});
+    // The package is deciphered in memory, so no clear text is left on disk, and no scratch
+    // file of an earlier import can be read in its place. Its archive, no larger than the
+    // file, is kept and inflated twice: once to check every record before the register is
+    // touched, once to store them. No record is held past its own turn, so a small package
+    // of millions of records cannot fill memory.
+    std::string archive;
+    if (const PackageResult deciphered =
+            DecipherPackageFile(file, IdeaKeyFromPassword(request_.password), archive);
+        !deciphered) {
+        report_.Line(PackageFailureNotice(deciphered));
         return false;
     }
-    std::vector<ContactRecord>& records = contents.records;
-    ReportRecordCheck(FilterPackageRecords(records, places_.loginAreaName));
-    const int n = static_cast<int>(records.size());
+    std::string entryName;
+    PackageRecordFilter filter(places_.loginAreaName);
+    const PackageResult checked = ReadPackageArchive(archive, entryName, [&](ContactRecord&& r) {
+        filter.Accept(r);
+        return true;
+    });
+    if (!checked) {
+        report_.Line(PackageFailureNotice(checked));
+        return false;
+    }
+    ReportRecordCheck(filter.Check());
+    const std::size_t accepted = filter.Check().accepted;
+    const int n = static_cast<int>(accepted);
     report_.ProgressMaximum(n + 10);
     report_.ProgressPosition(n);
     ImportDatabase* db = OpenImportDatabase();
@@ -77,7 +89,7 @@ bool ImportRun::ImportPackageFile(const std::filesystem::path& file) {
         return false;
     }
     const bool replacing = ReplacesRegister();
-    if (replacing && records.empty()) {
+    if (replacing && accepted == 0) {
         // Nothing to put in its place: the register stays.
         report_.Line({ImportNote::PackageImported, 0});
         report_.Line({ImportNote::RegisterKept});
@@ -91,40 +103,57 @@ bool ImportRun::ImportPackageFile(const std::filesystem::path& file) {
         return false;
     }
     const std::string addTime = clock_();
-    for (const ContactRecord& record : records) {
-        const InsertResult inserted = db->InsertRecord(record, addTime);
-        if (inserted.ok()) {
-            continue;
-        }
-        switch (inserted.outcome) {
-        case InsertOutcome::Duplicate:
-            report_.Box({ImportNote::DuplicateRecord, 0, record[kUser_Name], record[kMobile_NO]});
-            report_.Line({ImportNote::StoreFailed});
+    std::vector<std::string> ids;
+    ids.reserve(accepted);
+    bool insertFailed = false;
+    PackageRecordFilter again(places_.loginAreaName);
+    const PackageResult stored =
+        ReadPackageArchive(archive, entryName, [&](ContactRecord&& record) {
+            if (!again.Accept(record)) {
+                return true;
+            }
+            const InsertResult inserted = db->InsertRecord(record, addTime);
+            if (inserted.ok()) {
+                ids.push_back(std::move(record[kUI_ID]));
+                return true;
+            }
+            insertFailed = true;
+            switch (inserted.outcome) {
+            case InsertOutcome::Duplicate:
+                report_.Box(
+                    {ImportNote::DuplicateRecord, 0, record[kUser_Name], record[kMobile_NO]});
+                report_.Line({ImportNote::StoreFailed});
+                break;
+            case InsertOutcome::BadBirthday:
+                report_.Line({ImportNote::UnexpectedFailure});
+                break;
+            default:
+                report_.Box({ImportNote::InsertFailed, 0, {}, {}, inserted.detail});
+                report_.Line({ImportNote::StoreFailed, 0, {}, {}, inserted.detail});
+                break;
+            }
             return false;
-        case InsertOutcome::BadBirthday:
-            report_.Line({ImportNote::UnexpectedFailure});
-            return false; // rolled back: nothing of this package stays
-        default:
-            report_.Box({ImportNote::InsertFailed, 0, {}, {}, inserted.detail});
-            report_.Line({ImportNote::StoreFailed, 0, {}, {}, inserted.detail});
-            return false;
-        }
+        });
+    if (insertFailed) {
+        return false; // rolled back: nothing of this package stays
+    }
+    // The first reading found the package whole; a second that does not (the same bytes
+    // in memory) is reported all the same, and nothing of it stays.
+    if (!stored) {
+        report_.Line(PackageFailureNotice(stored));
+        return false;
     }
     // A cancel confirmed while the records went in takes them back with the transaction,
     // and with it the replaced register.
     if (report_.StopRequested()) {
-        NoteRolledBackAtStop(replacing, records.size());
+        NoteRolledBackAtStop(replacing, ids.size());
         return false;
     }
     if (StoreStatus committed = transaction.Commit(); !committed) {
         report_.Line({ImportNote::StoreFailed, 0, {}, {}, committed.detail});
         return false;
     }
-    importedIds_.clear();
-    importedIds_.reserve(records.size());
-    for (const ContactRecord& record : records) {
-        importedIds_.push_back(record[kUI_ID]);
-    }
+    importedIds_ = std::move(ids);
     counters_.inserted = n;
     if (replacing) {
         NoteRegisterReplaced();

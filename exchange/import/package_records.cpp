@@ -82,26 +82,39 @@ FieldFault FirstRecordFault(const ContactRecord& record) {
     return {};
 }
 
+PackageRecordFilter::PackageRecordFilter(const std::string& loginAreaName)
+    : loginAreaName_(loginAreaName), everyProvince_(loginAreaName == WholeCountryName()) {}
+
+bool PackageRecordFilter::Accept(const ContactRecord& record) {
+    ++line_;
+    if (!everyProvince_ && record[kProvince] != loginAreaName_) {
+        ++check_.otherProvince;
+        return false;
+    }
+    if (const FieldFault found = FirstRecordFault(record); !found.ok()) {
+        if (check_.refused.size() < kRefusedRecordsListed) {
+            check_.refused.push_back({line_, found.fault, found.field});
+        }
+        ++check_.refusedCount;
+        return false;
+    }
+    ++check_.accepted;
+    return true;
+}
+
 PackageRecordCheck FilterPackageRecords(std::vector<ContactRecord>& records,
                                         const std::string& loginAreaName) {
-    PackageRecordCheck check;
-    const bool everyProvince = loginAreaName == WholeCountryName();
+    PackageRecordFilter filter(loginAreaName);
     std::size_t kept = 0;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        ContactRecord& record = records[i];
-        if (!everyProvince && record[kProvince] != loginAreaName) {
-            ++check.otherProvince;
-            continue;
-        }
-        if (const FieldFault found = FirstRecordFault(record); !found.ok()) {
-            check.refused.push_back({i + 1, found.fault, found.field});
+        if (!filter.Accept(records[i])) {
             continue;
         }
         if (kept != i) {
-            records[kept] = std::move(record);
+            records[kept] = std::move(records[i]);
         }
         ++kept;
     }
     records.erase(records.begin() + static_cast<std::ptrdiff_t>(kept), records.end());
-    return check;
+    return filter.Check();
 }

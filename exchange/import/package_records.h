@@ -41,15 +41,35 @@ struct RefusedRecord {
     ContactField field;
 };
 
+// A package of a million broken records lists the first of them, and counts the rest.
+inline constexpr std::size_t kRefusedRecordsListed = 20;
+
 struct PackageRecordCheck {
     std::size_t otherProvince = 0;      // skipped: another province than the login area's
-    std::vector<RefusedRecord> refused; // in line order
+    std::vector<RefusedRecord> refused; // the first kRefusedRecordsListed, in line order
+    std::size_t refusedCount = 0;       // all the refused records
+    std::size_t accepted = 0;
 };
 
-// Removes, in place and keeping the order of the rest, the records the register must not
-// take. `records` are a package's records in the order it holds them, the first on line 1
-// (the package text holds one record a line). A record of another province than
-// loginAreaName (GB18030; "全国" allows every province) is counted as skipped and not examined
-// further; any other record with a fault is refused.
+// The judgement on a package's records one at a time, in the order the package holds them
+// (one record a line, the first on line 1), so that a package need not be held whole. A
+// record of another province than loginAreaName (GB18030; "全国" allows every province) is
+// counted as skipped and not examined further; any other record with a fault is refused.
+class PackageRecordFilter {
+public:
+    explicit PackageRecordFilter(const std::string& loginAreaName);
+    // Whether the register takes the package's next record.
+    bool Accept(const ContactRecord& record);
+    const PackageRecordCheck& Check() const { return check_; }
+
+private:
+    std::string loginAreaName_;
+    bool everyProvince_;
+    std::size_t line_ = 0;
+    PackageRecordCheck check_;
+};
+
+// The same over records in memory: removes, in place and keeping the order of the rest, the
+// records the register must not take.
 PackageRecordCheck FilterPackageRecords(std::vector<ContactRecord>& records,
                                         const std::string& loginAreaName);

@@ -22,13 +22,26 @@ enum class PackageError {
     CannotRead,    // the package file cannot be opened or read
     CannotWrite,   // the package (or its folder) cannot be written
     WrongPassword, // deciphered, it does not begin like an archive: almost surely another key
-    Damaged,       // it begins like an archive but is broken, or is no package at all
-    BadLine,       // the archive is whole but a line of its text has fewer than eleven fields
+    Damaged,       // not a package, or one whose archive or text is broken: see PackageDamage
+};
+
+// Why a package counts as damaged, for the words the window and the dump tool choose.
+enum class PackageDamage {
+    None,
+    Incomplete,   // the file, its archive or its text ends before it should
+    Checksum,     // the text inflated whole but does not match its checksum
+    Structure,    // a cipher record's count, an archive header or the deflate stream is broken,
+                  // or the text is encrypted inside the archive
+    BadLine,      // a line of the text has fewer than eleven fields
+    LongLine,     // a line longer than any record
+    TooLarge,     // the text inflates past the bound of its entry
+    FileTooLarge, // the file is larger than any package
 };
 
 struct PackageResult {
     PackageError error = PackageError::None;
-    std::string detail;
+    std::string detail; // English, for logs and the dump tool
+    PackageDamage damage = PackageDamage::None;
 
     bool ok() const { return error == PackageError::None; }
     explicit operator bool() const { return ok(); }
@@ -84,15 +97,32 @@ PackageResult WritePackage(const std::filesystem::path& target, int k,
                            const std::vector<ContactRecord>& records, const IdeaKey& key,
                            const ZipTime& time);
 
-// Bound on the inflated text: a hundred times the package, and never more than 2 GiB.
+// Bound on the inflated text: a hundred times the compressed size of the entry that holds it
+// (a stored filler beside it must not raise the bound), at least 1 MiB so that a small
+// package always reads, and never more than 2 GiB.
 inline constexpr std::uint64_t kMaxPackageText = std::uint64_t{2} << 30;
-std::uint64_t PackageTextLimit(std::uint64_t packageSize);
+inline constexpr std::uint64_t kMinPackageTextBound = std::uint64_t{1} << 20;
+std::uint64_t PackageTextLimit(std::uint64_t entryCompressedSize);
 // Larger packages are not read at all; the largest export (60,000 records) is far below.
 inline constexpr std::uint64_t kMaxPackageSize = std::uint64_t{512} << 20;
 
-// Reads a package: deciphers it, takes the archive's last entry whatever its name, and
-// hands over its records in order. The records before a bad line have been handed over
-// when the result says Damaged; callers that need all or nothing collect them first.
+// Deciphers a package into the archive it holds. A wrong password is known here: the
+// deciphered bytes do not begin like an archive. The archive is no larger than the
+// package, so a caller that must read the records twice keeps it instead of the records.
+PackageResult DecipherPackage(std::string_view package, const IdeaKey& key, std::string& archive);
+PackageResult DecipherPackageFile(const std::filesystem::path& package, const IdeaKey& key,
+                                  std::string& archive);
+
+// Takes the archive's last entry whatever its name and hands over its records in order, each
+// as soon as its line is read; entryName is set before the first. The records before a
+// damaged place have been handed over when the result says Damaged; callers that need all or
+// nothing check a first reading before they act on a second. Returning false from onRecord
+// stops the reading (the result then says None).
+using RecordUntilFn = std::function<bool(ContactRecord&& record)>;
+PackageResult ReadPackageArchive(std::string_view archive, std::string& entryName,
+                                 const RecordUntilFn& onRecord);
+
+// Deciphers and reads a package in one step.
 using RecordFn = std::function<void(ContactRecord&& record)>;
 PackageResult ReadPackage(std::string_view package, const IdeaKey& key, std::string& entryName,
                           const RecordFn& onRecord);
@@ -105,6 +135,7 @@ struct PackageContents {
     std::string entryName;
     std::vector<ContactRecord> records;
 };
-// All records, or none with the reason.
+// All records, or none with the reason. Memory grows with the records: for tests and small
+// packages; the import and the dump tool read record by record.
 PackageResult ReadPackageFile(const std::filesystem::path& package, const IdeaKey& key,
                               PackageContents& contents);

@@ -87,6 +87,7 @@ bool PackageTextParser::Feed(std::string_view chunk) {
         if (line_.size() + piece.size() > kMaxLine) {
             problem_ = "line " + std::to_string(lines_ + 1) + " is longer than " +
                        std::to_string(kMaxLine) + " bytes";
+            lineTooLong_ = true;
             return false;
         }
         line_.append(piece);

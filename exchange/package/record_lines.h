@@ -46,6 +46,8 @@ public:
     std::size_t Lines() const { return lines_; }
     // What was wrong with the first bad line; empty while all is well.
     const std::string& Problem() const { return problem_; }
+    // Whether that line was too long rather than short of fields.
+    bool LineTooLong() const { return lineTooLong_; }
 
 private:
     bool EndLine();
@@ -55,4 +57,5 @@ private:
     bool afterCr_ = false;
     std::size_t lines_ = 0;
     std::string problem_;
+    bool lineTooLong_ = false;
 };

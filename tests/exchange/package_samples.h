@@ -14,9 +14,10 @@
 
 inline const ZipTime kSampleTime{2026, 3, 1, 12, 0, 0};
 
-// An archive file written by minizip itself, entries in order; read back as bytes.
+// An archive file written by minizip itself, entries in order; read back as bytes. With
+// storeFirst the first entry is stored rather than deflated.
 inline std::string ArchiveOf(const std::vector<std::pair<std::string, std::string>>& entries,
-                             const char* password = nullptr) {
+                             const char* password = nullptr, bool storeFirst = false) {
     TempDir dir;
     const std::filesystem::path file = dir / "a.zip";
     zipFile zf = zipOpen64(file.c_str(), APPEND_STATUS_CREATE);
@@ -24,9 +25,10 @@ inline std::string ArchiveOf(const std::vector<std::pair<std::string, std::strin
         zip_fileinfo info{};
         unsigned long crc = crc32(0, reinterpret_cast<const Bytef*>(content.data()),
                                   static_cast<uInt>(content.size()));
-        zipOpenNewFileInZip3(zf, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                             Z_DEFAULT_COMPRESSION, 0, -MAX_WBITS, DEF_MEM_LEVEL,
-                             Z_DEFAULT_STRATEGY, password, crc);
+        const bool stored = storeFirst && &name == &entries.front().first;
+        zipOpenNewFileInZip3(zf, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                             stored ? 0 : Z_DEFLATED, stored ? 0 : Z_DEFAULT_COMPRESSION, 0,
+                             -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, password, crc);
         zipWriteInFileInZip(zf, content.data(), static_cast<unsigned>(content.size()));
         zipCloseFileInZip(zf);
     }

@@ -335,23 +335,58 @@ TEST(PackageFiles, ReadingReasons) {
     std::string badCount = good;
     badCount[0] = 0;
     badCount[1] = 0;
+    std::string badCrc = SampleArchive(SampleLine(1) + "\r\n");
+    badCrc[14] ^= 1;
+    badCrc[badCrc.find(std::string("PK\x01\x02", 4)) + 16] ^= 1;
+    // Ten thousand alike lines deflate far better than a hundred to one: the floor of the
+    // bound still lets such a small package read.
+    std::string alike;
+    for (int i = 0; i < 10000; ++i) {
+        alike += SampleLine(1) + "\r\n";
+    }
+    // A stored filler as large as the file needs under a bound counted from the whole file,
+    // and behind it a million empty records that deflate a thousand to one.
+    std::string emptyLines;
+    for (int i = 0; i < 1000000; ++i) {
+        emptyLines += ",,,,,,,,,,\n";
+    }
+    std::string filler(420 << 10, '\0');
+    for (std::size_t i = 0; i < filler.size(); ++i) {
+        filler[i] = static_cast<char>((i * 2654435761u) >> 13);
+    }
+    const std::string behindFiller =
+        Enciphered(ArchiveOf({{"filler.bin", filler}, {"note_template_1.txt", emptyLines}}, nullptr,
+                             /*storeFirst=*/true));
+    ASSERT_LT(behindFiller.size(), emptyLines.size() / 20);
+    std::string longLine((1 << 20) + 10, 'a');
+    for (std::size_t i = 0; i < longLine.size(); ++i) {
+        longLine[i] = static_cast<char>('a' + (i * 2654435761u >> 17) % 26);
+    }
     struct Case {
         const char* name;
         std::string bytes;
         PackageError error;
+        PackageDamage damage;
     };
     const Case cases[] = {
-        {"Good", good, PackageError::None},
-        {"Empty", "", PackageError::Damaged},
-        {"ShorterThanARecord", good.substr(0, 1000), PackageError::Damaged},
-        {"BadCountField", badCount, PackageError::Damaged},
-        {"NotAPackage", std::string(4096, '\x17'), PackageError::Damaged},
+        {"Good", good, PackageError::None, PackageDamage::None},
+        {"AlikeLines", Enciphered(SampleArchive(alike)), PackageError::None, PackageDamage::None},
+        {"Empty", "", PackageError::Damaged, PackageDamage::Incomplete},
+        {"ShorterThanARecord", good.substr(0, 1000), PackageError::Damaged,
+         PackageDamage::Incomplete},
+        {"BadCountField", badCount, PackageError::Damaged, PackageDamage::Structure},
+        {"NotAPackage", std::string(4096, '\x17'), PackageError::Damaged, PackageDamage::Structure},
         {"WrongKey", IdeaEncryptBytes(SampleArchive("x"), IdeaKeyFromPassword("other")),
-         PackageError::WrongPassword},
+         PackageError::WrongPassword, PackageDamage::None},
         {"ArchiveCutShort", Enciphered(cutArchive.substr(0, cutArchive.size() / 2)),
-         PackageError::Damaged},
+         PackageError::Damaged, PackageDamage::Incomplete},
+        {"WrongCrc", Enciphered(badCrc), PackageError::Damaged, PackageDamage::Checksum},
         {"LineWithOneField", Enciphered(SampleArchive(std::string(3000, 'q'))),
-         PackageError::BadLine},
+         PackageError::Damaged, PackageDamage::BadLine},
+        {"LineLongerThanAnyRecord", Enciphered(SampleArchive(longLine)), PackageError::Damaged,
+         PackageDamage::LongLine},
+        {"EmptyLinesBehindAStoredFiller", behindFiller, PackageError::Damaged,
+         PackageDamage::TooLarge},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -360,6 +395,7 @@ TEST(PackageFiles, ReadingReasons) {
         const PackageResult r =
             ReadPackageFile(dir / "p.qsec", IdeaKeyFromPassword(kSamplePassword), contents);
         EXPECT_EQ(r.error, c.error) << r.detail;
+        EXPECT_EQ(r.damage, c.damage) << r.detail;
     }
     PackageContents contents;
     EXPECT_EQ(

@@ -59,14 +59,23 @@ TEST(Qsecdump, TableOfPackages) {
     ASSERT_GE(big.size(), 2 * kIdeaRecordSize);
     std::string bomb;
     WriteSingleEntryArchive("bomb.txt", std::string(8 << 20, '1'), kSampleTime, bomb);
+    std::string badCrc = SampleArchive(Lines(1, 2));
+    badCrc[14] ^= 1;
+    const std::size_t central = badCrc.find(std::string("PK\x01\x02", 4));
+    badCrc[central + 16] ^= 1;
+    // Sizes that promise more than the deflate stream holds.
+    std::string promisesMore = SampleArchive(Lines(1, 2));
+    for (const std::size_t at : {std::size_t{22}, central + 24}) {
+        promisesMore[at] = static_cast<char>(promisesMore[at] + 100);
+    }
     const std::string hostileValue = std::string("'); drop table t_address_book; --\0\"x\"\t", 38);
     const std::string hostile = "0," + hostileValue + ",2,3,4,5,6,7,8,9,10\r\n";
     struct Case {
         const char* name;
         std::string package;
         int status;
-        std::string out;     // exactly, when status is 0
-        std::string message; // part of the error text otherwise
+        std::string out;     // exactly
+        std::string message; // part of the error text when status is not 0
     };
     const Case cases[] = {
         {"Good", Enciphered(SampleArchive(Lines(1, 3))), 0,
@@ -81,7 +90,7 @@ TEST(Qsecdump, TableOfPackages) {
          "note_template_1.txt\n0\t'); drop table t_address_book; --\\0\"x\"\\t\t2\t3\t4\t5\t6\t7\t8"
          "\t9\t10\n",
          ""},
-        {"Empty", "", 4, "", "damaged package (the file is empty)"},
+        {"Empty", "", 4, "", "damaged package: incomplete (the file is empty)"},
         {"TruncatedInsideARecord", big.substr(0, 1500), 4, "", "damaged package"},
         {"TruncatedAtARecord", big.substr(0, 1024), 4, "", "damaged package"},
         {"ShorterThanARecord", big.substr(0, 100), 4, "", "shorter than one cipher record"},
@@ -89,11 +98,16 @@ TEST(Qsecdump, TableOfPackages) {
         {"WrongPassword", IdeaEncryptBytes(SampleArchive(Lines(1, 2)), IdeaKeyFromPassword("x")), 3,
          "", "wrong password"},
         {"NoEntry", Enciphered(ArchiveOf({})), 4, "", "no entry"},
-        {"InflationBomb", Enciphered(bomb), 4, "", "inflates beyond"},
-        {"ShortLine", Enciphered(SampleArchive(Lines(1, 2) + "1,2,3\r\n")), 4, "",
-         "line 2 has 3 fields"},
-        {"EmptyLine", Enciphered(SampleArchive(Lines(1, 2) + "\r\n" + Lines(2, 3))), 4, "",
-         "line 2 has 0 fields"},
+        {"InflationBomb", Enciphered(bomb), 4, "", "inflates too far"},
+        // The records before the damage are printed before it is known.
+        {"ShortLine", Enciphered(SampleArchive(Lines(1, 2) + "1,2,3\r\n")), 4,
+         "note_template_1.txt\n" + DumpedLine(1), "fewer than eleven fields (line 2 has 3 fields"},
+        {"EmptyLine", Enciphered(SampleArchive(Lines(1, 2) + "\r\n" + Lines(2, 3))), 4,
+         "note_template_1.txt\n" + DumpedLine(1), "line 2 has 0 fields"},
+        {"WrongCrc", Enciphered(badCrc), 4, "note_template_1.txt\n" + DumpedLine(1),
+         "checksum mismatch"},
+        {"EndsBeforeItsRecordedSize", Enciphered(promisesMore), 4,
+         "note_template_1.txt\n" + DumpedLine(1), "incomplete"},
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -101,11 +115,10 @@ TEST(Qsecdump, TableOfPackages) {
         WriteFileBytes(dir / "p.qsec", c.package);
         const DumpRun run = Dump(dir, std::string("p.qsec ") + kSamplePassword);
         EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_EQ(run.out, c.out);
         if (c.status == 0) {
-            EXPECT_EQ(run.out, c.out);
             EXPECT_EQ(run.err, "");
         } else {
-            EXPECT_EQ(run.out, "");
             EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         }
         // Nothing written beside the package or in the working folder.

@@ -125,8 +125,76 @@ TEST_F(PackageRunTest, TheSecondOfThreeFailingLeavesTheThirdUntouched) {
     EXPECT_FALSE(Import({Package(target, 1), dir / "broken.qsec", Package(target, 3)},
                         ImportMode::Append, "secret", report));
     EXPECT_EQ(report.lines,
-              (std::vector<std::string>{"成功导入10行密文数据。\n", "输入密钥错误！"}));
+              (std::vector<std::string>{"成功导入10行密文数据。\n", "文件已损坏：结构错误"}));
     EXPECT_EQ(Count(), 10);
+}
+
+// A package that opens under its password but is broken inside is damaged, not a wrong
+// password; the records before the damage are not stored either, and the register stays.
+TEST_F(PackageRunTest, ADamagedPackageSaysHowAndNothingOfItIsStored) {
+    StoreRange(0, 3);
+    std::vector<ContactRecord> records;
+    for (int i = 10; i < 15; ++i) {
+        records.push_back(Record(i));
+    }
+    const std::string text = PackageText(records);
+    const auto archiveOf = [](const std::string& content) {
+        std::string archive;
+        EXPECT_TRUE(WriteSingleEntryArchive("note_template_1.txt", content,
+                                            ZipTime{2026, 12, 8, 10, 0, 0}, archive));
+        return archive;
+    };
+    std::string badCrc = archiveOf(text);
+    badCrc[14] ^= 1;
+    badCrc[badCrc.find(std::string("PK\x01\x02", 4)) + 16] ^= 1;
+    const std::string whole = archiveOf(text);
+    struct Case {
+        const char* name;
+        std::string archive;
+        const char* line;
+    } const cases[] = {
+        {"WrongCrc", badCrc, "文件已损坏：校验和不符"},
+        {"CutShort", whole.substr(0, whole.size() - 30), "文件已损坏：内容不完整"},
+        {"ShortLine", archiveOf(text + "1,2,3\r\n"), "文件已损坏：数据行字段不足"},
+        {"InflatesTooFar", archiveOf(std::string(8 << 20, '1')), "文件已损坏：解压后过大"},
+    };
+    for (const Case& c : cases) {
+        for (const ImportMode mode : {ImportMode::Append, ImportMode::Overwrite}) {
+            SCOPED_TRACE(std::string(c.name) + (mode == ImportMode::Append ? " append" : ""));
+            WriteFileBytes(dir / "damaged.qsec", IdeaEncryptBytes(c.archive, ExportKey("secret")));
+            RecordingReport report;
+            EXPECT_FALSE(Import({dir / "damaged.qsec"}, mode, "secret", report));
+            EXPECT_EQ(report.lines, std::vector<std::string>{c.line});
+            EXPECT_EQ(Count(), 3);
+        }
+    }
+}
+
+// The list names the first twenty refused records and counts them all.
+TEST_F(PackageRunTest, ManyRefusedRecordsListTheFirstTwentyAndCountTheRest) {
+    std::vector<ContactRecord> records;
+    for (int i = 0; i < 27; ++i) {
+        records.push_back(Record(i));
+        if (i >= 2) {
+            records.back()[kMobile_NO] = "none";
+        }
+    }
+    std::filesystem::create_directories(dir / "refused");
+    ASSERT_TRUE(WritePackage(dir / "refused" / "book", 1, records, ExportKey("secret"),
+                             ZipTime{2026, 12, 8, 10, 0, 0}));
+    RecordingReport report;
+    EXPECT_TRUE(
+        Import({Package(dir / "refused" / "book", 1)}, ImportMode::Append, "secret", report));
+    std::vector<std::string> expected;
+    for (int line = 3; line < 23; ++line) {
+        expected.push_back("第" + std::to_string(line) + "行记录的手机号码不是电话号码，未导入。");
+    }
+    expected.push_back("共25条记录有误，未导入。");
+    expected.push_back("成功导入2行密文数据。\n");
+    EXPECT_EQ(report.lines, expected);
+    EXPECT_EQ(Count(), 2);
+    EXPECT_EQ(run->ImportedIds(),
+              (std::vector<std::string>{records[0][kUI_ID], records[1][kUI_ID]}));
 }
 
 TEST_F(PackageRunTest, ACancelDuringTheSecondOfThreeTakesBackOnlyTheSecond) {

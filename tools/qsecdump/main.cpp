@@ -6,7 +6,13 @@
 // list. The password is taken exactly as typed, as the import takes it. Nothing is
 // written anywhere: the package is read and unpacked in memory.
 //
-// Exit status: 0 read, 1 usage, 2 cannot read the file, 3 wrong password, 4 damaged.
+// Records are printed as they are read, so a package of millions of records needs no more
+// memory than a small one. A damaged package therefore prints the records before the damage
+// (the entry name first, once any record came), then says why on standard error and exits 4;
+// the records of an exit other than 0 are not the package's.
+//
+// Exit status: 0 read, 1 usage, 2 cannot read the file or write the output, 3 wrong password,
+// 4 damaged.
 #include "exchange/package/package.h"
 #include "platform/text.h"
 
@@ -50,24 +56,58 @@ int ExitCode(PackageError error) {
     case PackageError::WrongPassword:
         return 3;
     case PackageError::Damaged:
-    case PackageError::BadLine:
         return 4;
     }
     return 4;
 }
 
-std::string Explanation(PackageError error) {
-    switch (error) {
+std::string Explanation(const PackageResult& result) {
+    switch (result.error) {
     case PackageError::WrongPassword:
         return "wrong password, or not a package";
     case PackageError::Damaged:
-        return "damaged package";
-    case PackageError::BadLine:
-        return "damaged package: a line with fewer than eleven fields";
+        switch (result.damage) {
+        case PackageDamage::Incomplete:
+            return "damaged package: incomplete";
+        case PackageDamage::Checksum:
+            return "damaged package: checksum mismatch";
+        case PackageDamage::BadLine:
+            return "damaged package: a line with fewer than eleven fields";
+        case PackageDamage::LongLine:
+            return "damaged package: a line longer than any record";
+        case PackageDamage::TooLarge:
+            return "damaged package: its text inflates too far";
+        case PackageDamage::FileTooLarge:
+            return "damaged package: larger than any package";
+        default:
+            return "damaged package";
+        }
     default:
         return "cannot read the package";
     }
 }
+
+// Standard output in pieces of bounded size: fewer writes than a line at a time, and no
+// more memory than one piece.
+class Output {
+public:
+    void Add(const std::string& text) {
+        buffer_ += text;
+        if (buffer_.size() >= kPiece) {
+            Flush();
+        }
+    }
+    bool Flush() {
+        std::cout << buffer_;
+        buffer_.clear();
+        std::cout.flush();
+        return static_cast<bool>(std::cout);
+    }
+
+private:
+    static constexpr std::size_t kPiece = 1 << 16;
+    std::string buffer_;
+};
 
 } // namespace
 
@@ -87,24 +127,35 @@ int main(int argc, char** argv) {
     // The program keeps passwords as GB18030 bytes, and the key is made from those bytes.
     const IdeaKey key = IdeaKeyFromPassword(Utf8ToGb18030(password));
 
-    PackageContents contents;
-    const PackageResult result = ReadPackageFile(argv[1], key, contents);
+    Output out;
+    std::string entryName;
+    bool named = false;
+    const auto name = [&] {
+        if (!named) {
+            out.Add(Escaped(Gb18030ToUtf8(entryName)) + "\n");
+            named = true;
+        }
+    };
+    const PackageResult result =
+        ReadPackageFile(argv[1], key, entryName, [&](ContactRecord&& record) {
+            name();
+            std::string line;
+            for (std::size_t i = 0; i < record.size(); ++i) {
+                if (i != 0) {
+                    line += '\t';
+                }
+                line += Escaped(Gb18030ToUtf8(record[i]));
+            }
+            out.Add(line + "\n");
+        });
+    if (result) {
+        name();
+    }
+    const bool written = out.Flush();
     if (!result) {
-        std::cerr << "qsecdump: " << argv[1] << ": " << Explanation(result.error) << " ("
-                  << result.detail << ")\n";
+        std::cerr << "qsecdump: " << argv[1] << ": " << Explanation(result) << " (" << result.detail
+                  << ")\n";
         return ExitCode(result.error);
     }
-    std::string out = Escaped(Gb18030ToUtf8(contents.entryName)) + "\n";
-    for (const ContactRecord& record : contents.records) {
-        for (std::size_t i = 0; i < record.size(); ++i) {
-            if (i != 0) {
-                out += '\t';
-            }
-            out += Escaped(Gb18030ToUtf8(record[i]));
-        }
-        out += '\n';
-    }
-    std::cout << out;
-    std::cout.flush();
-    return std::cout ? 0 : 2;
+    return written ? 0 : 2;
 }

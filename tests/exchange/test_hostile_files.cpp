@@ -167,6 +167,7 @@ TEST_P(HostileFileTest, TheDumpToolEndsWithinItsLimitsWithTheContentOrARefusal) 
     const fs::path file = File();
     const ChildEnd end = GetParam().package ? RunTool({QSECDUMP, file.string(), kFuzzPassword})
                                             : RunTool({XLSDUMP, file.string()});
+    RecordProperty("peak_kilobytes", std::to_string(end.peakKilobytes));
     ASSERT_TRUE(end.exited) << Describe(end);
     // qsecdump: 0 read, 3 wrong password, 4 damaged; xlsdump: 0 read, 1 refused.
     const std::vector<int> ends = GetParam().package ? std::vector{0, 3, 4} : std::vector{0, 1};
@@ -198,6 +199,7 @@ TEST_P(HostileFileTest, TheImportEndsWithinItsLimitsAndSaysHowItWent) {
         }
         return code;
     });
+    RecordProperty("peak_kilobytes", std::to_string(end.peakKilobytes));
     ASSERT_TRUE(end.exited) << Describe(end);
     EXPECT_EQ(end.code, 0) << Describe(end);
 }

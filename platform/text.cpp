@@ -379,3 +379,27 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
     }
     return out;
 }
+
+std::size_t AppendUtf8AsUtf16(std::string_view utf8, std::u16string& out) {
+    std::size_t replaced = 0;
+    for (std::size_t at = 0; at < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[at]);
+        if (lead < 0x80) {
+            out += static_cast<char16_t>(lead);
+            ++at;
+            continue;
+        }
+        const Utf8Character c = DecodeUtf8(utf8, at);
+        at += c.length;
+        if (!c.valid || UnencodablePrivateUse::Contains(c.codePoint)) {
+            out += u'\uFFFD';
+            ++replaced;
+        } else if (c.codePoint < 0x10000) {
+            out += static_cast<char16_t>(c.codePoint);
+        } else {
+            out += static_cast<char16_t>(0xD800 + ((c.codePoint - 0x10000) >> 10));
+            out += static_cast<char16_t>(0xDC00 + ((c.codePoint - 0x10000) & 0x3FF));
+        }
+    }
+    return replaced;
+}

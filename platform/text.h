@@ -21,6 +21,12 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // GB18030 to UTF-16 code units, for the spreadsheet formats.
 std::u16string Gb18030ToUtf16(const std::string& gb18030);
 
+// UTF-8 straight to UTF-16 code units, appended to `out`, taking the characters
+// Utf8ToGb18030 takes: each broken sequence and each code point GB18030 has no bytes for
+// becomes one U+FFFD, so a text read from the database reaches a spreadsheet as it would
+// through the program's text. Returns how many were replaced.
+std::size_t AppendUtf8AsUtf16(std::string_view utf8, std::u16string& out);
+
 // U+FFFD, the replacement character, as GB18030 bytes.
 inline constexpr std::string_view kGb18030Replacement = "\x84\x31\xA4\x37";
 

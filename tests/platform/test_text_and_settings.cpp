@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 // U+FFFD, what every piece of broken input becomes.
@@ -120,6 +123,46 @@ TEST(Text, BrokenInputBecomesReplacementCharactersAndAQuestionMarkStaysOne) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(Gb18030ToUtf8(c.text), c.utf8);
         EXPECT_EQ(Gb18030ToUtf16(c.text), c.utf16);
+    }
+}
+
+// The export reads texts as UTF-8 and writes them as UTF-16 without the program's text in
+// between; a workbook must come out the same as through it, character for character.
+TEST(Text, Utf8StraightToUtf16TakesWhatTheProgramsTextTakes) {
+    std::u16string every;
+    for (char32_t c = 1; c <= 0x10FFFF; ++c) {
+        if (c >= 0xD800 && c <= 0xDFFF) {
+            continue;
+        }
+        if (c < 0x10000) {
+            every += static_cast<char16_t>(c);
+        } else {
+            every += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            every += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+    }
+    const std::string broken[] = {
+        "\xFF",
+        "a\xE5"
+        "bc",
+        "a\xF0\x9F\x98",
+        "\x80"
+        "a",
+        "\xED\xA0\x80",
+        "\xC0\xAF",
+        "\xF4\x90\x80\x80",
+        std::string("a\0b", 3),
+    };
+    std::vector<std::string> texts(std::begin(broken), std::end(broken));
+    texts.push_back(Utf16ToUtf8(every));
+    for (const std::string& utf8 : texts) {
+        std::u16string straight = u"kept";
+        const std::size_t replaced = AppendUtf8AsUtf16(utf8, straight);
+        const std::u16string through = Gb18030ToUtf16(Utf8ToGb18030(utf8));
+        ASSERT_TRUE(straight == u"kept" + through) << Utf16ToUtf8(straight.substr(0, 40));
+        EXPECT_EQ(replaced, static_cast<std::size_t>(std::count(through.begin(), through.end(),
+                                                                u'\uFFFD')) -
+                                (utf8 == texts.back() ? 1 : 0)); // U+FFFD itself is no replacement
     }
 }
 

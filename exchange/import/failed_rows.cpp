@@ -3,6 +3,7 @@
 #include "exchange/xls/writer.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace {
@@ -48,6 +49,7 @@ bool FailedRowsWorkbook::StartNextWorkbook() {
     }
     sheet_.emplace(quillon::Spreadsheet::FromTemplate());
     rowsInSheet_ = 0;
+    unsaved_ = 0;
     return saved;
 }
 
@@ -66,8 +68,13 @@ bool FailedRowsWorkbook::Add(const ContactRecord& record, const std::string& rea
     ++rowsInSheet_;
     ++rows_;
     // The first row of a workbook is written at once, so that a folder that cannot take
-    // it ends the import at that row instead of a thousand rows later.
-    if (++unsaved_ >= kRowsPerSave || rowsInSheet_ == 1) {
+    // it ends the import at that row instead of a thousand rows later. After that a save
+    // waits until the rows since the last one are as many as those already on disk (and at
+    // least kRowsPerSave): each save rewrites the whole sheet, so saving every thousand
+    // rows would cost time growing with the square of the rows, while doubling keeps the
+    // rows written in all below three times the sheet's.
+    ++unsaved_;
+    if (rowsInSheet_ == 1 || unsaved_ >= std::max(kRowsPerSave, rowsInSheet_ - unsaved_)) {
         saved = Save() && saved;
     }
     return saved;

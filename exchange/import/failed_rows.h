@@ -8,12 +8,15 @@
 #include <string>
 
 // A workbook made from the template into which an import writes back the rows it could not
-// take, each with its reason in column 11. It is written to disk in batches while the
-// import runs and whole whenever the import stops, so the file on disk never lags far
-// behind and an import of many bad rows does not rewrite the workbook once per row. When a
-// sheet is full the rows go on in a further workbook beside it (name_2.xls, name_3.xls...).
+// take, each with its reason in column 11. It is written to disk while the import runs, in
+// batches that grow with the sheet (its first row at once, then whenever the rows not yet
+// on disk are as many as those on it), and whole whenever the import ends, however it ends:
+// every way out of an import saves it. So an import of many bad rows rewrites the workbook
+// a few times rather than once per thousand rows. When a sheet is full the rows go on in a
+// further workbook beside it (name_2.xls, name_3.xls...).
 class FailedRowsWorkbook {
 public:
+    // The smallest batch saved while the import runs.
     static constexpr std::size_t kRowsPerSave = 1000;
     // Rows 4 to 65,536 of a .xls sheet.
     static constexpr std::size_t kRowsPerWorkbook = 65533;

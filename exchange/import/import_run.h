@@ -102,6 +102,16 @@ struct ImportPlaces {
     std::string loginAreaName = "\xC8\xAB\xB9\xFA"; // "全国"
 };
 
+// A workbook's rows go in by transactions of this many (an overwrite's first file in one).
+// Each commit costs two syncs and writes every page the batch touched, the index of the
+// digest identifiers all over the table among them, once more to the journal and once to the
+// register, each enciphered: at a thousand rows the commits took more time than the rows.
+// Ten thousand rows cost about what one transaction of the whole file costs, while a batch
+// still holds the write lock for a fraction of the kBusyTimeoutMs that other windows wait
+// for it, a failure or power cut takes back at most that many rows, and the rows a batch
+// keeps to write back on a failure stay a few megabytes.
+inline constexpr std::size_t kSpreadsheetRowsPerCommit = 10000;
+
 // The counters of the file being imported.
 struct ImportCounters {
     int inserted = 0;

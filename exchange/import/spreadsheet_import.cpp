@@ -13,7 +13,6 @@ namespace {
 
 constexpr int kFirstDataRow = 4;
 constexpr int kColumns = 10;
-constexpr std::size_t kRowsPerCommit = 1000;
 
 // Columns 1 to 10 hold the record's fields from the name to the mobile number, without
 // the blanks around them; a row of blanks is empty. The identifier is made by the rules,
@@ -80,8 +79,8 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     }
     const AreaIndex areas(areaRows.value());
 
-    // Rows go in by transactions of up to kRowsPerCommit, so that sixty thousand rows do
-    // not cost sixty thousand commits while the rows stored before a failure stay. The
+    // Rows go in by transactions of up to kSpreadsheetRowsPerCommit, so that sixty thousand
+    // rows do not cost sixty thousand commits while the rows stored before a failure stay. The
     // register replaced by an overwrite goes in one transaction with its first file's rows,
     // so that a failure, a cancel or a file with no row to store leaves the old register.
     const bool replacing = ReplacesRegister();
@@ -122,6 +121,7 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     };
     // The store failed: the open transaction is gone, and its rows, with the row that met
     // the failure, go back to the operator with the reason rather than vanish.
+    static const std::string storeFailed = Gb18030("导入数据库失败！");
     const auto endOnStoreFailure = [&](const std::string& detail,
                                        const ContactRecord* failedRow = nullptr) {
         transaction.reset();
@@ -131,7 +131,7 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
         }
         for (const ContactRecord& record : uncommitted) {
             ++counters_.rejected;
-            rejected.Add(record, Gb18030("导入数据库失败！"));
+            rejected.Add(record, storeFailed);
         }
         uncommitted.clear();
         if (replacing) {
@@ -182,6 +182,8 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     };
 
     const std::string addTime = clock_();
+    static const std::string duplicate = Gb18030("重复数据");
+    static const std::string noDate = Gb18030("日期格式应该为xxxx-xx-xx;\n");
     const auto importRows = [&]() -> bool {
         int emptyRows = 0;
         for (int row = kFirstDataRow; row < kFirstDataRow + rows; ++row) {
@@ -218,18 +220,18 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
             switch (inserted.outcome) {
             case InsertOutcome::Inserted:
                 importedIds_.push_back(record[kUI_ID]);
-                uncommitted.push_back(record);
+                uncommitted.push_back(std::move(record));
                 ++counters_.inserted;
                 counters_.refiled += check.refiled ? 1 : 0;
                 break;
             case InsertOutcome::Duplicate:
                 ++counters_.duplicates;
-                if (!duplicates.Add(record, Gb18030("重复数据"))) {
+                if (!duplicates.Add(record, duplicate)) {
                     return endOnWorkbookFailure(duplicates, ImportNote::DuplicateWorkbookFailed);
                 }
                 break;
             case InsertOutcome::BadBirthday:
-                if (!reject(record, Gb18030("日期格式应该为xxxx-xx-xx;\n"))) {
+                if (!reject(record, noDate)) {
                     return endOnWorkbookFailure(rejected, ImportNote::RejectedWorkbookFailed);
                 }
                 break;
@@ -238,7 +240,7 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
                 // the file ends as a failure, and this row goes back with the others.
                 return endOnStoreFailure(inserted.detail, &record);
             }
-            if (!replacing && uncommitted.size() >= kRowsPerCommit && !commitOrEnd()) {
+            if (!replacing && uncommitted.size() >= kSpreadsheetRowsPerCommit && !commitOrEnd()) {
                 return false;
             }
         }

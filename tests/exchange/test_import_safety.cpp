@@ -123,11 +123,12 @@ TEST_F(ImportSafetyTest, ACancelAtAnyPointLeavesTheOldRegisterOrKeepsAReplacemen
 }
 
 TEST_F(ImportSafetyTest, ACancelBeforeABatchIsCommittedTakesBackEveryRowOfTheFile) {
-    const std::filesystem::path file = NewFile(ImportKind::Spreadsheet, 1500);
+    constexpr int batch = static_cast<int>(kSpreadsheetRowsPerCommit);
+    const std::filesystem::path file = NewFile(ImportKind::Spreadsheet, batch + batch / 2);
     const int checks = StopChecks(ImportKind::Spreadsheet, ImportMode::Append, file);
-    // The check before the first batch of 1000 is committed, the rows on either side of it,
-    // and the last two.
-    for (int n : {1001, 1002, 1003, checks - 1, checks}) {
+    // The check before the first batch is committed, the rows on either side of it, and
+    // the last two.
+    for (int n : {batch + 1, batch + 2, batch + 3, checks - 1, checks}) {
         SCOPED_TRACE("stop at check " + std::to_string(n));
         const std::string last = CancelAt(ImportKind::Spreadsheet, ImportMode::Append, file, n);
         EXPECT_EQ(Names(), OldNames());
@@ -257,6 +258,35 @@ TEST_F(ImportSafetyTest, RowsWrittenBackBeforeAFileEndsOnAnExceptionAreKept) {
     EXPECT_EQ(report.lines.back(), "导入程序出现异常错误");
     EXPECT_EQ(RowsOf(run->RejectedWorkbook()).size(), 2u);
     EXPECT_EQ(Names(), OldNames());
+}
+
+// The rejected-rows workbook is saved in growing batches while the rows go in: a file that
+// ends between two of them still leaves every row written back so far on disk.
+TEST_F(ImportSafetyTest, EveryRowWrittenBackBeforeAStopOrAnExceptionIsOnDisk) {
+    constexpr int kEnd = 2400; // past the saves at rows 1, 1001 and 2002, before the next
+    struct EndingReport : RecordingReport {
+        bool throws = false;
+        void ProgressPosition(int value) override {
+            RecordingReport::ProgressPosition(value);
+            if (throws && value == kEnd + 1) {
+                throw std::runtime_error("the window went away");
+            }
+        }
+    };
+    Row bad = Good(50);
+    bad[1] = "?";
+    const auto file = MakeWorkbook(dir / "in" / "bad.xls", std::vector<Row>(3000, bad));
+    for (bool throws : {false, true}) {
+        SCOPED_TRACE(throws ? "an exception" : "a stop");
+        OldRegister();
+        EndingReport report;
+        report.throws = throws;
+        if (!throws) {
+            report.stopWhen = [](const RecordingReport& r) { return r.position >= kEnd; };
+        }
+        EXPECT_FALSE(Run(ImportKind::Spreadsheet, ImportMode::Append, file, report));
+        EXPECT_EQ(RowsOf(run->RejectedWorkbook()).size(), std::size_t{kEnd});
+    }
 }
 
 TEST_F(ImportSafetyTest, AStoreThatCannotBeUsedEndsTheFileAsAFailureWithTheReason) {

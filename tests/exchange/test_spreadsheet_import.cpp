@@ -126,24 +126,27 @@ TEST_F(SpreadsheetImportTest, FilesThatHoldNoRowsEndWithTheirLine) {
 
 TEST_F(SpreadsheetImportTest, ACancelTakesBackThisFilesRowsAndAnOverwriteLeavesTheOldRegister) {
     StoreRange(100000, 3);
+    constexpr int batch = static_cast<int>(kSpreadsheetRowsPerCommit);
+    constexpr int stopAt = batch + batch / 2;
     std::vector<Row> rows;
-    for (int i = 0; i < 2500; ++i) {
+    for (int i = 0; i < 2 * batch + batch / 2; ++i) {
         rows.push_back(Good(i, "王" + std::to_string(i)));
     }
     const auto file = MakeWorkbook(dir / "in" / "big.xls", rows);
 
     RecordingReport append;
-    append.stopWhen = [](const RecordingReport& r) { return r.position >= 1500; };
+    append.stopWhen = [](const RecordingReport& r) { return r.position >= stopAt; };
     EXPECT_FALSE(ImportWorkbooks({file}, ImportMode::Append, append));
     // The batch going in is rolled back at the stop; the committed one is taken back by id.
-    EXPECT_EQ(run->ImportedIds().size(), 1000u);
-    EXPECT_EQ(Count(), 3 + 1000);
+    EXPECT_EQ(run->ImportedIds().size(), std::size_t{batch});
+    EXPECT_EQ(Count(), 3 + batch);
     EXPECT_EQ(run->DeleteImportedRecords(), ImportDatabase::DeleteOutcome::Done);
     EXPECT_EQ(Count(), 3);
-    EXPECT_EQ(append.lines.back(), "已取消导入，本文件已导入的1500条记录已撤回。");
+    EXPECT_EQ(append.lines.back(),
+              "已取消导入，本文件已导入的" + std::to_string(stopAt) + "条记录已撤回。");
 
     RecordingReport overwrite;
-    overwrite.stopWhen = [](const RecordingReport& r) { return r.position >= 1500; };
+    overwrite.stopWhen = [](const RecordingReport& r) { return r.position >= stopAt; };
     EXPECT_FALSE(ImportWorkbooks({file}, ImportMode::Overwrite, overwrite));
     EXPECT_TRUE(run->ImportedIds().empty());
     EXPECT_EQ(Count(), 3);
@@ -153,7 +156,7 @@ TEST_F(SpreadsheetImportTest, ACancelTakesBackThisFilesRowsAndAnOverwriteLeavesT
 
     RecordingReport whole;
     ASSERT_TRUE(ImportWorkbooks({file}, ImportMode::Overwrite, whole));
-    EXPECT_EQ(Count(), 2500);
+    EXPECT_EQ(Count(), 2 * batch + batch / 2);
 }
 
 TEST_F(SpreadsheetImportTest, AreasWrittenTheUsualWaysAreFiledWhereTheTableKeepsThemAndCounted) {

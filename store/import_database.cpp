@@ -5,11 +5,18 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
 
 constexpr int kImportCacheKiB = 48 * 1024;
+
+// Texts of one column whose UTF-8 the connection keeps. A column of texts that never
+// repeat (the names) fills its share at its first rows and is converted row by row after
+// that, as it would be anyway.
+constexpr std::size_t kMaxKeptTexts = 512;
 
 constexpr char kInsertStatement[] =
     "insert into t_address_book (UI_ID, User_Name, Mobile_NO, User_Sex, User_Birthday, "
@@ -56,7 +63,8 @@ StoreResult<ImportDatabase> ImportDatabase::Open(const std::filesystem::path& fi
 }
 
 ImportDatabase::ImportDatabase(ImportDatabase&& other) noexcept
-    : connection_(std::move(other.connection_)), insert_(std::exchange(other.insert_, nullptr)) {}
+    : connection_(std::move(other.connection_)), insert_(std::exchange(other.insert_, nullptr)),
+      utf8Texts_(std::move(other.utf8Texts_)) {}
 
 ImportDatabase::~ImportDatabase() {
     ForgetInsertStatement();
@@ -118,15 +126,25 @@ InsertResult ImportDatabase::InsertRecord(const ContactRecord& record, const std
     }
     sqlite3_reset(insert_);
     sqlite3_clear_bindings(insert_);
+    // Each text bound stays where it is until the step is done: the record's own ASCII, a
+    // kept UTF-8 (never dropped), or the one converted text of each parameter.
+    std::array<std::string, kInsertParameterCount + 1> converted;
+    const auto bind = [&](int index, const std::string& gb18030) {
+        const std::string& utf8 = Utf8Of(index, gb18030, converted[index]);
+        sqlite3_bind_text(insert_, index, utf8.data(), static_cast<int>(utf8.size()),
+                          SQLITE_STATIC);
+    };
     for (const auto& [index, field] : kInsertParameters) {
-        BindText(insert_, index, record[field]);
+        bind(index, record[field]);
     }
+    const std::string birthdayText = birthday ? FormatShortDate(*birthday) : std::string();
     if (birthday) {
-        BindText(insert_, 5, FormatShortDate(*birthday));
+        bind(5, birthdayText);
     }
-    BindText(insert_, 12, addTime);
+    bind(12, addTime);
     const int stepped = sqlite3_step(insert_);
     sqlite3_reset(insert_);
+    sqlite3_clear_bindings(insert_);
     if (stepped == SQLITE_DONE) {
         return {};
     }
@@ -134,6 +152,23 @@ InsertResult ImportDatabase::InsertRecord(const ContactRecord& record, const std
     const bool duplicate = sqlite3_extended_errcode(db) == SQLITE_CONSTRAINT_PRIMARYKEY ||
                            message.find("UNIQUE constraint") != std::string::npos;
     return {duplicate ? InsertOutcome::Duplicate : InsertOutcome::Failed, message};
+}
+
+const std::string& ImportDatabase::Utf8Of(int parameter, const std::string& gb18030,
+                                          std::string& converted) {
+    if (std::all_of(gb18030.begin(), gb18030.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return gb18030; // ASCII is the same in both
+    }
+    auto& kept = utf8Texts_[static_cast<std::size_t>(parameter)];
+    if (const auto found = kept.find(gb18030); found != kept.end()) {
+        return found->second;
+    }
+    if (kept.size() < kMaxKeptTexts) {
+        return kept.emplace(gb18030, Gb18030ToUtf8(gb18030)).first->second;
+    }
+    converted = Gb18030ToUtf8(gb18030);
+    return converted;
 }
 
 ImportDatabase::DeleteOutcome

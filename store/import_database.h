@@ -3,9 +3,11 @@
 #include "store/contact_store.h"
 #include "store/database.h"
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3_stmt;
@@ -59,7 +61,16 @@ public:
 private:
     explicit ImportDatabase(Connection connection) : connection_(std::move(connection)) {}
     void ForgetInsertStatement();
+    // The text as it is bound to the insert's parameter. A workbook's columns repeat a few
+    // texts (the sex, the education, the areas) on every row, so each is converted once
+    // and kept; ASCII is bound as it is; a text beyond what a column keeps is converted
+    // into `converted`.
+    const std::string& Utf8Of(int parameter, const std::string& gb18030, std::string& converted);
+
+    static constexpr int kInsertParameterCount = 12;
 
     Connection connection_;
     sqlite3_stmt* insert_ = nullptr;
+    // By parameter: GB18030 texts bound before, with their UTF-8.
+    std::array<std::unordered_map<std::string, std::string>, kInsertParameterCount + 1> utf8Texts_;
 };

@@ -40,9 +40,16 @@ bool LengthIn(const std::string& value, std::size_t low, std::size_t high) {
     return value.size() >= low && value.size() <= high;
 }
 
-// Appends the rule's message (UTF-8 in the source) in GB18030.
+// Appends the rule's message (UTF-8 in the source) in GB18030. A workbook of bad rows
+// breaks the same rules on every row, so each message is converted once, kept by the
+// address of its literal.
 void Append(std::string& errors, const char* utf8) {
-    errors += Gb18030(utf8);
+    thread_local std::unordered_map<const char*, std::string> messages;
+    auto kept = messages.find(utf8);
+    if (kept == messages.end()) {
+        kept = messages.emplace(utf8, Gb18030(utf8)).first;
+    }
+    errors += kept->second;
 }
 
 // Rules 4 to 9 and the calendar: what a birthday breaks.
@@ -471,7 +478,9 @@ ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, con
     if (!LengthIn(sex, 1, kSexMaxBytes)) {
         Append(errors, "性别长度有误;\n");
     }
-    if (sex != Gb18030("男") && sex != Gb18030("女")) {
+    static const std::string male = Gb18030("男");
+    static const std::string female = Gb18030("女");
+    if (sex != male && sex != female) {
         Append(errors, "性别只能填写男或女;\n");
     }
     CheckBirthday(record[kUser_Birthday], errors);
@@ -486,7 +495,9 @@ ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, con
     const std::string& province = record[kProvince];
     const std::string& city = record[kCity];
     const std::string& county = record[kCounty_Seat];
-    if (loginAreaName != WholeCountryName() && province != loginAreaName) {
+    static const std::string notIn = Gb18030("不在");
+    static const std::string wholeCountry = WholeCountryName();
+    if (loginAreaName != wholeCountry && province != loginAreaName) {
         Append(errors, "导入非本省数据;\n");
     }
     if (!LengthIn(province, 1, kAreaNameMaxBytes)) {
@@ -499,13 +510,13 @@ ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, con
         Append(errors, "市长度有误;\n");
     }
     if (!city.empty() && !areas.IsCityOf(province, city)) {
-        errors += city + Gb18030("不在") + province + ";";
+        errors += city + notIn + province + ";";
     }
     if (county.size() > kAreaNameMaxBytes) {
         Append(errors, "县长度有误;\n");
     }
     if (!county.empty() && (city.empty() || !areas.IsCountyOf(province, city, county))) {
-        errors += county + Gb18030("不在") + city;
+        errors += county + notIn + city;
     }
     if (!LengthIn(record[kOrganization_Detial], 1, kOrganizationMaxBytes)) {
         Append(errors, "职位长度有误;\n");

@@ -73,6 +73,14 @@ xls::SheetWriteError Spreadsheet::SetCellValue(int row, int column, std::string_
     return writer_->SetText(row, column, gb18030);
 }
 
+xls::SheetWriteError Spreadsheet::SetCellValuesUtf8(int row, int column,
+                                                    std::span<const std::string_view> utf8) {
+    if (!writer_) {
+        return xls::SheetWriteError::Unsupported;
+    }
+    return writer_->SetUtf8Texts(row, column, utf8);
+}
+
 xls::CompoundResult Spreadsheet::FileEntries() const {
     return xls::ReplaceStreamIn(file_, "Workbook", writer_->Build(), xls::kMiniStreamCutoff);
 }

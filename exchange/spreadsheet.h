@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +54,10 @@ public:
     // Sets a cell of the first sheet to a GB18030 text. Only a .xls of the template's kind
     // can be written; for any other workbook this gives Unsupported.
     xls::SheetWriteError SetCellValue(int row, int column, std::string_view gb18030);
+    // Sets a row's cells from `column` on to UTF-8 texts as the register stores them; the
+    // sheet is the one SetCellValue gives for their GB18030 (see FirstSheetWriter).
+    xls::SheetWriteError SetCellValuesUtf8(int row, int column,
+                                           std::span<const std::string_view> utf8);
 
     // The whole file as it would be saved.
     SaveResult Bytes(std::vector<std::uint8_t>& out) const;

@@ -5,6 +5,7 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -133,6 +134,34 @@ StoreStatus Connection::Query(const std::string& gb18030, const RowCallback& onR
 
 StoreStatus Connection::QueryWhile(const std::string& gb18030, const RowWhile& onRow) const {
     return Run(db_, gb18030, &onRow);
+}
+
+StoreStatus Connection::QueryUtf8While(const char* utf8, const Utf8RowWhile& onRow) const {
+    if (!db_) {
+        return {StoreError::NotConnected, "no open connection"};
+    }
+    sqlite3_stmt* raw = nullptr;
+    const int prepared = sqlite3_prepare_v2(db_, utf8, -1, &raw, nullptr);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+    if (prepared != SQLITE_OK || !stmt) {
+        return FailureOf(db_, StoreError::StatementFailed);
+    }
+    std::vector<std::string_view> row(static_cast<std::size_t>(sqlite3_column_count(raw)));
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const int column = static_cast<int>(i);
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(raw, column));
+            // The length is asked after the text: asking first could measure another encoding.
+            row[i] = text ? std::string_view(
+                                text, static_cast<std::size_t>(sqlite3_column_bytes(raw, column)))
+                          : std::string_view();
+        }
+        if (!onRow(row)) {
+            return StoreStatus::Ok();
+        }
+    }
+    return rc == SQLITE_DONE ? StoreStatus::Ok() : FailureOf(db_, StoreError::StatementFailed);
 }
 
 StoreStatus Connection::Failure(StoreError error) const {

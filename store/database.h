@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -76,6 +78,10 @@ private:
 // value does not end it.
 using RowCallback = std::function<void(const std::vector<std::string>& row)>;
 
+// A row's column texts as UTF-8 bytes of the length SQLite reports (NULL as ""), pointing
+// into SQLite's own buffers: valid until the callback returns.
+using Utf8RowWhile = std::function<bool(std::span<const std::string_view> row)>;
+
 // One open, keyed database handle; closes itself.
 class Connection {
 public:
@@ -99,6 +105,10 @@ public:
     // Like Query, but stops early, successfully, when the callback returns false.
     StoreStatus QueryWhile(const std::string& gb18030,
                            const std::function<bool(const std::vector<std::string>&)>& onRow) const;
+    // Runs one UTF-8 statement and hands each row over as it is stored, neither converted
+    // nor copied, for a reader that writes the texts straight out in another encoding (the
+    // export); stops early, successfully, when the callback returns false.
+    StoreStatus QueryUtf8While(const char* utf8, const Utf8RowWhile& onRow) const;
     // The failure of the last call on this handle, with SQLite's message.
     StoreStatus Failure(StoreError error) const;
 

@@ -127,7 +127,7 @@ ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, Expo
     };
 
     const StoreStatus read =
-        db.value().QueryWhile(kSelectAll, [&](const std::vector<std::string>& row) {
+        db.value().QueryUtf8While(kSelectAll, [&](std::span<const std::string_view> row) {
             if (context.StopRequested()) {
                 stopped = true;
                 return false;
@@ -138,7 +138,7 @@ ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, Expo
                 open = true;
                 fileSize = k < fileCount ? m : total - (fileCount - 1) * m;
             }
-            ContactRecord record;
+            ExportRow record;
             for (std::size_t i = 0; i < std::size(kExportColumns) && i < row.size(); ++i) {
                 record[kExportColumns[i]] = row[i];
             }

@@ -2,10 +2,12 @@
 
 #include "store/contact_store.h"
 
+#include <array>
 #include <cstddef>
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 class WorkerContext;
 
@@ -109,6 +111,10 @@ struct ExportStep {
 // operator's share of it) is full, FileNotCreated otherwise.
 ExportStep WriteFailure(std::string detail);
 
+// One record as the register stores it: each field's UTF-8 text, valid only during the call
+// it is handed to. The formats convert it once, each to its own encoding.
+using ExportRow = std::array<std::string_view, kContactFieldCount>;
+
 // One output format of the export: the file being filled, made in memory and written
 // whole, so that a stop or a failure never leaves part of one on disk.
 class ExportFiles {
@@ -117,7 +123,7 @@ public:
     // Of the file bar, the share that filling a file takes; writing it takes the rest.
     virtual int FillShare() const = 0;
     virtual void Start(int k) = 0;
-    virtual ExportStep Add(const ContactRecord& record) = 0;
+    virtual ExportStep Add(const ExportRow& record) = 0;
     virtual std::size_t Records() const = 0;
     // Writes the file whole, or reports why it could not.
     virtual ExportStep Finish(ProgressChannel& fileBar) = 0;

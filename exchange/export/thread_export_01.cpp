@@ -23,18 +23,19 @@ public:
         path_ = NumberedOutputFile(settings_.target, k, ".xls");
         records_ = 0;
     }
-    ExportStep Add(const ContactRecord& record) override {
+    ExportStep Add(const ExportRow& record) override {
         using quillon::xls::SheetWriteError;
-        const int row = kFirstRecordRow + static_cast<int>(records_);
+        std::string_view cells[std::size(kSheetColumns)];
         for (std::size_t i = 0; i < std::size(kSheetColumns); ++i) {
-            const SheetWriteError set =
-                sheet_->SetCellValue(row, static_cast<int>(i) + 1, record[kSheetColumns[i]]);
-            if (set == SheetWriteError::TextTooLong) {
-                return {ExportFailure::TextTooLong, {}};
-            }
-            if (set != SheetWriteError::None) {
-                return {ExportFailure::FileNotCreated, "the template cannot take the cell"};
-            }
+            cells[i] = record[kSheetColumns[i]];
+        }
+        const SheetWriteError set =
+            sheet_->SetCellValuesUtf8(kFirstRecordRow + static_cast<int>(records_), 1, cells);
+        if (set == SheetWriteError::TextTooLong) {
+            return {ExportFailure::TextTooLong, {}};
+        }
+        if (set != SheetWriteError::None) {
+            return {ExportFailure::FileNotCreated, "the template cannot take the cell"};
         }
         ++records_;
         return {};

@@ -2,6 +2,7 @@
 
 #include "crypto/idea.h"
 #include "exchange/package/package.h"
+#include "platform/text.h"
 
 #include <ctime>
 #include <optional>
@@ -16,8 +17,11 @@ public:
         : settings_(settings), key_(key), time_(time) {}
     int FillShare() const override { return 60; }
     void Start(int k) override { writer_.emplace(settings_.target, k, key_, time_); }
-    ExportStep Add(const ContactRecord& record) override {
-        writer_->Add(record);
+    ExportStep Add(const ExportRow& row) override {
+        for (std::size_t field = 0; field < row.size(); ++field) {
+            record_[field] = Utf8ToGb18030(std::string(row[field]));
+        }
+        writer_->Add(record_);
         return {};
     }
     std::size_t Records() const override { return writer_->Records(); }
@@ -34,6 +38,7 @@ private:
     IdeaKey key_;
     ZipTime time_;
     std::optional<PackageWriter> writer_;
+    ContactRecord record_; // its texts' room is kept from one record to the next
 };
 
 } // namespace

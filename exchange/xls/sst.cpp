@@ -94,7 +94,7 @@ private:
     std::size_t dataStart_ = 0;
 };
 
-bool FitsInOneByte(const std::u16string& text) {
+bool FitsInOneByte(std::u16string_view text) {
     return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x100; });
 }
 
@@ -105,7 +105,7 @@ struct BucketStart {
 
 // The BIFF8 rule: a string's count and flags never straddle records; its characters may,
 // and the continuation then repeats the flags byte.
-void WriteString(RecordRun& run, const std::u16string& text) {
+void WriteString(RecordRun& run, std::u16string_view text) {
     const bool compressed = FitsInOneByte(text);
     const std::size_t unit = compressed ? 1 : 2;
     const std::uint8_t flags = compressed ? 0 : 1;
@@ -122,9 +122,9 @@ void WriteString(RecordRun& run, const std::u16string& text) {
         }
         const std::size_t end = std::min(text.size(), done + fit);
         if (compressed) {
-            out.Narrow(std::u16string_view(text).substr(done, end - done));
+            out.Narrow(text.substr(done, end - done));
         } else {
-            out.Wide(std::u16string_view(text).substr(done, end - done));
+            out.Wide(text.substr(done, end - done));
         }
         done = end;
     }
@@ -133,7 +133,7 @@ void WriteString(RecordRun& run, const std::u16string& text) {
 } // namespace
 
 void WriteSharedStrings(ByteWriter& stream, std::uint32_t total, std::size_t count,
-                        const std::function<const std::u16string&(std::size_t)>& text) {
+                        const std::function<std::u16string_view(std::size_t)>& text) {
     // Excel's choice: at most 128 buckets of at least 8 strings.
     const std::size_t perBucket = std::max<std::size_t>(8, count / 128 + 1);
     std::vector<BucketStart> buckets;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon::xls {
@@ -42,6 +43,6 @@ SharedStringUnits ReadSharedStringUnits(ByteSpan sst, const std::vector<ByteSpan
 // it outgrows one record) followed by its EXTSST index, at the end of a workbook stream being
 // built: the index holds stream positions, so `stream` must be the whole stream.
 void WriteSharedStrings(ByteWriter& stream, std::uint32_t total, std::size_t count,
-                        const std::function<const std::u16string&(std::size_t)>& text);
+                        const std::function<std::u16string_view(std::size_t)>& text);
 
 } // namespace quillon::xls

@@ -124,7 +124,6 @@ bool FirstSheetWriter::ReadGlobals() {
             }
             total_ = table.total;
             keptStrings_ = std::move(table.texts);
-            IndexKeptStrings();
             haveSst = true;
             break;
         }
@@ -330,43 +329,118 @@ void FirstSheetWriter::PutCell(int row, Cell cell) {
     }
 }
 
-std::uint32_t FirstSheetWriter::FindString(std::string_view gb18030) const {
-    return stringIndex_.Find(gb18030, [this](std::uint32_t index) -> std::string_view {
+std::string_view FirstSheetWriter::AddedKey(std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : addedEnds_[i - 1].key;
+    return std::string_view(addedKeys_).substr(begin, addedEnds_[i].key - begin);
+}
+
+std::u16string_view FirstSheetWriter::AddedText(std::size_t i) const {
+    const std::size_t begin = i == 0 ? 0 : addedEnds_[i - 1].units;
+    return std::u16string_view(addedUnits_).substr(begin, addedEnds_[i].units - begin);
+}
+
+std::uint32_t FirstSheetWriter::FindString(std::string_view key, std::uint64_t hash) const {
+    return stringIndex_.Find(key, hash, [this](std::uint32_t index) -> std::string_view {
         const std::size_t kept = keptStrings_.size();
-        return index < kept ? std::string_view(keptKeys_[index]) : addedStrings_[index - kept];
+        return index < kept ? std::string_view(keptKeys_[index]) : AddedKey(index - kept);
     });
 }
 
-void FirstSheetWriter::IndexKeptStrings() {
+void FirstSheetWriter::UseKeys(Keys keys) {
+    keys_ = keys;
     // A text set again that the table holds already (the pick lists' words) uses its entry;
     // only texts that survive the way through GB18030 unchanged can be found that way.
     keptKeys_.resize(keptStrings_.size());
     for (std::size_t i = 0; i < keptStrings_.size(); ++i) {
         std::string gb18030 = Utf16ToGb18030Text(keptStrings_[i]);
-        if (Gb18030ToUtf16(gb18030) == keptStrings_[i] && FindString(gb18030) == TextIndex::kNone) {
-            keptKeys_[i] = std::move(gb18030);
-            stringIndex_.Add(keptKeys_[i], static_cast<std::uint32_t>(i));
+        if (Gb18030ToUtf16(gb18030) != keptStrings_[i]) {
+            continue;
+        }
+        std::string key = keys == Keys::Gb18030 ? std::move(gb18030) : Utf16ToUtf8(keptStrings_[i]);
+        const std::uint64_t hash = TextIndex::Hash(key);
+        if (FindString(key, hash) == TextIndex::kNone) {
+            keptKeys_[i] = std::move(key);
+            stringIndex_.Add(hash, static_cast<std::uint32_t>(i));
         }
     }
 }
 
+// The added text's UTF-16 units are already at the end of addedUnits_.
+void FirstSheetWriter::AppendAdded(std::string_view key, std::uint64_t hash) {
+    addedKeys_.append(key);
+    addedEnds_.push_back({addedKeys_.size(), addedUnits_.size()});
+    const auto index = static_cast<std::uint32_t>(keptStrings_.size() + addedEnds_.size() - 1);
+    stringIndex_.Add(hash, index);
+}
+
 std::uint32_t FirstSheetWriter::AddString(std::string_view gb18030) {
-    if (const std::uint32_t found = FindString(gb18030); found != TextIndex::kNone) {
+    const std::uint64_t hash = TextIndex::Hash(gb18030);
+    if (const std::uint32_t found = FindString(gb18030, hash); found != TextIndex::kNone) {
         return found;
     }
-    addedStrings_.emplace_back(gb18030);
-    addedBytes_ += 2 * gb18030.size(); // at most two bytes a character, and at least one a byte
-    const auto index = static_cast<std::uint32_t>(keptStrings_.size() + addedStrings_.size() - 1);
-    stringIndex_.Add(addedStrings_.back(), index);
-    return index;
+    addedUnits_ += Gb18030ToUtf16(std::string(gb18030));
+    AppendAdded(gb18030, hash);
+    return static_cast<std::uint32_t>(keptStrings_.size() + addedEnds_.size() - 1);
+}
+
+std::uint32_t FirstSheetWriter::AddUtf8String(std::string_view utf8, std::uint64_t hash) {
+    if (const std::uint32_t found = FindString(utf8, hash); found != TextIndex::kNone) {
+        return found;
+    }
+    const std::size_t unitsBefore = addedUnits_.size();
+    if (AppendUtf8AsUtf16(utf8, addedUnits_) == 0) {
+        AppendAdded(utf8, hash);
+    } else {
+        // Found by the text it becomes, as its GB18030 would be: texts broken alike are one.
+        const std::string mended =
+            Utf16ToUtf8(std::u16string_view(addedUnits_).substr(unitsBefore));
+        const std::uint64_t mendedHash = TextIndex::Hash(mended);
+        if (const std::uint32_t found = FindString(mended, mendedHash); found != TextIndex::kNone) {
+            addedUnits_.resize(unitsBefore);
+            return found;
+        }
+        AppendAdded(mended, mendedHash);
+    }
+    return static_cast<std::uint32_t>(keptStrings_.size() + addedEnds_.size() - 1);
+}
+
+bool FirstSheetWriter::CheckCell(int row, int column) const {
+    return row >= 1 && row <= kMaxSheetRows && column >= 1 && column <= kMaxSheetColumns;
+}
+
+void FirstSheetWriter::SetCell(int r, std::uint16_t c, std::uint32_t text) {
+    std::uint16_t format = columnFormats_[c];
+    std::vector<Cell>& cells = RowAt(r).cells;
+    if (cells.empty() || cells.back().column < c) {
+        // The usual case: a row filled left to right.
+    } else if (const auto old = std::lower_bound(
+                   cells.begin(), cells.end(), c,
+                   [](const Cell& cell, std::uint16_t column) { return cell.column < column; });
+               old != cells.end() && old->column == c) {
+        format = old->format;
+        if (old->kind == Kind::Text) {
+            --total_;
+        }
+    }
+    if (text == TextIndex::kNone) {
+        PutCell(r, {c, format, Kind::Blank, 0});
+    } else {
+        PutCell(r, {c, format, Kind::Text, text});
+        ++total_;
+    }
 }
 
 SheetWriteError FirstSheetWriter::SetText(int row, int column, std::string_view gb18030) {
     if (status_.error != SheetWriteError::None) {
         return status_.error;
     }
-    if (row < 1 || row > kMaxSheetRows || column < 1 || column > kMaxSheetColumns) {
+    if (!CheckCell(row, column)) {
         return SheetWriteError::OutOfRange;
+    }
+    if (keys_ == Keys::Utf8) {
+        const std::string utf8 = Gb18030ToUtf8(std::string(gb18030));
+        const std::string_view text = utf8;
+        return SetUtf8Texts(row, column, std::span(&text, 1));
     }
     // A character takes at least one GB18030 byte for each of its UTF-16 units, so only a
     // long text needs counting.
@@ -374,31 +448,61 @@ SheetWriteError FirstSheetWriter::SetText(int row, int column, std::string_view 
         Gb18030ToUtf16(std::string(gb18030)).size() > kMaxCellCharacters) {
         return SheetWriteError::TextTooLong;
     }
-    const int r = row - 1;
-    const auto c = static_cast<std::uint16_t>(column - 1);
-    std::uint16_t format = columnFormats_[c];
-    std::vector<Cell>& cells = RowAt(r).cells;
-    const auto old =
-        std::lower_bound(cells.begin(), cells.end(), c, [](const Cell& cell, std::uint16_t column) {
-            return cell.column < column;
-        });
-    if (old != cells.end() && old->column == c) {
-        format = old->format;
-        if (old->kind == Kind::Text) {
-            --total_;
+    if (keys_ == Keys::Unset) {
+        UseKeys(Keys::Gb18030);
+    }
+    SetCell(row - 1, static_cast<std::uint16_t>(column - 1),
+            gb18030.empty() ? TextIndex::kNone : AddString(gb18030));
+    return SheetWriteError::None;
+}
+
+SheetWriteError FirstSheetWriter::SetUtf8Texts(int row, int column,
+                                               std::span<const std::string_view> utf8) {
+    if (status_.error != SheetWriteError::None) {
+        return status_.error;
+    }
+    if (!CheckCell(row, column) ||
+        (!utf8.empty() && !CheckCell(row, column + static_cast<int>(utf8.size()) - 1))) {
+        return SheetWriteError::OutOfRange;
+    }
+    // A character takes at least one UTF-8 byte for each of its UTF-16 units.
+    for (const std::string_view text : utf8) {
+        if (text.size() > kMaxCellCharacters) {
+            std::u16string units;
+            AppendUtf8AsUtf16(text, units);
+            if (units.size() > kMaxCellCharacters) {
+                return SheetWriteError::TextTooLong;
+            }
         }
     }
-    if (gb18030.empty()) {
-        PutCell(r, {c, format, Kind::Blank, 0});
-    } else {
-        PutCell(r, {c, format, Kind::Text, AddString(gb18030)});
-        ++total_;
+    if (keys_ == Keys::Gb18030) {
+        for (std::size_t i = 0; i < utf8.size(); ++i) {
+            (void)SetText(row, column + static_cast<int>(i), Utf8ToGb18030(std::string(utf8[i])));
+        }
+        return SheetWriteError::None;
+    }
+    if (keys_ == Keys::Unset) {
+        UseKeys(Keys::Utf8);
+    }
+    constexpr std::size_t kAtOnce = 32;
+    std::uint64_t hashes[kAtOnce];
+    for (std::size_t first = 0; first < utf8.size(); first += kAtOnce) {
+        const std::size_t count = std::min(kAtOnce, utf8.size() - first);
+        for (std::size_t i = 0; i < count; ++i) {
+            hashes[i] = TextIndex::Hash(utf8[first + i]);
+            stringIndex_.Prefetch(hashes[i]);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::string_view text = utf8[first + i];
+            SetCell(row - 1, static_cast<std::uint16_t>(column - 1 + first + i),
+                    text.empty() ? TextIndex::kNone : AddUtf8String(text, hashes[i]));
+        }
     }
     return SheetWriteError::None;
 }
 
 std::size_t FirstSheetWriter::EstimatedSize() const {
-    std::size_t size = stream_.size() + addedBytes_ + 11 * addedStrings_.size();
+    std::size_t size = stream_.size() + 2 * addedUnits_.size() + 11 * addedEnds_.size();
     for (const Row& row : rows_) {
         size += row.used ? 4 + kRowBytes + 2 + 14 * row.cells.size() : 0;
     }
@@ -417,15 +521,10 @@ std::vector<std::uint8_t> FirstSheetWriter::Build() const {
     out.Reserve(EstimatedSize());
     CopyRange(out, stream_, 0, sst_.begin);
     const std::size_t kept = keptStrings_.size();
-    std::u16string converted;
-    WriteSharedStrings(out, total_, kept + addedStrings_.size(),
-                       [&](std::size_t i) -> const std::u16string& {
-                           if (i < kept) {
-                               return keptStrings_[i];
-                           }
-                           converted = Gb18030ToUtf16(addedStrings_[i - kept]);
-                           return converted;
-                       });
+    WriteSharedStrings(
+        out, total_, kept + addedEnds_.size(), [&](std::size_t i) -> std::u16string_view {
+            return i < kept ? std::u16string_view(keptStrings_[i]) : AddedText(i - kept);
+        });
     if (extSst_.end != 0) {
         CopyRange(out, stream_, sst_.end, extSst_.begin);
         CopyRange(out, stream_, extSst_.end, sheet_.begin);

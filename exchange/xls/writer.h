@@ -12,6 +12,7 @@
 #include "exchange/xls/text_index.h"
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +51,11 @@ public:
     // Sets a cell (rows and columns from 1) to a GB18030 text; an empty text leaves a
     // formatted empty cell. Refuses cells past the sheet's limits and over-long texts.
     SheetWriteError SetText(int row, int column, std::string_view gb18030);
+    // Sets the cells of a row from `column` on to UTF-8 texts, as the database hands them
+    // over, giving the sheet SetText would give their GB18030: the export's way, which
+    // converts each distinct text once, straight to UTF-16. All are set, or none when one
+    // is refused.
+    SheetWriteError SetUtf8Texts(int row, int column, std::span<const std::string_view> utf8);
 
     // The whole stream with the cells set so far.
     std::vector<std::uint8_t> Build() const;
@@ -81,9 +87,18 @@ private:
     void KeepRecords(int row, int column, std::uint16_t format, std::vector<std::uint8_t> bytes);
     void PutCell(int row, Cell cell);
     Row& RowAt(int row);
-    void IndexKeptStrings();
+    // Texts are found by their bytes in the encoding they come in, fixed by the first one
+    // set; a text in the other encoding is converted to it.
+    enum class Keys : std::uint8_t { Unset, Gb18030, Utf8 };
+    void UseKeys(Keys keys);
+    bool CheckCell(int row, int column) const;
+    void SetCell(int r, std::uint16_t c, std::uint32_t text); // kNoText for a blank
+    std::string_view AddedKey(std::size_t i) const;
+    std::u16string_view AddedText(std::size_t i) const;
+    void AppendAdded(std::string_view key, std::uint64_t hash);
     std::uint32_t AddString(std::string_view gb18030);
-    std::uint32_t FindString(std::string_view gb18030) const;
+    std::uint32_t AddUtf8String(std::string_view utf8, std::uint64_t hash);
+    std::uint32_t FindString(std::string_view key, std::uint64_t hash) const;
 
     std::size_t EstimatedSize() const;
     void WriteFirstSheet(ByteWriter& out) const;
@@ -107,12 +122,19 @@ private:
     std::uint16_t columnFormats_[kMaxSheetColumns];
 
     std::uint32_t total_ = 0;
-    // The table as read, then the texts added, kept as GB18030 until the table is written
-    // (most cells repeat a text, so each distinct one is converted once).
+    // The table as read, then the texts added (most cells repeat a text, so each distinct
+    // one is converted once). The added texts' keys and UTF-16 units are each one buffer:
+    // an export adds a hundred thousand texts, which would otherwise be as many blocks.
     std::vector<std::u16string> keptStrings_;
-    std::vector<std::string> keptKeys_; // the kept texts as GB18030 where the index has them
-    std::vector<std::string> addedStrings_;
-    std::size_t addedBytes_ = 0;
+    std::vector<std::string> keptKeys_; // the kept texts as keys, where the index has them
+    struct AddedEnd {
+        std::size_t key;
+        std::size_t units;
+    };
+    std::string addedKeys_;
+    std::u16string addedUnits_;
+    std::vector<AddedEnd> addedEnds_;
+    Keys keys_ = Keys::Unset;
     TextIndex stringIndex_;
     std::vector<std::vector<std::uint8_t>> raw_;
     std::vector<Row> rows_; // by 0-based row number; a row not used has no record or cell

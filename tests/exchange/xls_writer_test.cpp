@@ -81,6 +81,65 @@ TEST(XlsWriter, KeepsTheTemplateAroundNewCellsAndReplacesCellsSetTwice) {
     EXPECT_EQ(book.UsedRows(), 1000);
 }
 
+// The export hands the writer the register's UTF-8; the workbook must be the one the
+// program's GB18030 texts give, byte for byte: the same characters, and the same shared
+// strings, texts broken alike being one.
+TEST(XlsWriter, TextsSetAsUtf8GiveTheBytesTheirGb18030Gives) {
+    const std::string longChinese = [] {
+        std::string text;
+        for (std::size_t i = 0; i < quillon::xls::kMaxCellCharacters; ++i) {
+            text += "张";
+        }
+        return text;
+    }();
+    const std::vector<std::string> odd = {
+        "男", // the template's lists have it
+        "a\xFF",   "a\xFE",
+        "a\uFFFD", // what both of the above become
+        "\uE78D",  // a private use character GB18030 lacks, so U+FFFD too
+        "\uFFFD",  "李𠀾华 😀", std::string("a\0b", 3), "\xED\xA0\x80", "", "Zoë",
+    };
+    Spreadsheet through = Spreadsheet::FromTemplate();
+    Spreadsheet straight = Spreadsheet::FromTemplate();
+    constexpr int kColumns = 10;
+    // Enough rows for many cell blocks, CONTINUE records and a growing index.
+    for (int r = 0; r < 3000; ++r) {
+        std::vector<std::string> texts;
+        for (int c = 0; c < kColumns; ++c) {
+            texts.push_back(c == 0   ? "姓名" + std::to_string(r)
+                            : c == 1 ? odd[static_cast<std::size_t>(r) % odd.size()]
+                            : c == 2
+                                ? odd[static_cast<std::size_t>(r * 7 + 3) % odd.size()]
+                                : "r" + std::to_string(r % (c * 50)) + "c" + std::to_string(c));
+        }
+        std::vector<std::string_view> views(texts.begin(), texts.end());
+        for (int c = 0; c < kColumns; ++c) {
+            ASSERT_EQ(through.SetCellValue(4 + r, 1 + c, Utf8ToGb18030(texts[c])),
+                      SheetWriteError::None);
+        }
+        ASSERT_EQ(straight.SetCellValuesUtf8(4 + r, 1, views), SheetWriteError::None);
+    }
+    // The longest text a cell holds, split over CONTINUE records.
+    ASSERT_EQ(through.SetCellValue(3004, 1, Utf8ToGb18030(longChinese)), SheetWriteError::None);
+    const std::string_view longest[] = {longChinese};
+    ASSERT_EQ(straight.SetCellValuesUtf8(3004, 1, longest), SheetWriteError::None);
+    // A cell set again, in the program's text, after the texts set as UTF-8.
+    ASSERT_EQ(through.SetCellValue(10, 2, Gb18030("女")), SheetWriteError::None);
+    ASSERT_EQ(straight.SetCellValue(10, 2, Gb18030("女")), SheetWriteError::None);
+    // A row with a text too long for its cell sets none of its cells.
+    const std::string_view refused[] = {"kept out", longChinese + "张"};
+    EXPECT_EQ(straight.SetCellValuesUtf8(5000, 1, refused), SheetWriteError::TextTooLong);
+    const std::string_view past[] = {"a", "b"};
+    EXPECT_EQ(straight.SetCellValuesUtf8(5000, 256, past), SheetWriteError::OutOfRange);
+
+    std::vector<std::uint8_t> expected;
+    std::vector<std::uint8_t> written;
+    ASSERT_TRUE(through.Bytes(expected));
+    ASSERT_TRUE(straight.Bytes(written));
+    EXPECT_TRUE(expected == written)
+        << expected.size() << " bytes expected, " << written.size() << " written";
+}
+
 TEST(XlsWriter, OnlyTemplateWorkbooksAreWrittenAndSavingIsAllOrNothing) {
     TempDir dir;
     // An .xlsx is read, never written.

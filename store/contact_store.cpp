@@ -3,8 +3,10 @@
 #include "platform/text.h"
 #include "store/database.h"
 
+#include <algorithm>
 #include <charconv>
 #include <ctime>
+#include <sys/stat.h>
 
 namespace {
 
@@ -33,6 +35,55 @@ constexpr ContactField kPageColumns[] = {
     kUI_ID,         kUser_Name,      kMobile_NO,           kUser_Sex,
     kUser_Birthday, kUser_Education, kOrganization_Detial, kRecode_Type,
     kProvince,      kCity,           kCounty_Seat};
+
+// The rows of a page, newest first or oldest first. Ties in Add_Time (a whole import shares
+// a handful of seconds) are broken by the rowid, which the Add_Time indexes hold after the
+// time, so that either direction is one walk of an index and one the reverse of the other.
+std::string PageStatement(const std::string& areaName, bool oldestFirst, long long limit,
+                          long long offset) {
+    std::string sql = "select UI_ID, User_Name, Mobile_NO, User_Sex, User_Birthday, "
+                      "User_Education, Organization_Detial,Recode_Type, Province, City, "
+                      "County_Seat, Add_Time from t_address_book ";
+    if (areaName != WholeCountryName()) {
+        sql += "WHERE Province = " + SqlLiteral(areaName) + " ";
+    }
+    sql += oldestFirst ? "order by Add_Time ASC, rowid ASC" : "order by Add_Time DESC, rowid DESC";
+    sql += " limit " + std::to_string(limit);
+    if (offset != 0) {
+        sql += " OFFSET " + std::to_string(offset);
+    }
+    return sql + ";";
+}
+
+long long PageStart(int page) {
+    return static_cast<long long>(page) * kContactsPerPage - kContactsPerPage;
+}
+
+StoreResult<int> CountWith(const Connection& db, const std::string& areaName) {
+    std::optional<int> count;
+    const StoreStatus read =
+        db.Query(CountContactsStatement(areaName), [&](const std::vector<std::string>& row) {
+            int value = 0;
+            const char* end = row[0].data() + row[0].size();
+            if (std::from_chars(row[0].data(), end, value).ptr == end) {
+                count = value;
+            }
+        });
+    if (!read) {
+        return read;
+    }
+    if (!count) {
+        return StoreStatus{StoreError::StatementFailed, "the count returned no row"};
+    }
+    return *count;
+}
+
+void AddPageRow(const std::vector<std::string>& row, std::vector<ContactRecord>& records) {
+    ContactRecord& record = records.emplace_back();
+    for (std::size_t i = 0; i < std::size(kPageColumns); ++i) {
+        record[kPageColumns[i]] = row[i];
+    }
+}
 
 } // namespace
 
@@ -67,18 +118,21 @@ std::string CountContactsStatement(const std::string& areaName) {
 }
 
 std::string SelectContactPageStatement(int page, const std::string& areaName) {
-    std::string sql = "select UI_ID, User_Name, Mobile_NO, User_Sex, User_Birthday, "
-                      "User_Education, Organization_Detial,Recode_Type, Province, City, "
-                      "County_Seat, Add_Time from t_address_book ";
-    if (areaName != WholeCountryName()) {
-        sql += "WHERE Province = " + SqlLiteral(areaName) + " ";
+    return PageStatement(areaName, false, kContactsPerPage, page == 1 ? 0 : PageStart(page));
+}
+
+bool FromOldestEnd(int page, int total) {
+    const long long start = PageStart(page);
+    return start < total && total - std::min<long long>(start + kContactsPerPage, total) < start;
+}
+
+std::string SelectContactPageStatement(int page, int total, const std::string& areaName) {
+    if (!FromOldestEnd(page, total)) {
+        return SelectContactPageStatement(page, areaName);
     }
-    sql += "order by Add_Time DESC limit 200";
-    if (page != 1) {
-        sql += " OFFSET " +
-               std::to_string(static_cast<long long>(page) * kContactsPerPage - kContactsPerPage);
-    }
-    return sql + ";";
+    const long long start = PageStart(page);
+    const long long end = std::min<long long>(start + kContactsPerPage, total);
+    return PageStatement(areaName, true, end - start, total - end);
 }
 
 ContactStore::ContactStore(std::filesystem::path database, Clock clock)
@@ -191,22 +245,9 @@ StoreResult<int> ContactStore::CountContacts(const std::string& areaName) {
     if (!db_) {
         return Note({StoreError::NotConnected, "no open connection"});
     }
-    std::optional<int> count;
-    const StoreStatus read =
-        db_->Query(CountContactsStatement(areaName), [&](const std::vector<std::string>& row) {
-            int value = 0;
-            const char* end = row[0].data() + row[0].size();
-            if (std::from_chars(row[0].data(), end, value).ptr == end) {
-                count = value;
-            }
-        });
-    if (!Note(read)) {
-        return read;
-    }
-    if (!count) {
-        return Note({StoreError::StatementFailed, "the count returned no row"});
-    }
-    return *count;
+    StoreResult<int> count = CountWith(*db_, areaName);
+    Note(count ? StoreStatus::Ok() : count.status());
+    return count;
 }
 
 StoreStatus ContactStore::SelectContactPage(int page, const std::string& areaName,
@@ -215,13 +256,9 @@ StoreStatus ContactStore::SelectContactPage(int page, const std::string& areaNam
     if (StoreStatus opened = OpenContactDatabase(); !opened) {
         return opened;
     }
-    const StoreStatus read = db_->Query(
-        SelectContactPageStatement(page, areaName), [&](const std::vector<std::string>& row) {
-            ContactRecord& record = records.emplace_back();
-            for (std::size_t i = 0; i < std::size(kPageColumns); ++i) {
-                record[kPageColumns[i]] = row[i];
-            }
-        });
+    const StoreStatus read =
+        db_->Query(SelectContactPageStatement(page, areaName),
+                   [&](const std::vector<std::string>& row) { AddPageRow(row, records); });
     CloseContactDatabase();
     if (!read) {
         records.clear(); // rows read before the failure are not the page
@@ -236,4 +273,113 @@ StoreResult<int> ContactStore::CountContactsForExport(const std::string& areaNam
     StoreResult<int> count = CountContacts(areaName);
     CloseContactDatabase();
     return count;
+}
+
+ContactPager::ContactPager(std::filesystem::path database) : database_(std::move(database)) {}
+
+ContactPager::~ContactPager() = default;
+
+void ContactPager::Forget() {
+    watch_.reset();
+    kept_.reset();
+}
+
+StoreResult<long long> ContactPager::Version() {
+    struct stat file {};
+    const bool found = ::stat(database_.c_str(), &file) == 0;
+    if (watch_ && (!found || file.st_dev != watchedDevice_ || file.st_ino != watchedInode_)) {
+        Forget(); // another file has the name now: nothing seen of the old one applies
+    }
+    if (!watch_) {
+        StoreResult<Connection> opened = Connection::Open(database_);
+        if (!opened) {
+            return opened.status();
+        }
+        if (::stat(database_.c_str(), &file) != 0) {
+            return StoreStatus{StoreError::CannotOpen, "the register file went while opened"};
+        }
+        watch_.emplace(std::move(opened.value()));
+        watchedDevice_ = file.st_dev;
+        watchedInode_ = file.st_ino;
+    }
+    // Changes when any other connection has committed to the file since the last asking;
+    // this connection never writes, so that is every change.
+    std::optional<long long> version;
+    const StoreStatus read =
+        watch_->Query("PRAGMA data_version;", [&](const std::vector<std::string>& row) {
+            long long value = 0;
+            const char* end = row[0].data() + row[0].size();
+            if (std::from_chars(row[0].data(), end, value).ptr == end) {
+                version = value;
+            }
+        });
+    if (!read || !version) {
+        Forget();
+        return read ? StoreStatus{StoreError::StatementFailed, "no data version"} : read;
+    }
+    return *version;
+}
+
+StoreResult<int> ContactPager::CountOn(const Connection& db, const std::string& areaName) {
+    const StoreResult<long long> version = Version();
+    if (!version) {
+        return version.status();
+    }
+    if (kept_ && kept_->area == areaName && kept_->version == version.value()) {
+        return kept_->count;
+    }
+    StoreResult<int> count = CountWith(db, areaName);
+    ++countsTaken_;
+    if (count) {
+        kept_ = Kept{areaName, version.value(), count.value()};
+    } else {
+        kept_.reset();
+    }
+    return count;
+}
+
+StoreResult<int> ContactPager::Count(const std::string& areaName) {
+    // Nothing committed since the count was kept: no other connection is needed.
+    if (kept_ && kept_->area == areaName) {
+        const StoreResult<long long> version = Version();
+        if (version && kept_ && version.value() == kept_->version) {
+            return kept_->count;
+        }
+    }
+    std::vector<ContactRecord> none;
+    return Page(0, areaName, none);
+}
+
+StoreResult<int> ContactPager::Page(int page, const std::string& areaName,
+                                    std::vector<ContactRecord>& records) {
+    records.clear();
+    const StoreResult<Connection> opened = Connection::Open(database_);
+    if (!opened) {
+        return opened.status();
+    }
+    const Connection& db = opened.value();
+    // The reading holds the file's shared lock from its first statement to its end, so no
+    // commit comes between the version asked, the count and the page.
+    Transaction reading(db);
+    if (!reading.status()) {
+        return reading.status();
+    }
+    if (const StoreStatus locked = db.Execute("PRAGMA schema_version;"); !locked) {
+        return locked;
+    }
+    const StoreResult<int> total = CountOn(db, areaName);
+    if (!total || page < 1) {
+        return total;
+    }
+    const StoreStatus read =
+        db.Query(SelectContactPageStatement(page, total.value(), areaName),
+                 [&](const std::vector<std::string>& row) { AddPageRow(row, records); });
+    if (!read) {
+        records.clear(); // rows read before the failure are not the page
+        return read;
+    }
+    if (FromOldestEnd(page, total.value())) {
+        std::reverse(records.begin(), records.end());
+    }
+    return total;
 }

@@ -39,7 +39,13 @@ std::string LocalTimeText();
 std::string ContactTableCreateStatement();
 std::string ContactIndexStatements();
 std::string CountContactsStatement(const std::string& areaName);
+// Newest first, ties in Add_Time in the reverse of their insertion, skipping the pages before.
 std::string SelectContactPageStatement(int page, const std::string& areaName);
+// The same page of a register of `total` records. A page past the middle is read from the
+// oldest end, ascending, and comes in reverse: skipping rows costs as many as are skipped.
+// The caller reverses the rows when FromOldestEnd says so.
+std::string SelectContactPageStatement(int page, int total, const std::string& areaName);
+bool FromOldestEnd(int page, int total);
 
 // How an insert of a contact ended. A record with the same name and number is never
 // added; one that only shares its name is added once the operator has agreed.
@@ -98,4 +104,46 @@ private:
     Clock clock_;
     std::optional<Connection> db_;
     StoreStatus status_;
+};
+
+// The list's reading of the register. Counting a large register takes long, so a count is
+// kept until the register changes, whoever changes it: a connection held open for the
+// purpose sees every commit made on the file by any other connection, in this process or
+// another. The pages themselves are read on a connection of their own every time, so that
+// a damaged file says so on the next page turn rather than being served from a cache.
+class ContactPager {
+public:
+    explicit ContactPager(std::filesystem::path database);
+    ~ContactPager();
+    ContactPager(const ContactPager&) = delete;
+    ContactPager& operator=(const ContactPager&) = delete;
+
+    // The area's count: the one kept when nothing changed since it was taken.
+    StoreResult<int> Count(const std::string& areaName);
+    // Reads the page newest first and gives the count it is a page of, taken in the same
+    // reading so that page and count agree. Fails, leaving records empty, when a read fails.
+    StoreResult<int> Page(int page, const std::string& areaName,
+                          std::vector<ContactRecord>& records);
+    // Lets the kept count go; the next call counts again.
+    void Forget();
+    // How many times the register was counted (each a full scan).
+    int CountsTaken() const { return countsTaken_; }
+
+private:
+    struct Kept {
+        std::string area;
+        long long version = 0;
+        int count = 0;
+    };
+    // The watching connection's view of the file's version; opens it when it is missing or
+    // the file at the path is no longer the one it watches.
+    StoreResult<long long> Version();
+    // The kept count when it still holds, otherwise a new count on db, kept.
+    StoreResult<int> CountOn(const Connection& db, const std::string& areaName);
+
+    std::filesystem::path database_;
+    std::optional<Connection> watch_;
+    unsigned long long watchedDevice_ = 0, watchedInode_ = 0;
+    std::optional<Kept> kept_;
+    int countsTaken_ = 0;
 };

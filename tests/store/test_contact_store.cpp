@@ -1,6 +1,10 @@
 #include "damage.h"
 #include "store/database.h"
+#include "store/import_database.h"
 #include "store_fixture.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -122,8 +126,14 @@ TEST(StoreStatements, PageOneHasNoOffsetAndTheWholeCountryNoFilter) {
     EXPECT_EQ(SelectContactPageStatement(1, all),
               "select UI_ID, User_Name, Mobile_NO, User_Sex, User_Birthday, User_Education, "
               "Organization_Detial,Recode_Type, Province, City, County_Seat, Add_Time from "
-              "t_address_book order by Add_Time DESC limit 200;");
+              "t_address_book order by Add_Time DESC, rowid DESC limit 200;");
     EXPECT_NE(SelectContactPageStatement(3, all).find("limit 200 OFFSET 400;"), std::string::npos);
+    // Past the middle, from the oldest end: page 4 of 1,037 holds rows 600 to 799.
+    EXPECT_NE(SelectContactPageStatement(4, 1037, all)
+                  .find("order by Add_Time ASC, rowid ASC limit 200 OFFSET 237;"),
+              std::string::npos);
+    EXPECT_NE(SelectContactPageStatement(6, 1037, all).find("ASC limit 37;"), std::string::npos);
+    EXPECT_EQ(SelectContactPageStatement(2, 1037, all), SelectContactPageStatement(2, all));
     EXPECT_EQ(CountContactsStatement(all), "select count(*) from t_address_book");
     EXPECT_EQ(CountContactsStatement(Gb18030("河北省")),
               "select count(*) from t_address_book where Province = '" + Gb18030("河北省") + "'");
@@ -218,6 +228,132 @@ TEST_F(StoreTest, ATransactionRollsBackUnlessCommitted) {
     EXPECT_TRUE(outer.status());
     EXPECT_FALSE(inner.status());
     EXPECT_FALSE(inner.Commit());
+}
+
+} // namespace
+
+namespace {
+
+// A register whose records share their Add_Time in runs of 37 (as an import's rows share
+// their second), a few without any, in two provinces, stored with one statement.
+void FillWithTies(const std::filesystem::path& db, int records) {
+    const StoreResult<Connection> open = Connection::Open(db);
+    ASSERT_TRUE(open) << open.status().detail;
+    ASSERT_TRUE(open.value().Execute(
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < " +
+        std::to_string(records) +
+        ") insert into t_address_book (UI_ID, User_Name, Mobile_NO, Province, Add_Time) "
+        "select printf('%032X', (i * 7919) % 100003), 'N' || i, printf('135%08d', i), "
+        "case when i % 3 = 0 then " +
+        SqlLiteral(Gb18030("天津市")) + " else " + SqlLiteral(Gb18030("北京市")) +
+        " end, case when i % 101 = 0 then null else printf('2025-01-01 00:%02d:%02d', "
+        "(i / 37) / 60, (i / 37) % 60) end from n;"));
+}
+
+// The page as the list read it before page turns were taken from either end.
+std::vector<std::string> NewestFirstNames(const std::filesystem::path& db, int page,
+                                          const std::string& area) {
+    const StoreResult<Connection> open = Connection::Open(db);
+    std::vector<std::string> names;
+    const std::string filter =
+        area == WholeCountryName() ? "" : "WHERE Province = " + SqlLiteral(area) + " ";
+    EXPECT_TRUE(open.value().Query(
+        "select User_Name from t_address_book " + filter + "order by Add_Time DESC limit 200" +
+            (page == 1 ? "" : " OFFSET " + std::to_string((page - 1) * 200)),
+        [&](const std::vector<std::string>& row) { names.push_back(row[0]); }));
+    return names;
+}
+
+TEST_F(StoreTest, EveryPageHoldsTheSameRowsInTheSameOrderFromEitherEnd) {
+    FillWithTies(dir / "mydb", 1037);
+    ContactPager pager(dir / "mydb");
+    for (const std::string& area : {Gb18030("全国"), Gb18030("天津市")}) {
+        const int total = pager.Count(area).value_or(-1);
+        ASSERT_EQ(total, area == Gb18030("全国") ? 1037 : 345);
+        std::vector<std::string> seen;
+        for (int page = 1; page <= (total + 199) / 200 + 1; ++page) {
+            std::vector<ContactRecord> records;
+            ASSERT_EQ(pager.Page(page, area, records).value_or(-1), total);
+            std::vector<std::string> names;
+            for (const ContactRecord& record : records) {
+                names.push_back(record[kUser_Name]);
+            }
+            EXPECT_EQ(names, NewestFirstNames(dir / "mydb", page, area)) << "page " << page;
+            std::vector<ContactRecord> newestFirst;
+            EXPECT_TRUE(store.SelectContactPage(page, area, newestFirst));
+            EXPECT_EQ(records, newestFirst) << "page " << page;
+            seen.insert(seen.end(), names.begin(), names.end());
+        }
+        std::sort(seen.begin(), seen.end());
+        EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
+        EXPECT_EQ(static_cast<int>(seen.size()), total); // every record on exactly one page
+    }
+}
+
+// Each way the register can change, made on a connection of its own (as the editor, the
+// deletion, the import and another process do), is seen by the next count.
+TEST_F(StoreTest, TheCountIsKeptUntilAnyConnectionChangesTheRegister) {
+    const std::string all = Gb18030("全国");
+    ASSERT_TRUE(Insert(Record("A", "13500000000")));
+    ContactPager pager(dir / "mydb");
+    std::vector<ContactRecord> records;
+    ASSERT_EQ(pager.Count(all).value_or(-1), 1);
+    for (int page : {1, 1, 2, 1}) {
+        ASSERT_TRUE(pager.Page(page, all, records));
+        ASSERT_TRUE(pager.Count(all));
+    }
+    EXPECT_EQ(pager.CountsTaken(), 1);
+
+    int expected = 1, counts = 1;
+    const auto expectChanged = [&](const char* what) {
+        EXPECT_EQ(pager.Count(all).value_or(-1), expected) << what;
+        EXPECT_EQ(pager.CountsTaken(), ++counts) << what;
+        EXPECT_EQ(pager.Page(1, all, records).value_or(-1), expected) << what;
+        EXPECT_EQ(pager.CountsTaken(), counts) << what;
+    };
+    ASSERT_TRUE(Insert(Record("B", "13500000001")));
+    ++expected;
+    expectChanged("insert");
+    ASSERT_TRUE(store.OpenContactDatabase());
+    ASSERT_TRUE(store.DeleteContactRow(MakeUIID("A", "13500000000")));
+    --expected;
+    store.CloseContactDatabase();
+    expectChanged("delete");
+    ASSERT_TRUE(store.OpenContactDatabase());
+    ASSERT_TRUE(store.DropContactTable());
+    ASSERT_TRUE(store.CreateContactTable());
+    store.CloseContactDatabase();
+    expected = 0;
+    expectChanged("delete all");
+    {
+        StoreResult<ImportDatabase> import = ImportDatabase::Open(dir / "mydb");
+        ASSERT_TRUE(import);
+        ASSERT_TRUE(
+            import.value().InsertRecord(Record("C", "13500000002"), "2026-01-01 00:00:00").ok());
+    }
+    ++expected;
+    expectChanged("import");
+    const pid_t child = fork();
+    if (child == 0) {
+        const StoreResult<Connection> other = Connection::Open(dir / "mydb");
+        std::_Exit(other && other.value().Execute("delete from t_address_book;") ? 0 : 1);
+    }
+    int status = 1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(status, 0);
+    expected = 0;
+    expectChanged("another process");
+
+    // Another file put in the register's place is counted afresh.
+    {
+        ContactStore other(dir / "other", [this] { return clock(); });
+        ASSERT_TRUE(CreateSchema(dir / "other"));
+        ASSERT_TRUE(other.OpenContactDatabase());
+        ASSERT_EQ(other.InsertContactRow(Record("D", "13500000003")), ContactInsert::Done);
+    }
+    std::filesystem::rename(dir / "other", dir / "mydb");
+    expected = 1;
+    expectChanged("another file");
 }
 
 } // namespace

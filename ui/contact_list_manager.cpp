@@ -35,7 +35,8 @@ int PagesFor(int count) {
 } // namespace
 
 ContactListManager::ContactListManager(const Installation& installation, QWidget* window)
-    : QObject(window), window_(window), store_(installation.database) {}
+    : QObject(window), window_(window), store_(installation.database),
+      pager_(installation.database) {}
 
 void ContactListManager::OnGui(const std::function<void()>& work) {
     if (QThread::currentThread() == thread()) {
@@ -98,27 +99,25 @@ bool ContactListManager::Bind(QTableWidget* list, QLineEdit* pageEdit, QCheckBox
 }
 
 bool ContactListManager::Recount() {
-    if (const StoreStatus opened = store_.OpenContactDatabase(); !opened) {
-        ReportReadFailure(opened);
-        return false;
-    }
-    const StoreResult<int> counted = store_.CountContacts(CurrentLoginArea().name);
-    store_.CloseContactDatabase();
+    const StoreResult<int> counted = pager_.Count(CurrentLoginArea().name);
     // A count that could not be read is not an empty register: the labels stay.
     if (!counted) {
         ReportReadFailure(counted.status());
         return false;
     }
-    const int count = counted.value();
     OnGui([&] {
-        totalPages_ = PagesFor(count);
-        if (count < 1) {
-            currentPage_ = 1;
-        }
+        ShowCount(counted.value());
         UpdatePageLabel();
-        countLabel_->setText(QString("共%1条记录,每页200条").arg(count));
     });
     return true;
+}
+
+void ContactListManager::ShowCount(int count) {
+    totalPages_ = PagesFor(count);
+    if (count < 1) {
+        currentPage_ = 1;
+    }
+    countLabel_->setText(QString("共%1条记录,每页200条").arg(count));
 }
 
 void ContactListManager::UpdatePageLabel() {
@@ -127,12 +126,14 @@ void ContactListManager::UpdatePageLabel() {
 
 bool ContactListManager::LoadPage(int page) {
     std::vector<ContactRecord> records;
-    if (const StoreStatus read = store_.SelectContactPage(page, CurrentLoginArea().name, records);
-        !read) {
-        ReportReadFailure(read);
+    const StoreResult<int> total = pager_.Page(page, CurrentLoginArea().name, records);
+    if (!total) {
+        ReportReadFailure(total.status());
         return false;
     }
     OnGui([&] {
+        // The page's own count: a change since the last turn shows in the labels too.
+        ShowCount(total.value());
         currentPage_ = page;
         FillList(records);
         UpdatePageLabel();

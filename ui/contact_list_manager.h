@@ -52,6 +52,8 @@ public:
 
     int CurrentPage() const { return currentPage_; }
     int TotalPages() const { return totalPages_; }
+    // How many times the register was counted in full since the list was made.
+    int CountsTaken() const { return pager_.CountsTaken(); }
     void SetCurrentPage(int page) { currentPage_ = page; }
     const std::vector<std::string>& CheckedRows() const { return checked_; }
     // The record shown in a row; field 0 (the identifier) is left empty, as the editor
@@ -73,6 +75,8 @@ private:
     bool InsertAskingAboutSameName(const std::function<ContactInsert(bool sameNameAgreed)>& insert);
 
     bool LoadPage(int page);
+    // Takes a count read from the table: the page counters and the count label follow it.
+    void ShowCount(int count);
     void ReportReadFailure(const StoreStatus& status);
     void FillList(const std::vector<ContactRecord>& records);
     void FitColumnsToContents();
@@ -96,6 +100,8 @@ private:
 
     QWidget* window_;
     ContactStore store_;
+    // Reads the pages and keeps the count between page turns until the register changes.
+    ContactPager pager_;
     std::vector<std::string> checked_;
     QTableWidget* list_ = nullptr;
     QWidget* viewport_ = nullptr;

@@ -50,6 +50,26 @@ TEST_F(PhoneBookTest, TwoHundredRecordsMakeOnePageAndOneMoreMakesTwo) {
     EXPECT_EQ(PageLabel(), "1/2");
 }
 
+TEST_F(PhoneBookTest, PageTurnsCountTheRegisterOnlyOnceItChanged) {
+    AddRecords(450);
+    Window();
+    const int counts = Window().Manager()->CountsTaken();
+    Click("btn_next");
+    Click("btn_last");
+    Click("btn_front");
+    Click("btn_first");
+    GoTo("3");
+    EXPECT_EQ(PageLabel(), "3/3");
+    EXPECT_EQ(Window().Manager()->CountsTaken(), counts);
+
+    AddRecords(200); // on a connection of its own, as an import adds them
+    Click("btn_front");
+    EXPECT_EQ(Window().Manager()->CountsTaken(), counts + 1);
+    EXPECT_EQ(CountLabel(), "共650条记录,每页200条");
+    EXPECT_EQ(PageLabel(), "2/4");
+    EXPECT_EQ(Name(0), "N449");
+}
+
 TEST_F(PhoneBookTest, GoToPageIgnoresPagesThatDoNotExist) {
     AddRecords(450);
     Window();

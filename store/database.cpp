@@ -76,9 +76,16 @@ StoreStatus Run(sqlite3* db, const std::string& gb18030, const RowWhile* onRow) 
 } // namespace
 
 StoreResult<Connection> Connection::Open(const std::filesystem::path& file) {
+    return OpenWith(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+}
+
+StoreResult<Connection> Connection::OpenForOneThread(const std::filesystem::path& file) {
+    return OpenWith(file, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
+}
+
+StoreResult<Connection> Connection::OpenWith(const std::filesystem::path& file, int flags) {
     sqlite3* raw = nullptr;
-    const int opened =
-        sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    const int opened = sqlite3_open_v2(file.c_str(), &raw, flags, nullptr);
     Connection connection(raw); // closes raw on every early return
     if (opened != SQLITE_OK) {
         return FailureOf(raw, StoreError::CannotOpen);

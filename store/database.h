@@ -89,6 +89,10 @@ public:
     // checks that the file can be read with them. Every statement on the connection waits
     // up to kBusyTimeoutMs for a lock held elsewhere.
     static StoreResult<Connection> Open(const std::filesystem::path& file);
+    // The same for a connection that one thread alone uses from its opening to its close
+    // (an export's reading): SQLite then takes no lock of its own around each call, which
+    // is a lock for every column of every row read.
+    static StoreResult<Connection> OpenForOneThread(const std::filesystem::path& file);
 
     Connection(Connection&& other) noexcept;
     Connection& operator=(Connection&& other) noexcept;
@@ -114,6 +118,7 @@ public:
 
 private:
     explicit Connection(sqlite3* db) : db_(db) {}
+    static StoreResult<Connection> OpenWith(const std::filesystem::path& file, int flags);
     sqlite3* db_ = nullptr;
 };
 

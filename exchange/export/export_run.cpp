@@ -95,7 +95,8 @@ ExportEnd RunExport(WorkerContext& context, const ExportSettings& settings, Expo
     if (!EnsureTargetFolder(settings.target)) {
         return FailedExport(ExportFailure::FolderNotCreated);
     }
-    StoreResult<Connection> db = Connection::Open(settings.database);
+    // Opened, read and closed by this worker alone.
+    StoreResult<Connection> db = Connection::OpenForOneThread(settings.database);
     if (!db) {
         return DatabaseFailed(db.status());
     }

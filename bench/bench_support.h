@@ -10,8 +10,14 @@
 #include <unistd.h>
 #include <vector>
 
-// Median wall time of a piece of work in milliseconds; setup runs before each timing.
-inline double MedianMs(int runs, const std::function<void()>& setup,
+struct Timing {
+    double min = 0;
+    double median = 0;
+};
+
+// The least and the median wall time of a piece of work in milliseconds; setup runs before
+// each timing.
+inline Timing TimeRuns(int runs, const std::function<void()>& setup,
                        const std::function<void()>& work) {
     std::vector<double> times;
     for (int i = 0; i < runs; ++i) {
@@ -23,7 +29,13 @@ inline double MedianMs(int runs, const std::function<void()>& setup,
                 .count());
     }
     std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return {times.front(), times[times.size() / 2]};
+}
+
+// Median wall time of a piece of work in milliseconds; setup runs before each timing.
+inline double MedianMs(int runs, const std::function<void()>& setup,
+                       const std::function<void()>& work) {
+    return TimeRuns(runs, setup, work).median;
 }
 
 inline double MedianMs(int runs, const std::function<void()>& work) {

@@ -17,14 +17,6 @@ public:
 
     static std::uint64_t Hash(std::string_view text) { return std::hash<std::string_view>{}(text); }
 
-    // Asks for the memory a lookup of `hash` reads first: a row's cells are hashed and
-    // asked for together, so their lookups wait for memory once instead of once each.
-    void Prefetch(std::uint64_t hash) const {
-        if (!slots_.empty()) {
-            __builtin_prefetch(&slots_[hash & Mask()]);
-        }
-    }
-
     // The index stored for `text`, or kNone. `textAt` gives the text of a stored index.
     template <typename TextAt> std::uint32_t Find(std::string_view text, TextAt textAt) const {
         return Find(text, Hash(text), textAt);

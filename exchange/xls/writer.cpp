@@ -484,19 +484,10 @@ SheetWriteError FirstSheetWriter::SetUtf8Texts(int row, int column,
     if (keys_ == Keys::Unset) {
         UseKeys(Keys::Utf8);
     }
-    constexpr std::size_t kAtOnce = 32;
-    std::uint64_t hashes[kAtOnce];
-    for (std::size_t first = 0; first < utf8.size(); first += kAtOnce) {
-        const std::size_t count = std::min(kAtOnce, utf8.size() - first);
-        for (std::size_t i = 0; i < count; ++i) {
-            hashes[i] = TextIndex::Hash(utf8[first + i]);
-            stringIndex_.Prefetch(hashes[i]);
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::string_view text = utf8[first + i];
-            SetCell(row - 1, static_cast<std::uint16_t>(column - 1 + first + i),
-                    text.empty() ? TextIndex::kNone : AddUtf8String(text, hashes[i]));
-        }
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        SetCell(row - 1, static_cast<std::uint16_t>(column - 1 + i),
+                utf8[i].empty() ? TextIndex::kNone
+                                : AddUtf8String(utf8[i], TextIndex::Hash(utf8[i])));
     }
     return SheetWriteError::None;
 }

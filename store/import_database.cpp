@@ -35,6 +35,19 @@ void BindText(sqlite3_stmt* stmt, int index, const std::string& gb18030) {
     sqlite3_bind_text(stmt, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
 }
 
+// Whether a date is written "yyyy-mm-dd", as it is stored.
+bool IsStoredDateForm(const std::string& text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return false;
+    }
+    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
 // A statement prepared for one use; finalized however the use ends.
 class OneStatement {
 public:
@@ -137,9 +150,12 @@ InsertResult ImportDatabase::InsertRecord(const ContactRecord& record, const std
     for (const auto& [index, field] : kInsertParameters) {
         bind(index, record[field]);
     }
-    const std::string birthdayText = birthday ? FormatShortDate(*birthday) : std::string();
+    // Most workbooks write their dates as they are stored; only others are written anew.
+    const std::string& written = record[kUser_Birthday];
+    const std::string birthdayText =
+        birthday && !IsStoredDateForm(written) ? FormatShortDate(*birthday) : std::string();
     if (birthday) {
-        bind(5, birthdayText);
+        bind(5, birthdayText.empty() ? written : birthdayText);
     }
     bind(12, addTime);
     const int stepped = sqlite3_step(insert_);

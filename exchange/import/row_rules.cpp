@@ -411,12 +411,13 @@ bool CityNamesProvince(const AreaIndex& areas, const AreaRow& province,
 // Gives the row's area columns the full names of the areas they name, as people write them.
 // A row whose areas are found as written keeps them; one whose areas are not found keeps
 // what was not found, for the area rules to report. True when the row is filed under other
-// levels than written.
-bool FileAreas(ContactRecord& record, const AreaIndex& areas) {
+// levels than written. foundAsWritten tells the rules that the areas need no second look.
+bool FileAreas(ContactRecord& record, const AreaIndex& areas, bool& foundAsWritten) {
     std::string& province = record[kProvince];
     std::string& city = record[kCity];
     std::string& county = record[kCounty_Seat];
-    if (AreasFoundAsWritten(areas, province, city, county)) {
+    foundAsWritten = AreasFoundAsWritten(areas, province, city, county);
+    if (foundAsWritten) {
         return false;
     }
     const AreaRow* filedProvince = areas.FindProvince(province);
@@ -491,7 +492,8 @@ ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, con
         Append(errors, "模板中没有此类别\n;");
     }
 
-    const bool refiled = FileAreas(record, areas);
+    bool found = false;
+    const bool refiled = FileAreas(record, areas, found);
     const std::string& province = record[kProvince];
     const std::string& city = record[kCity];
     const std::string& county = record[kCounty_Seat];
@@ -503,19 +505,19 @@ ImportRowCheck ValidateImportRow(ContactRecord& record, std::string& errors, con
     if (!LengthIn(province, 1, kAreaNameMaxBytes)) {
         Append(errors, "省长度有误;\n");
     }
-    if (!areas.IsProvince(province)) {
+    if (!found && !areas.IsProvince(province)) {
         Append(errors, "查无此省，查看主页中省市县组织结构维护表;\n");
     }
     if (city.size() > kAreaNameMaxBytes) {
         Append(errors, "市长度有误;\n");
     }
-    if (!city.empty() && !areas.IsCityOf(province, city)) {
+    if (!found && !city.empty() && !areas.IsCityOf(province, city)) {
         errors += city + notIn + province + ";";
     }
     if (county.size() > kAreaNameMaxBytes) {
         Append(errors, "县长度有误;\n");
     }
-    if (!county.empty() && (city.empty() || !areas.IsCountyOf(province, city, county))) {
+    if (!found && !county.empty() && (city.empty() || !areas.IsCountyOf(province, city, county))) {
         errors += county + notIn + city;
     }
     if (!LengthIn(record[kOrganization_Detial], 1, kOrganizationMaxBytes)) {

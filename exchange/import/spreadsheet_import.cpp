@@ -86,6 +86,7 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     const bool replacing = ReplacesRegister();
     std::optional<Transaction> transaction;
     std::vector<ContactRecord> uncommitted; // inserted since the transaction began
+    uncommitted.reserve(std::min(static_cast<std::size_t>(rows), kSpreadsheetRowsPerCommit));
     const auto begin = [&]() -> StoreStatus {
         transaction.emplace(db->connection());
         return transaction->status();

@@ -97,6 +97,27 @@ TEST_F(SpreadsheetImportTest, RowsAreCheckedStoredOrWrittenBackWithTheirReasons)
     EXPECT_EQ(duplicates[0][10], "重复数据");
 }
 
+// Texts a column repeats are converted for the database once and kept, up to a limit per
+// column; past it each row's texts are converted on their own. Either way every column of
+// every row is stored as it was written, the birthday in its stored form.
+TEST_F(SpreadsheetImportTest, EveryTextIsStoredAsWrittenWhetherItsColumnRepeatsItOrNot) {
+    std::vector<Row> rows;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 1500; ++i) {
+        Row row = Good(i, "张" + std::to_string(i));
+        row[1] = i % 2 ? "男" : "女";
+        row[2] = i % 3 ? "1980-01-02" : "1980/1/2";
+        row[8] = "单位" + std::to_string(i);
+        rows.push_back(row);
+        expected.push_back(row[0] + "|" + row[1] + "|1980-01-02|" + row[8] + "|" + row[9]);
+    }
+    RecordingReport report;
+    ASSERT_TRUE(ImportWorkbooks({MakeWorkbook(dir / "in" / "texts.xls", rows)}, ImportMode::Append,
+                                report));
+    EXPECT_EQ(Stored("User_Name, User_Sex, User_Birthday, Organization_Detial, Mobile_NO"),
+              expected);
+}
+
 TEST_F(SpreadsheetImportTest, FilesThatHoldNoRowsEndWithTheirLine) {
     const auto headersOnly = MakeWorkbook(dir / "in" / "headers.xls", {});
     const auto emptyRows = MakeWorkbook(dir / "in" / "empty.xls", {Row(10), Row(10)});

@@ -77,7 +77,7 @@ StoreResult<ImportDatabase> ImportDatabase::Open(const std::filesystem::path& fi
 
 ImportDatabase::ImportDatabase(ImportDatabase&& other) noexcept
     : connection_(std::move(other.connection_)), insert_(std::exchange(other.insert_, nullptr)),
-      utf8Texts_(std::move(other.utf8Texts_)) {}
+      utf8Texts_(std::move(other.utf8Texts_)), lastKept_(other.lastKept_) {}
 
 ImportDatabase::~ImportDatabase() {
     ForgetInsertStatement();
@@ -176,12 +176,19 @@ const std::string& ImportDatabase::Utf8Of(int parameter, const std::string& gb18
                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         return gb18030; // ASCII is the same in both
     }
-    auto& kept = utf8Texts_[static_cast<std::size_t>(parameter)];
+    const auto p = static_cast<std::size_t>(parameter);
+    // Rows in a run often repeat the text of the row before.
+    if (lastKept_[p] != nullptr && lastKept_[p]->first == gb18030) {
+        return lastKept_[p]->second;
+    }
+    auto& kept = utf8Texts_[p];
     if (const auto found = kept.find(gb18030); found != kept.end()) {
+        lastKept_[p] = &*found;
         return found->second;
     }
     if (kept.size() < kMaxKeptTexts) {
-        return kept.emplace(gb18030, Gb18030ToUtf8(gb18030)).first->second;
+        lastKept_[p] = &*kept.emplace(gb18030, Gb18030ToUtf8(gb18030)).first;
+        return lastKept_[p]->second;
     }
     converted = Gb18030ToUtf8(gb18030);
     return converted;

@@ -72,5 +72,8 @@ private:
     Connection connection_;
     sqlite3_stmt* insert_ = nullptr;
     // By parameter: GB18030 texts bound before, with their UTF-8.
-    std::array<std::unordered_map<std::string, std::string>, kInsertParameterCount + 1> utf8Texts_;
+    using KeptTexts = std::unordered_map<std::string, std::string>;
+    std::array<KeptTexts, kInsertParameterCount + 1> utf8Texts_;
+    // By parameter: the kept text found last (the maps' nodes stay where they are).
+    std::array<const KeptTexts::value_type*, kInsertParameterCount + 1> lastKept_{};
 };

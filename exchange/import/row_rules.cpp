@@ -363,6 +363,12 @@ bool AreaIndex::IsShortNameOf(const AreaRow& area, std::string_view written) con
 }
 
 void TrimCellBlanks(std::string& gb18030) {
+    // Every blank begins and ends with a space, a tab or 0xA1: a text whose first and last
+    // bytes are none of these has none to lose, and most cells are such texts.
+    const auto mayBeBlank = [](char c) { return c == ' ' || c == '\t' || c == '\xA1'; };
+    if (gb18030.empty() || (!mayBeBlank(gb18030.front()) && !mayBeBlank(gb18030.back()))) {
+        return;
+    }
     std::size_t begin = 0; // after the leading blanks
     std::size_t end = 0;   // after the last character that is not a blank
     for (std::size_t at = 0; at < gb18030.size();) {

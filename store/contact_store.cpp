@@ -59,23 +59,29 @@ long long PageStart(int page) {
     return static_cast<long long>(page) * kContactsPerPage - kContactsPerPage;
 }
 
-StoreResult<int> CountWith(const Connection& db, const std::string& areaName) {
-    std::optional<int> count;
-    const StoreStatus read =
-        db.Query(CountContactsStatement(areaName), [&](const std::vector<std::string>& row) {
-            int value = 0;
-            const char* end = row[0].data() + row[0].size();
-            if (std::from_chars(row[0].data(), end, value).ptr == end) {
-                count = value;
-            }
-        });
+// The number a statement of one row and one column gives, or `none` as the failure when it
+// gives no row or no number.
+template <typename Number>
+StoreResult<Number> QueryNumber(const Connection& db, const std::string& sql, const char* none) {
+    std::optional<Number> number;
+    const StoreStatus read = db.Query(sql, [&](const std::vector<std::string>& row) {
+        Number value = 0;
+        const char* end = row[0].data() + row[0].size();
+        if (std::from_chars(row[0].data(), end, value).ptr == end) {
+            number = value;
+        }
+    });
     if (!read) {
         return read;
     }
-    if (!count) {
-        return StoreStatus{StoreError::StatementFailed, "the count returned no row"};
+    if (!number) {
+        return StoreStatus{StoreError::StatementFailed, none};
     }
-    return *count;
+    return *number;
+}
+
+StoreResult<int> CountWith(const Connection& db, const std::string& areaName) {
+    return QueryNumber<int>(db, CountContactsStatement(areaName), "the count returned no row");
 }
 
 void AddPageRow(const std::vector<std::string>& row, std::vector<ContactRecord>& records) {
@@ -304,20 +310,12 @@ StoreResult<long long> ContactPager::Version() {
     }
     // Changes when any other connection has committed to the file since the last asking;
     // this connection never writes, so that is every change.
-    std::optional<long long> version;
-    const StoreStatus read =
-        watch_->Query("PRAGMA data_version;", [&](const std::vector<std::string>& row) {
-            long long value = 0;
-            const char* end = row[0].data() + row[0].size();
-            if (std::from_chars(row[0].data(), end, value).ptr == end) {
-                version = value;
-            }
-        });
-    if (!read || !version) {
+    StoreResult<long long> version =
+        QueryNumber<long long>(*watch_, "PRAGMA data_version;", "no data version");
+    if (!version) {
         Forget();
-        return read ? StoreStatus{StoreError::StatementFailed, "no data version"} : read;
     }
-    return *version;
+    return version;
 }
 
 StoreResult<int> ContactPager::CountOn(const Connection& db, const std::string& areaName) {

@@ -3,6 +3,7 @@
 
 #include <minizip/zip.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -18,13 +19,16 @@ namespace zipper {
 
 using Parts = std::vector<std::pair<std::string, std::string>>;
 
-inline std::vector<std::uint8_t> Zip(const Parts& parts) {
+// Parts named in `stored` are kept as they are rather than deflated.
+inline std::vector<std::uint8_t> Zip(const Parts& parts,
+                                     const std::vector<std::string>& stored = {}) {
     const std::filesystem::path path = std::filesystem::temp_directory_path() /
                                        ("quillon-zip-" + std::to_string(::getpid()) + ".zip");
     zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
     for (const auto& [name, text] : parts) {
+        const bool keep = std::find(stored.begin(), stored.end(), name) != stored.end();
         zipOpenNewFileInZip64(zip, name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr,
-                              Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1);
+                              keep ? 0 : Z_DEFLATED, keep ? 0 : Z_DEFAULT_COMPRESSION, 1);
         zipWriteInFileInZip(zip, text.data(), static_cast<unsigned>(text.size()));
         zipCloseFileInZip(zip);
     }

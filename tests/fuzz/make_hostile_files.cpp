@@ -6,56 +6,25 @@
 //
 //   make_hostile_files PACKAGE_SEEDS WORKBOOK_SEEDS
 #include "crypto/idea.h"
-
-#include <minizip/zip.h>
+#include "tests/exchange/zip_builder.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include <unistd.h>
-
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Part {
-    std::string name;
-    std::string bytes;
-    bool stored = false; // kept as it is rather than deflated
-};
-
-std::string ReadAll(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string Zip(const std::vector<Part>& parts) {
-    const fs::path file =
-        fs::temp_directory_path() / ("quillon-hostile-" + std::to_string(::getpid()) + ".zip");
-    zipFile zip = zipOpen64(file.c_str(), APPEND_STATUS_CREATE);
-    for (const Part& part : parts) {
-        zipOpenNewFileInZip64(zip, part.name.c_str(), nullptr, nullptr, 0, nullptr, 0, nullptr,
-                              part.stored ? 0 : Z_DEFLATED, part.stored ? 0 : Z_BEST_COMPRESSION,
-                              0);
-        for (std::size_t done = 0; done < part.bytes.size();) {
-            const std::size_t n = std::min<std::size_t>(part.bytes.size() - done, 1u << 24);
-            zipWriteInFileInZip(zip, part.bytes.data() + done, static_cast<unsigned>(n));
-            done += n;
-        }
-        zipCloseFileInZip(zip);
-    }
-    zipClose(zip, nullptr);
-    std::string bytes = ReadAll(file);
-    fs::remove(file);
-    return bytes;
+std::string Zip(const zipper::Parts& parts, const std::vector<std::string>& stored = {}) {
+    const std::vector<std::uint8_t> bytes = zipper::Zip(parts, stored);
+    return {bytes.begin(), bytes.end()};
 }
 
 void Write(const fs::path& file, const std::string& bytes) {
@@ -81,7 +50,7 @@ std::string EmptyLinesBehindFiller() {
     for (int i = 0; i < 1000000; ++i) {
         lines += ",,,,,,,,,,\r\n";
     }
-    return Zip({{"filler.bin", filler, true}, {"note_template_1.txt", lines}});
+    return Zip({{"filler.bin", filler}, {"note_template_1.txt", lines}}, {"filler.bin"});
 }
 
 // Lines of random digits compress only some twentyfold, so no inflation bound refuses
@@ -114,7 +83,7 @@ std::string Relationship(const std::string& id, const std::string& type,
 // A workbook of one sheet with the given rows; the workbook part, its relationships and
 // further parts can be given instead of the plain ones.
 std::string Xlsx(const std::string& sheetData, std::string workbook = {},
-                 std::string workbookRels = {}, std::vector<Part> more = {}) {
+                 std::string workbookRels = {}, zipper::Parts more = {}) {
     if (workbook.empty()) {
         workbook = std::string("<workbook xmlns=\"") + kMain + "\" xmlns:r=\"" + kRel +
                    "\"><sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets>"
@@ -123,16 +92,14 @@ std::string Xlsx(const std::string& sheetData, std::string workbook = {},
     if (workbookRels.empty()) {
         workbookRels = Relationships(Relationship("rId1", "worksheet", "worksheets/sheet1.xml"));
     }
-    std::vector<Part> parts = {
+    zipper::Parts parts = {
         {"_rels/.rels", Relationships(Relationship("rId1", "officeDocument", "xl/workbook.xml"))},
         {"xl/workbook.xml", workbook},
         {"xl/_rels/workbook.xml.rels", workbookRels},
         {"xl/worksheets/sheet1.xml", std::string("<worksheet xmlns=\"") + kMain + "\"><sheetData>" +
                                          sheetData + "</sheetData></worksheet>"},
     };
-    for (Part& part : more) {
-        parts.push_back(std::move(part));
-    }
+    parts.insert(parts.end(), more.begin(), more.end());
     return Zip(parts);
 }
 

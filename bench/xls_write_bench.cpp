@@ -91,9 +91,10 @@ double ExportInChild(const fs::path& db, const fs::path& target, bool printMemor
             // Under load the wall time varies by half; the processor time much less.
             rusage usage{};
             getrusage(RUSAGE_SELF, &usage);
-            std::printf("processor time of the export: %.3f s\n",
+            std::printf("processor time of the export: %.3f s, %ld page faults\n",
                         usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-                            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6);
+                            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6,
+                        usage.ru_minflt);
         }
         std::fflush(stdout);
         (void)!write(pipeEnds[1], &seconds, sizeof seconds);

@@ -81,6 +81,12 @@ xls::SheetWriteError Spreadsheet::SetCellValuesUtf8(int row, int column,
     return writer_->SetUtf8Texts(row, column, utf8);
 }
 
+void Spreadsheet::ReserveRows(int rows, int textsPerRow) {
+    if (writer_) {
+        writer_->ReserveRows(rows, textsPerRow);
+    }
+}
+
 xls::CompoundResult Spreadsheet::FileEntries() const {
     return xls::ReplaceStreamIn(file_, "Workbook", writer_->Build(), xls::kMiniStreamCutoff);
 }

@@ -59,6 +59,9 @@ public:
     xls::SheetWriteError SetCellValuesUtf8(int row, int column,
                                            std::span<const std::string_view> utf8);
 
+    // Makes room for the rows an export is about to set (see FirstSheetWriter::ReserveRows).
+    void ReserveRows(int rows, int textsPerRow);
+
     // The whole file as it would be saved.
     SaveResult Bytes(std::vector<std::uint8_t>& out) const;
     // Replaces the file at once: a failed save leaves the old file (or none) as it was.

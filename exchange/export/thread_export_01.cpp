@@ -2,6 +2,7 @@
 
 #include "exchange/spreadsheet.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -20,6 +21,9 @@ public:
     int FillShare() const override { return 100; }
     void Start(int k) override {
         sheet_.emplace(quillon::Spreadsheet::FromTemplate());
+        sheet_->ReserveRows(
+            std::min(kFirstRecordRow - 1 + settings_.maxPerFile, quillon::xls::kMaxSheetRows),
+            static_cast<int>(std::size(kSheetColumns)));
         path_ = NumberedOutputFile(settings_.target, k, ".xls");
         records_ = 0;
     }

@@ -38,6 +38,13 @@ public:
         }
     }
 
+    // Asks the processor for the slot a Find of `hash` reads first. A row's texts are mostly
+    // new and land in slots far apart, so asking for all of them before looking any up
+    // waits for memory once per row instead of once per text.
+    // A prefetch never faults, so an empty table needs no test (and GCC 12 drops a prefetch
+    // that has one).
+    void Prefetch(std::uint64_t hash) const { __builtin_prefetch(slots_.data() + (hash & Mask())); }
+
     // Stores `index` for a text not stored yet.
     void Add(std::string_view text, std::uint32_t index) { Add(Hash(text), index); }
     // The same with the text's Hash.

@@ -85,6 +85,7 @@ std::vector<std::uint8_t> RkRecord(std::uint16_t row, std::uint16_t column, std:
 
 FirstSheetWriter::FirstSheetWriter(ByteSpan stream) : stream_(stream) {
     std::fill(std::begin(columnFormats_), std::end(columnFormats_), kDefaultCellFormat);
+    std::fill(std::begin(lastTextInColumn_), std::end(lastTextInColumn_), TextIndex::kNone);
     if (ReadGlobals()) {
         ReadFirstSheet();
     }
@@ -265,7 +266,7 @@ bool FirstSheetWriter::ReadCellRecord(std::uint16_t id, ByteSpan data, ByteSpan 
             const std::size_t at = 4 + each * (c - column);
             const std::uint16_t format = At16(data, at);
             if (id == rec::kMulBlank) {
-                PutCell(row, {c, format, Kind::Blank, 0});
+                PutCell(row, MakeCell(c, format, Kind::Blank, 0));
             } else {
                 KeepRecords(row, c, format, RkRecord(row, c, format, data.subspan(at + 2, 4)));
             }
@@ -277,13 +278,13 @@ bool FirstSheetWriter::ReadCellRecord(std::uint16_t id, ByteSpan data, ByteSpan 
     }
     const std::uint16_t format = At16(data, 4);
     if (id == rec::kBlank) {
-        PutCell(row, {column, format, Kind::Blank, 0});
+        PutCell(row, MakeCell(column, format, Kind::Blank, 0));
     } else if (id == rec::kLabelSst) {
         const std::uint32_t text = At32(data, 6);
         if (text >= keptStrings_.size()) {
             return Fail(SheetWriteError::Damaged, "a cell names a shared string that is missing");
         }
-        PutCell(row, {column, format, Kind::Text, text});
+        PutCell(row, MakeCell(column, format, Kind::Text, text));
     } else {
         KeepRecords(row, column, format, {whole.begin(), whole.end()});
     }
@@ -293,28 +294,37 @@ bool FirstSheetWriter::ReadCellRecord(std::uint16_t id, ByteSpan data, ByteSpan 
 void FirstSheetWriter::KeepRecords(int row, int column, std::uint16_t format,
                                    std::vector<std::uint8_t> bytes) {
     raw_.push_back(std::move(bytes));
-    PutCell(row, {static_cast<std::uint16_t>(column), format, Kind::Kept,
-                  static_cast<std::uint32_t>(raw_.size() - 1)});
+    PutCell(row, MakeCell(column, format, Kind::Kept, static_cast<std::uint32_t>(raw_.size() - 1)));
 }
 
 FirstSheetWriter::Row& FirstSheetWriter::RowAt(int row) {
-    constexpr std::size_t kUsualColumns = 16;
     if (row != lastRowNumber_) {
         if (static_cast<std::size_t>(row) >= rows_.size()) {
-            rows_.resize(std::max<std::size_t>(row + 1, 2 * rows_.size()));
+            rows_.resize(row + 1);
         }
         lastRow_ = &rows_[row];
-        if (!lastRow_->used) {
-            lastRow_->used = true;
-            lastRow_->cells.reserve(kUsualColumns);
-        }
+        lastRow_->used = true;
         lastRowNumber_ = row;
     }
     return *lastRow_;
 }
 
+void FirstSheetWriter::ReserveRows(int rows, int textsPerRow) {
+    // Only reserved, not touched: memory the rows never reach costs nothing, and the
+    // vectors are not copied as they grow.
+    const auto cells = static_cast<std::size_t>(rows) * static_cast<std::size_t>(textsPerRow);
+    rows_.reserve(static_cast<std::size_t>(rows));
+    addedEnds_.reserve(cells);
+    addedKeys_.reserve(cells * kReservedBytesPerText);
+    addedUnits_.reserve(cells * kReservedBytesPerText / 2);
+}
+
 void FirstSheetWriter::PutCell(int row, Cell cell) {
+    constexpr std::size_t kUsualColumns = 16;
     std::vector<Cell>& cells = RowAt(row).cells;
+    if (cells.capacity() == 0) {
+        cells.reserve(kUsualColumns);
+    }
     if (cells.empty() || cells.back().column < cell.column) {
         cells.push_back(cell);
         return;
@@ -339,11 +349,13 @@ std::u16string_view FirstSheetWriter::AddedText(std::size_t i) const {
     return std::u16string_view(addedUnits_).substr(begin, addedEnds_[i].units - begin);
 }
 
+std::string_view FirstSheetWriter::KeyOf(std::uint32_t index) const {
+    const std::size_t kept = keptStrings_.size();
+    return index < kept ? std::string_view(keptKeys_[index]) : AddedKey(index - kept);
+}
+
 std::uint32_t FirstSheetWriter::FindString(std::string_view key, std::uint64_t hash) const {
-    return stringIndex_.Find(key, hash, [this](std::uint32_t index) -> std::string_view {
-        const std::size_t kept = keptStrings_.size();
-        return index < kept ? std::string_view(keptKeys_[index]) : AddedKey(index - kept);
-    });
+    return stringIndex_.Find(key, hash, [this](std::uint32_t index) { return KeyOf(index); });
 }
 
 void FirstSheetWriter::UseKeys(Keys keys) {
@@ -423,9 +435,9 @@ void FirstSheetWriter::SetCell(int r, std::uint16_t c, std::uint32_t text) {
         }
     }
     if (text == TextIndex::kNone) {
-        PutCell(r, {c, format, Kind::Blank, 0});
+        PutCell(r, MakeCell(c, format, Kind::Blank, 0));
     } else {
-        PutCell(r, {c, format, Kind::Text, text});
+        PutCell(r, MakeCell(c, format, Kind::Text, text));
         ++total_;
     }
 }
@@ -484,10 +496,32 @@ SheetWriteError FirstSheetWriter::SetUtf8Texts(int row, int column,
     if (keys_ == Keys::Unset) {
         UseKeys(Keys::Utf8);
     }
+    // The row's cells take exactly the room they need: an export sets tens of thousands.
+    std::vector<Cell>& cells = RowAt(row - 1).cells;
+    cells.reserve(cells.size() + utf8.size());
+    // A column often repeats the text of the row above (the province, a sex); the others
+    // are looked up all at once, so that their waits for memory overlap.
+    std::uint32_t texts[kMaxSheetColumns];
+    std::uint64_t hashes[kMaxSheetColumns];
+    const std::size_t first = static_cast<std::size_t>(column - 1);
     for (std::size_t i = 0; i < utf8.size(); ++i) {
-        SetCell(row - 1, static_cast<std::uint16_t>(column - 1 + i),
-                utf8[i].empty() ? TextIndex::kNone
-                                : AddUtf8String(utf8[i], TextIndex::Hash(utf8[i])));
+        const std::uint32_t above = lastTextInColumn_[first + i];
+        if (utf8[i].empty() || (above != TextIndex::kNone && KeyOf(above) == utf8[i])) {
+            texts[i] = utf8[i].empty() ? TextIndex::kNone : above;
+            continue;
+        }
+        texts[i] = kNotFoundYet;
+        hashes[i] = TextIndex::Hash(utf8[i]);
+        stringIndex_.Prefetch(hashes[i]);
+    }
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        if (texts[i] == kNotFoundYet) {
+            texts[i] = AddUtf8String(utf8[i], hashes[i]);
+        }
+        if (texts[i] != TextIndex::kNone) {
+            lastTextInColumn_[first + i] = texts[i];
+        }
+        SetCell(row - 1, static_cast<std::uint16_t>(first + i), texts[i]);
     }
     return SheetWriteError::None;
 }
@@ -567,7 +601,7 @@ void FirstSheetWriter::WriteFirstSheet(ByteWriter& out) const {
     for (int number : used) {
         const Row& row = rows_[number];
         if (!row.cells.empty()) {
-            firstColumn = std::min(firstColumn, row.cells.front().column);
+            firstColumn = std::min<std::uint16_t>(firstColumn, row.cells.front().column);
             columnLimit = std::max<std::uint16_t>(columnLimit, row.cells.back().column + 1);
         }
     }
@@ -659,9 +693,7 @@ void FirstSheetWriter::WriteCellTable(ByteWriter& out, const std::vector<int>& u
         for (auto it = blockBegin; it != next; ++it) {
             starts.push_back(static_cast<std::uint16_t>(out.Size() - previous));
             previous = out.Size();
-            for (const Cell& cell : rows_[*it].cells) {
-                WriteCell(out, *it, cell);
-            }
+            WriteRowCells(out, *it);
         }
         dbcells.push_back(static_cast<std::uint32_t>(out.Size()));
         Header(out, rec::kDbCell, 4 + 2 * starts.size());
@@ -672,30 +704,40 @@ void FirstSheetWriter::WriteCellTable(ByteWriter& out, const std::vector<int>& u
     }
 }
 
-void FirstSheetWriter::WriteCell(ByteWriter& out, int row, const Cell& cell) const {
-    if (cell.kind == Kind::Kept) {
-        out.Bytes(raw_[cell.index]);
-        return;
+void FirstSheetWriter::WriteRowCells(ByteWriter& out, int row) const {
+    // Most of a sheet is LABELSST and BLANK records: a row's are put together on the stack
+    // and appended at once, not a few bytes at a time.
+    constexpr std::size_t kLongestRecord = 14;
+    std::uint8_t records[kMaxSheetColumns * kLongestRecord];
+    std::size_t used = 0;
+    for (const Cell& cell : rows_[row].cells) {
+        if (cell.kind == Kind::Kept) {
+            out.Bytes(ByteSpan(records, used));
+            used = 0;
+            out.Bytes(raw_[cell.index]);
+            continue;
+        }
+        const bool text = cell.kind == Kind::Text;
+        const std::uint16_t id = text ? rec::kLabelSst : rec::kBlank;
+        const std::uint16_t length = text ? 10 : 6;
+        const std::uint8_t record[kLongestRecord] = {static_cast<std::uint8_t>(id),
+                                                     static_cast<std::uint8_t>(id >> 8),
+                                                     static_cast<std::uint8_t>(length),
+                                                     0,
+                                                     static_cast<std::uint8_t>(row),
+                                                     static_cast<std::uint8_t>(row >> 8),
+                                                     static_cast<std::uint8_t>(cell.column),
+                                                     static_cast<std::uint8_t>(cell.column >> 8),
+                                                     static_cast<std::uint8_t>(cell.format),
+                                                     static_cast<std::uint8_t>(cell.format >> 8),
+                                                     static_cast<std::uint8_t>(cell.index),
+                                                     static_cast<std::uint8_t>(cell.index >> 8),
+                                                     static_cast<std::uint8_t>(cell.index >> 16),
+                                                     static_cast<std::uint8_t>(cell.index >> 24)};
+        std::copy_n(record, 4u + length, records + used);
+        used += 4u + length;
     }
-    // Most of a sheet is these two records: each is put together whole, then appended.
-    const bool text = cell.kind == Kind::Text;
-    const std::uint16_t id = text ? rec::kLabelSst : rec::kBlank;
-    const std::uint16_t length = text ? 10 : 6;
-    const std::uint8_t record[14] = {static_cast<std::uint8_t>(id),
-                                     static_cast<std::uint8_t>(id >> 8),
-                                     static_cast<std::uint8_t>(length),
-                                     0,
-                                     static_cast<std::uint8_t>(row),
-                                     static_cast<std::uint8_t>(row >> 8),
-                                     static_cast<std::uint8_t>(cell.column),
-                                     static_cast<std::uint8_t>(cell.column >> 8),
-                                     static_cast<std::uint8_t>(cell.format),
-                                     static_cast<std::uint8_t>(cell.format >> 8),
-                                     static_cast<std::uint8_t>(cell.index),
-                                     static_cast<std::uint8_t>(cell.index >> 8),
-                                     static_cast<std::uint8_t>(cell.index >> 16),
-                                     static_cast<std::uint8_t>(cell.index >> 24)};
-    out.Bytes(ByteSpan(record, 4u + length));
+    out.Bytes(ByteSpan(records, used));
 }
 
 } // namespace quillon::xls

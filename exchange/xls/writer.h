@@ -57,6 +57,10 @@ public:
     // is refused.
     SheetWriteError SetUtf8Texts(int row, int column, std::span<const std::string_view> utf8);
 
+    // Makes room for `rows` rows of `textsPerRow` texts each, as an export that knows how
+    // many it writes asks for; the sheet is the same without it.
+    void ReserveRows(int rows, int textsPerRow);
+
     // The whole stream with the cells set so far.
     std::vector<std::uint8_t> Build() const;
 
@@ -66,13 +70,18 @@ private:
         std::size_t end = 0;
     };
     enum class Kind : std::uint8_t { Text, Blank, Kept };
+    // Eight bytes: an export holds hundreds of thousands.
     struct Cell {
-        std::uint16_t column;
-        std::uint16_t format;
+        std::uint8_t column; // below kMaxSheetColumns
         Kind kind;
+        std::uint16_t format;
         // The shared string of a Text cell, or the kept records of a Kept one.
         std::uint32_t index;
     };
+    static_assert(kMaxSheetColumns <= 256);
+    static Cell MakeCell(int column, std::uint16_t format, Kind kind, std::uint32_t index) {
+        return {static_cast<std::uint8_t>(column), kind, format, index};
+    }
     struct Row {
         bool used = false;
         bool hasRecord = false;
@@ -99,13 +108,14 @@ private:
     std::uint32_t AddString(std::string_view gb18030);
     std::uint32_t AddUtf8String(std::string_view utf8, std::uint64_t hash);
     std::uint32_t FindString(std::string_view key, std::uint64_t hash) const;
+    std::string_view KeyOf(std::uint32_t index) const; // "" for a kept text not indexed
 
     std::size_t EstimatedSize() const;
     void WriteFirstSheet(ByteWriter& out) const;
     std::vector<int> UsedRowNumbers() const;
     void WriteCellTable(ByteWriter& out, const std::vector<int>& used,
                         std::vector<std::uint32_t>& dbcells) const;
-    void WriteCell(ByteWriter& out, int row, const Cell& cell) const;
+    void WriteRowCells(ByteWriter& out, int row) const;
 
     ByteSpan stream_;
     SheetWriterResult status_;
@@ -127,6 +137,7 @@ private:
     // an export adds a hundred thousand texts, which would otherwise be as many blocks.
     std::vector<std::u16string> keptStrings_;
     std::vector<std::string> keptKeys_; // the kept texts as keys, where the index has them
+    static constexpr std::size_t kReservedBytesPerText = 16;
     struct AddedEnd {
         std::size_t key;
         std::size_t units;
@@ -136,6 +147,9 @@ private:
     std::vector<AddedEnd> addedEnds_;
     Keys keys_ = Keys::Unset;
     TextIndex stringIndex_;
+    // The text each column was last set to by SetUtf8Texts, or kNone.
+    static constexpr std::uint32_t kNotFoundYet = TextIndex::kNone - 1;
+    std::uint32_t lastTextInColumn_[kMaxSheetColumns];
     std::vector<std::vector<std::uint8_t>> raw_;
     std::vector<Row> rows_; // by 0-based row number; a row not used has no record or cell
     // Cells come a row at a time: the row last used saves a lookup for each.

@@ -102,14 +102,18 @@ TEST(XlsWriter, TextsSetAsUtf8GiveTheBytesTheirGb18030Gives) {
     Spreadsheet through = Spreadsheet::FromTemplate();
     Spreadsheet straight = Spreadsheet::FromTemplate();
     constexpr int kColumns = 10;
+    straight.ReserveRows(3004, kColumns);
     // Enough rows for many cell blocks, CONTINUE records and a growing index.
     for (int r = 0; r < 3000; ++r) {
         std::vector<std::string> texts;
         for (int c = 0; c < kColumns; ++c) {
             texts.push_back(c == 0   ? "姓名" + std::to_string(r)
                             : c == 1 ? odd[static_cast<std::size_t>(r) % odd.size()]
-                            : c == 2
-                                ? odd[static_cast<std::size_t>(r * 7 + 3) % odd.size()]
+                            : c == 2 ? odd[static_cast<std::size_t>(r * 7 + 3) % odd.size()]
+                            // Runs of the text above, where a broken text is followed
+                            // by the one it becomes.
+                            : c == 3
+                                ? odd[static_cast<std::size_t>(r / 3) % odd.size()]
                                 : "r" + std::to_string(r % (c * 50)) + "c" + std::to_string(c));
         }
         std::vector<std::string_view> views(texts.begin(), texts.end());
@@ -127,7 +131,8 @@ TEST(XlsWriter, TextsSetAsUtf8GiveTheBytesTheirGb18030Gives) {
     ASSERT_EQ(through.SetCellValue(10, 2, Gb18030("女")), SheetWriteError::None);
     ASSERT_EQ(straight.SetCellValue(10, 2, Gb18030("女")), SheetWriteError::None);
     // A row with a text too long for its cell sets none of its cells.
-    const std::string_view refused[] = {"kept out", longChinese + "张"};
+    const std::string tooLong = longChinese + "张";
+    const std::string_view refused[] = {"kept out", tooLong};
     EXPECT_EQ(straight.SetCellValuesUtf8(5000, 1, refused), SheetWriteError::TextTooLong);
     const std::string_view past[] = {"a", "b"};
     EXPECT_EQ(straight.SetCellValuesUtf8(5000, 256, past), SheetWriteError::OutOfRange);

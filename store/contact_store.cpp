@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "store/database.h"
+#include "store/search_index.h"
 
 #include <algorithm>
 #include <charconv>
@@ -243,6 +244,10 @@ bool ContactStore::CreateContactTable() {
     const bool created = ExecuteStatement(ContactTableCreateStatement());
     if (db_) {
         db_->Execute(ContactIndexStatements()); // the indexes only change speed
+        if (created) {
+            // A search index left without triggers is rebuilt at the next start anyway.
+            db_->Execute(SearchIndexResetStatements());
+        }
     }
     return created;
 }
@@ -288,6 +293,7 @@ ContactPager::~ContactPager() = default;
 void ContactPager::Forget() {
     watch_.reset();
     kept_.reset();
+    found_.reset();
 }
 
 StoreResult<long long> ContactPager::Version() {
@@ -336,7 +342,96 @@ StoreResult<int> ContactPager::CountOn(const Connection& db, const std::string& 
     return count;
 }
 
+void ContactPager::SetQuery(std::string gb18030Query) {
+    query_ = std::move(gb18030Query);
+}
+
+StoreResult<int> ContactPager::FindOn(const Connection& db, const std::string& areaName) {
+    const StoreResult<long long> version = Version();
+    if (!version) {
+        return version.status();
+    }
+    if (found_ && found_->query == query_ && found_->area == areaName &&
+        found_->version == version.value()) {
+        return static_cast<int>(found_->rowids.size());
+    }
+    found_.reset();
+    StoreResult<std::vector<long long>> rowids = FindContactRowids(db, query_, areaName);
+    if (!rowids) {
+        return rowids.status();
+    }
+    found_ = Found{query_, areaName, version.value(), std::move(rowids.value())};
+    return static_cast<int>(found_->rowids.size());
+}
+
+StoreResult<int> ContactPager::FoundPage(int page, const std::string& areaName,
+                                         std::vector<ContactRecord>& records) {
+    const StoreResult<Connection> opened = Connection::Open(database_);
+    if (!opened) {
+        return opened.status();
+    }
+    const Connection& db = opened.value();
+    // The rows written since the last search are indexed first; an index that cannot be
+    // brought up to date is not trusted, but built again.
+    if (!IndexNotedRows(db)) {
+        if (const StoreResult<SearchIndexState> ensured = EnsureSearchIndex(db); !ensured) {
+            return ensured.status();
+        }
+    }
+    Transaction reading(db);
+    if (!reading.status()) {
+        return reading.status();
+    }
+    if (const StoreStatus locked = db.Execute("PRAGMA schema_version;"); !locked) {
+        return locked;
+    }
+    const StoreResult<int> total = FindOn(db, areaName);
+    if (!total || page < 1) {
+        return total;
+    }
+    const auto first = std::min(found_->rowids.size(), static_cast<std::size_t>(PageStart(page)));
+    const auto last = std::min(found_->rowids.size(), first + kContactsPerPage);
+    if (first == last) {
+        return total;
+    }
+    std::string list;
+    for (std::size_t i = first; i < last; ++i) {
+        list += (i == first ? "" : ",") + std::to_string(found_->rowids[i]);
+    }
+    // The rows come in the table's order; the page shows them in the matches' order.
+    std::vector<std::pair<long long, ContactRecord>> rows;
+    const StoreStatus read =
+        db.Query("select UI_ID, User_Name, Mobile_NO, User_Sex, User_Birthday, User_Education, "
+                 "Organization_Detial, Recode_Type, Province, City, County_Seat, rowid from "
+                 "t_address_book where rowid in (" +
+                     list + ");",
+                 [&](const std::vector<std::string>& row) {
+                     std::vector<ContactRecord> one;
+                     AddPageRow(row, one);
+                     rows.emplace_back(std::stoll(row.back()), std::move(one.front()));
+                 });
+    if (!read) {
+        return read;
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = first; i < last; ++i) {
+        const long long rowid = found_->rowids[i];
+        const auto at =
+            std::lower_bound(rows.begin(), rows.end(), rowid,
+                             [](const auto& row, long long id) { return row.first < id; });
+        if (at != rows.end() && at->first == rowid) {
+            records.push_back(std::move(at->second));
+        }
+    }
+    return total;
+}
+
 StoreResult<int> ContactPager::Count(const std::string& areaName) {
+    if (!query_.empty()) {
+        std::vector<ContactRecord> none;
+        return FoundPage(0, areaName, none);
+    }
     // Nothing committed since the count was kept: no other connection is needed.
     if (kept_ && kept_->area == areaName) {
         const StoreResult<long long> version = Version();
@@ -351,6 +446,9 @@ StoreResult<int> ContactPager::Count(const std::string& areaName) {
 StoreResult<int> ContactPager::Page(int page, const std::string& areaName,
                                     std::vector<ContactRecord>& records) {
     records.clear();
+    if (!query_.empty()) {
+        return FoundPage(page, areaName, records);
+    }
     const StoreResult<Connection> opened = Connection::Open(database_);
     if (!opened) {
         return opened.status();

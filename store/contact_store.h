@@ -126,6 +126,11 @@ public:
                           std::vector<ContactRecord>& records);
     // Lets the kept count go; the next call counts again.
     void Forget();
+
+    // From now on Count and Page give only the records matching the query (GB18030; see
+    // FindContactRowids), newest first; an empty query gives the whole register again.
+    void SetQuery(std::string gb18030Query);
+    const std::string& Query() const { return query_; }
     // How many times the register was counted (each a full scan).
     int CountsTaken() const { return countsTaken_; }
 
@@ -140,10 +145,23 @@ private:
     StoreResult<long long> Version();
     // The kept count when it still holds, otherwise a new count on db, kept.
     StoreResult<int> CountOn(const Connection& db, const std::string& areaName);
+    // Page and Count while a query is set.
+    StoreResult<int> FoundPage(int page, const std::string& areaName,
+                               std::vector<ContactRecord>& records);
+    // The kept matches when nothing changed since they were found, otherwise new ones.
+    StoreResult<int> FindOn(const Connection& db, const std::string& areaName);
 
     std::filesystem::path database_;
     std::optional<Connection> watch_;
     unsigned long long watchedDevice_ = 0, watchedInode_ = 0;
     std::optional<Kept> kept_;
     int countsTaken_ = 0;
+    struct Found {
+        std::string query;
+        std::string area;
+        long long version = 0;
+        std::vector<long long> rowids; // newest first
+    };
+    std::string query_;
+    std::optional<Found> found_;
 };

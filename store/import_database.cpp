@@ -2,6 +2,7 @@
 
 #include "platform/dates.h"
 #include "platform/text.h"
+#include "store/search_index.h"
 
 #include <sqlcipher/sqlite3.h>
 
@@ -109,12 +110,14 @@ TablePreparation ImportDatabase::PrepareContactTable(bool replace) {
         if (!connection_.Execute("drop table t_address_book;")) {
             return TablePreparation::DropFailed;
         }
-        if (!connection_.Execute(ContactTableCreateStatement() + ContactIndexStatements())) {
+        if (!connection_.Execute(ContactTableCreateStatement() + ContactIndexStatements() +
+                                 SearchIndexResetStatements())) {
             return TablePreparation::CreateAfterDropFailed;
         }
         return TablePreparation::Ready;
     }
-    if (!exists && !connection_.Execute(ContactTableCreateStatement() + ContactIndexStatements())) {
+    if (!exists && !connection_.Execute(ContactTableCreateStatement() + ContactIndexStatements() +
+                                        SearchIndexResetStatements())) {
         return TablePreparation::CreateFailed;
     }
     return TablePreparation::Ready;

@@ -3,6 +3,7 @@
 #include "store/areas.h"
 #include "store/contact_store.h"
 #include "store/database.h"
+#include "store/search_index.h"
 
 namespace {
 
@@ -30,8 +31,11 @@ StoreStatus CreateSchema(const std::filesystem::path& database) {
         return seeded;
     }
     // On an existing database the contact table exists already and its statement fails;
-    // only the indexes may be new, and they only change speed.
-    db.value().Execute(ContactTableCreateStatement());
+    // only the indexes may be new, and they only change speed. The search index of an
+    // existing register is made by EnsureSearchIndex, which may take long.
+    if (db.value().Execute(ContactTableCreateStatement())) {
+        db.value().Execute(SearchIndexResetStatements());
+    }
     db.value().Execute(ContactIndexStatements());
     return {};
 }

@@ -1,0 +1,61 @@
+// Finding records by a fragment of the name, the mobile number or the unit, at a million
+// records, without a scan.
+//
+// SQLite's full-text tables split text into words at blanks and punctuation, and no
+// tokenizer here splits Chinese. So the program gives the table its own words: every pair
+// of neighbouring characters of a field, and the field's last character alone. A fragment
+// of two or more characters is then the phrase of its pairs, which occurs exactly where
+// the fragment does; a single character is a prefix of the words beginning with it.
+//
+// The table is kept in step by triggers on t_address_book that only note the rowids a
+// statement touched (plain SQL, so every program and every connection that writes the
+// register, in any version, leaves the note). Before each search the noted rows are
+// indexed anew, in one transaction. Whatever the program cannot vouch for (the triggers or
+// the tables missing, as after an older version recreated the register, or an index that
+// disagrees with the register) is built again from the records.
+#pragma once
+
+#include "store/database.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The index's words for one field, as the table stores them (UTF-8 in, blank-separated
+// words out). Latin letters are folded to small; ASCII punctuation is written as two bytes
+// at or above 0x80, which the tokenizer keeps inside a word.
+std::string SearchWords(std::string_view utf8);
+
+// The full-text query for an operator's query (UTF-8): every blank-separated word must
+// occur in one of the fields. Empty when the query has no word.
+std::string SearchMatchExpression(std::string_view utf8Query);
+
+// Statements that give a freshly created t_address_book its empty index and triggers; run
+// in the same transaction as the create (the drop of the old table took its triggers).
+std::string SearchIndexResetStatements();
+
+// Reports the rows indexed so far of a build from the records.
+using SearchBuildProgress = std::function<void(long long done, long long total)>;
+
+enum class SearchIndexState { Ready, Built };
+
+// Makes the index one the program can trust: builds it from the records when it is missing
+// or does not agree with them (the tables, the triggers, the number of rows), and indexes
+// the rows noted since the last search. Built says a whole build was needed.
+StoreResult<SearchIndexState> EnsureSearchIndex(const Connection& db,
+                                                const SearchBuildProgress& progress = {});
+
+// Whether the index is missing, or so far from the register that EnsureSearchIndex would
+// build it whole (which takes seconds at a million records): a cheap look at the schema.
+StoreResult<bool> SearchIndexNeedsBuild(const Connection& db);
+
+// Indexes the noted rows, in one transaction. Fails when the index cannot be read or
+// written; the caller then builds it again.
+StoreStatus IndexNotedRows(const Connection& db);
+
+// The rowids of the area's records matching the query, newest first (as the list shows
+// them). The index must be current (EnsureSearchIndex on the same reading).
+StoreResult<std::vector<long long>> FindContactRowids(const Connection& db,
+                                                      const std::string& gb18030Query,
+                                                      const std::string& areaName);

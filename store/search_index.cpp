@@ -185,19 +185,6 @@ std::vector<std::string> Characters(std::string_view utf8) {
     return characters;
 }
 
-// The pairs of neighbouring characters of a text, blank-separated.
-std::string Pairs(const std::vector<std::string>& characters) {
-    std::string pairs;
-    for (std::size_t i = 0; i + 1 < characters.size(); ++i) {
-        if (i != 0) {
-            pairs += ' ';
-        }
-        pairs += characters[i];
-        pairs += characters[i + 1];
-    }
-    return pairs;
-}
-
 std::string ProvinceWord(std::string_view utf8) {
     std::string word = "\xFE";
     for (std::size_t at = 0; at < utf8.size();) {
@@ -323,25 +310,39 @@ StoreResult<bool> IndexAgreesWithRecords(const Connection& db) {
 
 std::string SearchWords(std::string_view utf8) {
     const std::vector<std::string> characters = Characters(utf8);
-    if (characters.empty()) {
-        return {};
+    std::string words;
+    for (std::size_t i = 0; i < characters.size(); ++i) {
+        if (i != 0) {
+            words += ' ';
+        }
+        for (std::size_t j = i; j < std::min(i + 3, characters.size()); ++j) {
+            words += characters[j];
+        }
     }
-    std::string words = Pairs(characters);
-    if (!words.empty()) {
-        words += ' ';
-    }
-    return words + characters.back();
+    return words;
 }
 
 std::string SearchMatchExpression(std::string_view utf8Query) {
     std::string expression;
     std::vector<std::string> word;
+    // Three characters or more: the phrase of the word's runs of three. Fewer: the prefix
+    // of the runs that begin with them (the last two and the last one of a field are runs
+    // of their own, so a word at a field's end is found too).
     const auto endWord = [&] {
         if (word.empty()) {
             return;
         }
         expression += expression.empty() ? "\"" : " \"";
-        expression += word.size() == 1 ? word.front() + "*" : Pairs(word);
+        if (word.size() < 3) {
+            for (const std::string& c : word) {
+                expression += c;
+            }
+            expression += '*';
+        } else {
+            for (std::size_t i = 0; i + 3 <= word.size(); ++i) {
+                expression += (i == 0 ? "" : " ") + word[i] + word[i + 1] + word[i + 2];
+            }
+        }
         expression += '"';
         word.clear();
     };
@@ -355,6 +356,39 @@ std::string SearchMatchExpression(std::string_view utf8Query) {
     }
     endWord();
     return expression;
+}
+
+bool MatchesSearch(std::string_view utf8Query, std::span<const std::string_view> utf8Fields) {
+    // The characters as the index writes them are self-delimiting, so a word found in the
+    // written field is found at a character's start.
+    std::vector<std::string> fields;
+    for (const std::string_view field : utf8Fields) {
+        std::string written;
+        for (const std::string& c : Characters(field)) {
+            written += c;
+        }
+        fields.push_back(std::move(written));
+    }
+    std::string word;
+    bool all = true;
+    const auto endWord = [&] {
+        if (!word.empty()) {
+            all = all && std::any_of(fields.begin(), fields.end(), [&](const std::string& f) {
+                      return f.find(word) != std::string::npos;
+                  });
+        }
+        word.clear();
+    };
+    for (std::size_t at = 0; at < utf8Query.size();) {
+        const char32_t c = NextCharacter(utf8Query, at);
+        if (IsBlank(c)) {
+            endWord();
+        } else {
+            AppendCharacter(FoldCase(c), word);
+        }
+    }
+    endWord();
+    return all;
 }
 
 std::string SearchIndexResetStatements() {

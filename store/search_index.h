@@ -2,10 +2,12 @@
 // records, without a scan.
 //
 // SQLite's full-text tables split text into words at blanks and punctuation, and no
-// tokenizer here splits Chinese. So the program gives the table its own words: every pair
-// of neighbouring characters of a field, and the field's last character alone. A fragment
-// of two or more characters is then the phrase of its pairs, which occurs exactly where
-// the fragment does; a single character is a prefix of the words beginning with it.
+// tokenizer here splits Chinese. So the program gives the table its own words: every run
+// of three neighbouring characters of a field, then the field's last two and its last one.
+// A fragment of three or more characters is then the phrase of its runs, which occurs
+// exactly where the fragment does; a shorter one is a prefix of the words beginning with
+// it. (Pairs would be fewer bytes, but digits make only a hundred pairs, each in most
+// numbers, and a search for four digits would read them all.)
 //
 // The table is kept in step by triggers on t_address_book that only note the rowids a
 // statement touched (plain SQL, so every program and every connection that writes the
@@ -18,6 +20,7 @@
 #include "store/database.h"
 
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +33,10 @@ std::string SearchWords(std::string_view utf8);
 // The full-text query for an operator's query (UTF-8): every blank-separated word must
 // occur in one of the fields. Empty when the query has no word.
 std::string SearchMatchExpression(std::string_view utf8Query);
+
+// Whether a record whose fields (UTF-8) are these matches the query as the index finds it,
+// for a record just changed, without asking the index.
+bool MatchesSearch(std::string_view utf8Query, std::span<const std::string_view> utf8Fields);
 
 // Statements that give a freshly created t_address_book its empty index and triggers; run
 // in the same transaction as the create (the drop of the old table took its triggers).

@@ -2,6 +2,7 @@
 
 #include "crypto/uiid.h"
 #include "platform/text.h"
+#include "store/search_index.h"
 #include "ui/login_area.h"
 #include "ui/message_box.h"
 #include "ui/qt_text.h"
@@ -148,6 +149,24 @@ void ContactListManager::ReportReadFailure(const StoreStatus& status) {
 
 // The page operations stop when the recount could not read the table: the page could not be
 // read either, and one message says so.
+bool ContactListManager::Search(const QString& query) {
+    pager_.SetQuery(FromQString(query.trimmed()));
+    currentPage_ = 1;
+    UncheckAllRows();
+    return Recount() && LoadPage(1);
+}
+
+bool ContactListManager::ShownBySearch(const ContactRecord& record) const {
+    if (!Searching()) {
+        return true;
+    }
+    const std::string fields[] = {Gb18030ToUtf8(record[kUser_Name]),
+                                  Gb18030ToUtf8(record[kMobile_NO]),
+                                  Gb18030ToUtf8(record[kOrganization_Detial])};
+    const std::string_view views[] = {fields[0], fields[1], fields[2]};
+    return MatchesSearch(Gb18030ToUtf8(pager_.Query()), views);
+}
+
 bool ContactListManager::FirstPage() {
     return Recount() && LoadPage(1);
 }
@@ -405,6 +424,9 @@ bool ContactListManager::AddContact(ContactRecord record) {
     if (!inserted) {
         return false;
     }
+    if (!ShownBySearch(record)) {
+        return true; // stored, but not one of the records found
+    }
     OnGui([&] {
         if (list_->rowCount() > kContactsPerPage - 1) {
             const std::string dropped = RowId(kContactsPerPage - 1);
@@ -434,6 +456,12 @@ bool ContactListManager::EditContact(ContactRecord record) {
     store_.CloseContactDatabase();
     if (!replaced) {
         return false;
+    }
+    if (!ShownBySearch(record)) {
+        // Changed so that the search no longer finds it: it leaves the records found.
+        std::erase(checked_, oldId);
+        RemoveRows({oldId});
+        return true;
     }
     syncingChecks_ = true;
     SetRow(row, record);

@@ -44,6 +44,12 @@ public:
     using GuiCaller = std::function<bool(const std::function<void()>&)>;
     void SetGuiCaller(GuiCaller caller);
 
+    // Shows only the records matching the query, from its first page; a query of blanks
+    // shows the whole register again. The page turns, the count and every command then
+    // work on the records found until the next search.
+    bool Search(const QString& query);
+    bool Searching() const { return !pager_.Query().empty(); }
+
     bool AddContact(ContactRecord record);
     bool EditContact(ContactRecord record);
     bool DeleteCheckedContacts();
@@ -75,6 +81,8 @@ private:
     bool InsertAskingAboutSameName(const std::function<ContactInsert(bool sameNameAgreed)>& insert);
 
     bool LoadPage(int page);
+    // Whether a record just added or changed belongs on a page of the current search.
+    bool ShownBySearch(const ContactRecord& record) const;
     // Takes a count read from the table: the page counters and the count label follow it.
     void ShowCount(int count);
     void ReportReadFailure(const StoreStatus& status);

@@ -22,6 +22,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -29,8 +30,11 @@
 #include <QProgressBar>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QShortcut>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
+#include <functional>
 
 namespace {
 
@@ -107,6 +111,27 @@ ImageButton* AddButton(QBoxLayout* row, QWidget* panel, TCDialog_PhoneBook* wind
     row->addWidget(button);
     return button;
 }
+
+// Escape in a box: the box's own key, not a shortcut of the window (which would need the
+// window to be the active one).
+class EscapeFilter : public QObject {
+public:
+    EscapeFilter(std::function<void()> onEscape, QObject* parent)
+        : QObject(parent), onEscape_(std::move(onEscape)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress &&
+            static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            onEscape_();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> onEscape_;
+};
 
 } // namespace
 
@@ -218,6 +243,7 @@ QWidget* TCDialog_PhoneBook::BuildPagingPanel() {
     auto add = [&](const char* name, const char* image, const char* text, auto handler) {
         return AddButton(row, panel1_, this, name, image, text, handler);
     };
+    AddSearchControls(row);
     add("btn_first", "main_btn_first", "首页", [this] { manager_->FirstPage(); });
     add("btn_front", "main_btn_front", "上一页", [this] { manager_->PreviousPage(); });
     add("btn_next", "main_btn_next", "下一页", [this] { manager_->NextPage(); });
@@ -252,6 +278,67 @@ QWidget* TCDialog_PhoneBook::BuildPagingPanel() {
     pb_my_->setFixedHeight(12);
     column->addWidget(pb_my_);
     return panel1_;
+}
+
+void TCDialog_PhoneBook::AddSearchControls(QHBoxLayout* row) {
+    edt_search_ = new QLineEdit(panel1_);
+    edt_search_->setObjectName("edt_search");
+    edt_search_->setAccessibleName("查找");
+    edt_search_->setPlaceholderText("姓名、手机号码或单位");
+    edt_search_->setToolTip("查找 (Ctrl+F)");
+    edt_search_->setClearButtonEnabled(true);
+    // Narrow windows give the box what the count label can spare.
+    edt_search_->setMinimumWidth(56);
+    edt_search_->setMaximumWidth(200);
+    edt_search_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    connect(edt_search_, &QLineEdit::returnPressed, this, &TCDialog_PhoneBook::RunSearch);
+    edt_search_->installEventFilter(new EscapeFilter([this] { ShowWholeRegister(); }, edt_search_));
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        edt_search_->setFocus(Qt::ShortcutFocusReason);
+        edt_search_->selectAll();
+    });
+    row->addWidget(edt_search_);
+    auto* search = new QToolButton(panel1_);
+    search->setText("查找");
+    search->setObjectName("btn_search");
+    connect(search, &QToolButton::clicked, this, &TCDialog_PhoneBook::RunSearch);
+    row->addWidget(search);
+    btn_search_ = search;
+    auto* all = new QToolButton(panel1_);
+    all->setText("全部");
+    all->setObjectName("btn_all");
+    connect(all, &QToolButton::clicked, this, &TCDialog_PhoneBook::ShowWholeRegister);
+    row->addWidget(all);
+    btn_all_ = all;
+}
+
+void TCDialog_PhoneBook::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    // Below this the paging row has no room for the two buttons; Enter and Escape in the
+    // box do what they do.
+    constexpr int kWidthForSearchButtons = 700;
+    const bool room = width() >= kWidthForSearchButtons;
+    if (btn_search_ && btn_search_->isVisibleTo(this) != room) {
+        btn_search_->setVisible(room);
+        btn_all_->setVisible(room);
+    }
+}
+
+void TCDialog_PhoneBook::RunSearch() {
+    if (manager_) {
+        const QCursor wait(Qt::WaitCursor);
+        QGuiApplication::setOverrideCursor(wait);
+        manager_->Search(edt_search_->text());
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void TCDialog_PhoneBook::ShowWholeRegister() {
+    edt_search_->clear();
+    if (manager_ && manager_->Searching()) {
+        manager_->Search(QString());
+    }
 }
 
 QWidget* TCDialog_PhoneBook::BuildCommandPanel() {

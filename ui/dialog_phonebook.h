@@ -14,6 +14,7 @@ class CMyThread;
 class ContactListManager;
 class QCheckBox;
 class QLabel;
+class QHBoxLayout;
 class QLineEdit;
 class QProgressBar;
 class QTableWidget;
@@ -53,6 +54,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Centred in the screen's available area, no larger than it.
@@ -61,6 +63,10 @@ private:
     QWidget* BuildPagingPanel();
     QWidget* BuildCommandPanel();
     void BuildList();
+    // The search box and its two buttons, at the start of the paging row.
+    void AddSearchControls(QHBoxLayout* row);
+    void RunSearch();
+    void ShowWholeRegister();
     void SetPanelsEnabled(bool enabled);
     // The deletion job; runs on the worker.
     void onMyThread();
@@ -82,6 +88,9 @@ private:
     QTableWidget* quillon_list_ = nullptr;
     QCheckBox* check_all_ = nullptr;
     QLineEdit* edt_specailPage_ = nullptr;
+    QLineEdit* edt_search_ = nullptr;
+    QWidget* btn_search_ = nullptr;
+    QWidget* btn_all_ = nullptr;
     QLabel* label_page_ = nullptr;
     QLabel* lbl_items_ = nullptr;
     QProgressBar* pb_my_ = nullptr;

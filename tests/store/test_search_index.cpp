@@ -228,19 +228,29 @@ TEST_F(SearchTest, AMissingOrDamagedIndexIsBuiltAgainNeverTrusted) {
     ExpectSearchAgreesWithScan();
 }
 
-TEST(SearchWords, PairsOfCharactersAndTheLastAloneWithPunctuationKeptInsideWords) {
+TEST(SearchWords, ARecordJustChangedMatchesAsTheIndexWouldFindIt) {
+    const std::string_view fields[] = {"Zoë-Brontë", "13912345678", "某县财政局 局长"};
+    EXPECT_TRUE(MatchesSearch("ZOË-b 5678", fields));
+    EXPECT_TRUE(MatchesSearch("财政 局长", fields));
+    EXPECT_FALSE(MatchesSearch("财政 教师", fields));
+    EXPECT_FALSE(MatchesSearch("8 张", fields));
+}
+
+TEST(SearchWords, RunsOfThreeThenTheLastTwoAndTheLastOneWithPunctuationKeptInsideWords) {
     EXPECT_EQ(SearchWords(""), "");
     EXPECT_EQ(SearchWords("张"), "张");
-    EXPECT_EQ(SearchWords("张明华"), "张明 明华 华");
-    EXPECT_EQ(SearchWords("AbC"), "ab bc c");
-    EXPECT_EQ(SearchWords("a-b"), "a\xFF\xAD \xFF\xAD"
+    EXPECT_EQ(SearchWords("张明华"), "张明华 明华 华");
+    EXPECT_EQ(SearchWords("AbCd"), "abc bcd cd d");
+    EXPECT_EQ(SearchWords("a-b"), "a\xFF\xAD"
+                                  "b \xFF\xAD"
                                   "b b");
-    EXPECT_EQ(SearchMatchExpression("  张  Ab-c "), "\"张*\" \"ab b\xFF\xAD \xFF\xAD"
-                                                    "c\"");
+    // Each word: the phrase of its runs of three, or a prefix when it is shorter.
+    EXPECT_EQ(SearchMatchExpression("  张  Ab-c 13912 "), "\"张*\" \"ab\xFF\xAD b\xFF\xAD"
+                                                          "c\" \"139 391 912\"");
     EXPECT_EQ(SearchMatchExpression(" \t　"), "");
     // Query syntax typed by the operator stays text.
-    EXPECT_EQ(SearchMatchExpression("a\"b OR"), "\"a\xFF\xA2 \xFF\xA2"
-                                                "b\" \"or\"");
+    EXPECT_EQ(SearchMatchExpression("a\"b OR"), "\"a\xFF\xA2"
+                                                "b\" \"or*\"");
 }
 
 } // namespace

@@ -9,8 +9,22 @@
 #include <cstdio>
 #include <filesystem>
 #include <span>
+#include <string>
+#include <string_view>
 
 namespace quillon {
+
+// The two workbook formats the program writes: the template's own .xls (65,536 rows a
+// sheet), and .xlsx laid out from the same form (1,048,576 rows).
+enum class WorkbookFormat { Xls, Xlsx };
+
+// ".xls" or ".xlsx".
+const char* WorkbookExtension(WorkbookFormat format);
+// The records a sheet of the format holds below the title and the two header rows.
+int MaxRecordsPerSheet(WorkbookFormat format);
+// The format a file name asks for by its extension (".xlsx" or ".xls", in any case), or
+// `otherwise` when it names neither.
+WorkbookFormat WorkbookFormatOfName(std::string_view name, WorkbookFormat otherwise);
 
 // The whole template, first byte to last.
 std::span<const unsigned char> SpreadsheetTemplateBytes();
@@ -25,5 +39,12 @@ bool WriteSpreadsheetTemplate(std::FILE* out);
 // (which flushes the last bytes) fails; a partial file is never reported as
 // saved.
 bool SaveSpreadsheetTemplate(const std::filesystem::path& path);
+
+// The blank form in either format. The .xls is the bytes above, written in place; the .xlsx
+// is made from the same form and put in the file's place at once, so a failure leaves the
+// old file (or none). False when the file cannot be written; `why` (when given) then holds
+// the system's or the library's words.
+bool SaveSpreadsheetTemplate(const std::filesystem::path& path, WorkbookFormat format,
+                             std::string* why = nullptr);
 
 } // namespace quillon

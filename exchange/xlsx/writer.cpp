@@ -1,0 +1,506 @@
+#include "exchange/xlsx/writer.h"
+
+#include "exchange/template_form.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <unistd.h>
+#include <vector>
+
+namespace quillon::xlsx {
+
+namespace {
+
+// Chinese fonts carry the GB2312 character set so that readers pick a CJK face.
+constexpr std::uint8_t kGb2312Charset = 0x86;
+constexpr std::uint8_t kA4Paper = 9;
+
+WriteResult Fail(WriteError error, std::string detail) {
+    return {error, std::move(detail)};
+}
+
+std::string ColumnLetter(int column) {
+    std::string letters;
+    for (int n = column + 1; n > 0; n = (n - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+    }
+    return letters;
+}
+
+bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Readers take "_xHHHH_" in a cell as the character HHHH (it is how the format writes the
+// characters XML cannot hold); the library writes such a text as it stands. Its underscore
+// is written as the escape of an underscore, "_x005F_", so that it reads back as written.
+void EscapeEscapeLookalikes(std::string& text) {
+    std::size_t at = text.find("_x");
+    if (at == std::string::npos) {
+        return;
+    }
+    std::string out;
+    out.reserve(text.size() + 14);
+    std::size_t copied = 0;
+    for (; at != std::string::npos; at = text.find("_x", at + 1)) {
+        if (at + 7 <= text.size() && IsHex(text[at + 2]) && IsHex(text[at + 3]) &&
+            IsHex(text[at + 4]) && IsHex(text[at + 5]) && text[at + 6] == '_') {
+            out.append(text, copied, at - copied);
+            out += "_x005F";
+            copied = at;
+        }
+    }
+    out.append(text, copied, std::string::npos);
+    text = std::move(out);
+}
+
+// A text of printable ASCII the library can take as it stands.
+bool PlainAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+std::size_t Utf16Units(std::string_view utf8) {
+    std::size_t units = 0;
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        // A lead byte of four (a character beyond U+FFFF) counts twice; trail bytes not at all.
+        units += (byte & 0xC0) != 0x80 ? 1 : 0;
+        units += byte >= 0xF0 ? 1 : 0;
+    }
+    return units;
+}
+
+// Copies the whole file at `from` into the descriptor; false with errno set on failure.
+bool CopyInto(const std::filesystem::path& from, int fd) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        return false;
+    }
+    bool ok = true;
+    for (;;) {
+        const ssize_t moved = ::copy_file_range(in, nullptr, fd, nullptr, 1 << 30, 0);
+        if (moved > 0) {
+            continue;
+        }
+        if (moved == 0) {
+            break;
+        }
+        if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) {
+            ok = false;
+            break;
+        }
+        // A file system that cannot copy in the kernel: by hand, from where it stopped.
+        std::vector<char> buffer(1 << 20);
+        for (ssize_t got; (got = ::read(in, buffer.data(), buffer.size())) != 0;) {
+            if (got < 0 || PosixWrite(fd, buffer.data(), static_cast<std::size_t>(got)) != got) {
+                ok = false;
+                break;
+            }
+        }
+        break;
+    }
+    const int saved = errno;
+    ::close(in);
+    errno = saved;
+    return ok;
+}
+
+lxw_format* MakeFormat(lxw_workbook* workbook, form::Look look) {
+    lxw_format* format = workbook_add_format(workbook);
+    const std::string font(form::kDefaultFont);
+    format_set_font_name(format, font.c_str());
+    format_set_font_size(format, form::kDefaultFontPoints);
+    format_set_font_charset(format, kGb2312Charset);
+    const auto centred = [&] {
+        format_set_align(format, LXW_ALIGN_CENTER);
+        format_set_align(format, LXW_ALIGN_VERTICAL_CENTER);
+    };
+    switch (look) {
+    case form::Look::Title:
+        format_set_font_size(format, 18);
+        format_set_bold(format);
+        centred();
+        format_set_text_wrap(format);
+        break;
+    case form::Look::Header:
+        format_set_font_name(format, "黑体");
+        format_set_font_size(format, 14);
+        format_set_border(format, LXW_BORDER_THIN);
+        centred();
+        break;
+    case form::Look::HeaderSongti:
+        format_set_font_size(format, 14);
+        format_set_bold(format);
+        format_set_border(format, LXW_BORDER_THIN);
+        centred();
+        break;
+    case form::Look::Example:
+    case form::Look::ExampleDate:
+        format_set_border(format, LXW_BORDER_THIN);
+        centred();
+        if (look == form::Look::ExampleDate) {
+            const std::string date(form::kDateFormat);
+            format_set_num_format(format, date.c_str());
+        }
+        break;
+    case form::Look::ExampleLeft:
+        format_set_border(format, LXW_BORDER_THIN);
+        format_set_align(format, LXW_ALIGN_VERTICAL_CENTER);
+        break;
+    case form::Look::Instructions:
+        format_set_font_size(format, 9);
+        format_set_align(format, LXW_ALIGN_LEFT);
+        format_set_align(format, LXW_ALIGN_VERTICAL_TOP);
+        format_set_text_wrap(format);
+        break;
+    }
+    return format;
+}
+
+// Writes a sheet's part of the form. The constant-memory mode takes a sheet's rows in order
+// only: a cell of a row above the last one written is dropped, and a merge is refused once
+// its last row has been left behind. So the rows are written whole, top to bottom, and each
+// merge is declared on its last row, when it writes nothing that is not already there.
+lxw_error WriteFormCells(lxw_workbook* workbook, lxw_worksheet* sheet,
+                         std::span<const form::Cell> cells,
+                         std::span<const form::RowHeight> heights) {
+    std::map<form::Look, lxw_format*> formats;
+    const auto formatOf = [&](form::Look look) {
+        lxw_format*& format = formats[look];
+        if (format == nullptr) {
+            format = MakeFormat(workbook, look);
+        }
+        return format;
+    };
+    int lastRow = 0;
+    for (const form::Cell& cell : cells) {
+        lastRow = std::max(lastRow, cell.range.lastRow);
+    }
+    lxw_error error = LXW_NO_ERROR;
+    for (int row = 0; row <= lastRow && error == LXW_NO_ERROR; ++row) {
+        for (const form::RowHeight& height : heights) {
+            if (height.row == row) {
+                error = worksheet_set_row(sheet, row, height.points, nullptr);
+            }
+        }
+        for (const form::Cell& cell : cells) {
+            const form::Range& r = cell.range;
+            if (row < r.firstRow || row > r.lastRow) {
+                continue;
+            }
+            lxw_format* format = formatOf(cell.look);
+            for (int column = r.firstColumn; column <= r.lastColumn; ++column) {
+                const bool first = row == r.firstRow && column == r.firstColumn;
+                if (first && cell.look == form::Look::ExampleDate) {
+                    lxw_datetime date{};
+                    date.year = std::atoi(std::string(cell.text.substr(0, 4)).c_str());
+                    date.month = std::atoi(std::string(cell.text.substr(5, 2)).c_str());
+                    date.day = std::atoi(std::string(cell.text.substr(8, 2)).c_str());
+                    worksheet_write_datetime(sheet, row, column, &date, format);
+                } else if (first && !cell.text.empty()) {
+                    worksheet_write_string(sheet, row, column, std::string(cell.text).c_str(),
+                                           format);
+                } else {
+                    worksheet_write_blank(sheet, row, column, format);
+                }
+            }
+        }
+        for (const form::Cell& cell : cells) {
+            const form::Range& r = cell.range;
+            if (r.Merged() && r.lastRow == row && error == LXW_NO_ERROR) {
+                error = worksheet_merge_range(sheet, r.firstRow, r.firstColumn, r.lastRow,
+                                              r.lastColumn, std::string(cell.text).c_str(),
+                                              formatOf(cell.look));
+            }
+        }
+    }
+    return error;
+}
+
+void SetWidths(lxw_worksheet* sheet, std::span<const form::Width> widths,
+               const std::map<int, lxw_format*>& columnFormats = {}) {
+    for (const form::Width& width : widths) {
+        const auto format = columnFormats.find(width.firstColumn);
+        worksheet_set_column(sheet, width.firstColumn, width.lastColumn, width.characters,
+                             format == columnFormats.end() ? nullptr : format->second);
+    }
+}
+
+lxw_error AddRules(lxw_worksheet* sheet, std::span<const form::ListRule> rules) {
+    const auto lists = form::Lists();
+    for (const form::ListRule& rule : rules) {
+        std::string formula;
+        std::vector<std::string> entries;
+        std::vector<char*> list;
+        if (rule.listColumn >= 0) {
+            const std::string column = ColumnLetter(rule.listColumn);
+            formula = "=" + std::string(form::kListsSheetName) + "!$" + column + "$1:$" + column +
+                      "$" + std::to_string(lists[rule.listColumn].size());
+        } else {
+            entries.assign(rule.fixedList.begin(), rule.fixedList.end());
+            for (std::string& entry : entries) {
+                list.push_back(entry.data());
+            }
+            list.push_back(nullptr);
+        }
+        std::string title(rule.errorTitle);
+        std::string message(rule.errorMessage);
+        lxw_data_validation validation{};
+        validation.validate =
+            rule.listColumn >= 0 ? LXW_VALIDATION_TYPE_LIST_FORMULA : LXW_VALIDATION_TYPE_LIST;
+        validation.value_formula = rule.listColumn >= 0 ? formula.data() : nullptr;
+        validation.value_list = rule.listColumn >= 0 ? nullptr : list.data();
+        validation.error_type = LXW_VALIDATION_ERROR_TYPE_STOP;
+        validation.error_title = title.empty() ? nullptr : title.data();
+        validation.error_message = message.empty() ? nullptr : message.data();
+        for (const form::Range& range : rule.cells) {
+            const int lastRow =
+                range.lastRow == form::kToSheetEnd ? kMaxSheetRows - 1 : range.lastRow;
+            const lxw_error error = worksheet_data_validation_range(
+                sheet, range.firstRow, range.firstColumn, lastRow, range.lastColumn, &validation);
+            if (error != LXW_NO_ERROR) {
+                return error;
+            }
+        }
+    }
+    return LXW_NO_ERROR;
+}
+
+} // namespace
+
+TemplateWorkbook::TemplateWorkbook(std::filesystem::path target) : target_(std::move(target)) {
+    std::filesystem::path folder = target_.parent_path();
+    if (folder.empty()) {
+        folder = ".";
+    }
+    scratchFolder_ = folder.string();
+    // An unpredictable name that nobody else holds, as the library would not make one.
+    std::string name = (folder / ("." + target_.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        status_ = Fail(WriteError::File, std::strerror(errno));
+        return;
+    }
+    ::close(fd);
+    assembled_ = name;
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.tmpdir = scratchFolder_.data();
+    workbook_ = workbook_new_opt(assembled_.c_str(), &options);
+    if (workbook_ == nullptr) {
+        status_ = Fail(WriteError::Library, "the workbook could not be started");
+        Discard();
+        return;
+    }
+    LayOutForm();
+    if (!status_) {
+        Discard();
+    }
+}
+
+TemplateWorkbook::~TemplateWorkbook() {
+    Discard();
+}
+
+void TemplateWorkbook::Discard() {
+    if (workbook_ != nullptr) {
+        lxw_workbook_free(workbook_);
+        workbook_ = nullptr;
+    }
+    if (!assembled_.empty()) {
+        ::unlink(assembled_.c_str());
+        assembled_.clear();
+    }
+}
+
+void TemplateWorkbook::LayOutForm() {
+    const std::string dataName(form::kDataSheetName);
+    const std::string listsName(form::kListsSheetName);
+    const std::string notesName(form::kNotesSheetName);
+    data_ = workbook_add_worksheet(workbook_, dataName.c_str());
+    lxw_worksheet* lists = workbook_add_worksheet(workbook_, listsName.c_str());
+    lxw_worksheet* notes = workbook_add_worksheet(workbook_, notesName.c_str());
+    if (data_ == nullptr || lists == nullptr || notes == nullptr) {
+        status_ = Fail(WriteError::Library, "the sheets could not be added");
+        return;
+    }
+    body_ = workbook_add_format(workbook_);
+    const std::string font(form::kDefaultFont);
+    format_set_font_name(body_, font.c_str());
+    format_set_font_size(body_, form::kDefaultFontPoints);
+    format_set_font_charset(body_, kGb2312Charset);
+    // Text, so that a birthday typed into the sheet stays the text typed.
+    birthday_ = workbook_add_format(workbook_);
+    format_set_font_name(birthday_, font.c_str());
+    format_set_font_size(birthday_, form::kDefaultFontPoints);
+    format_set_font_charset(birthday_, kGb2312Charset);
+    format_set_num_format(birthday_, "@");
+
+    worksheet_activate(data_);
+    worksheet_set_zoom(data_, form::kDataZoom);
+    worksheet_set_paper(data_, kA4Paper);
+    worksheet_set_portrait(data_);
+    worksheet_set_selection(data_, form::kSelectedRow, form::kSelectedColumn, form::kSelectedRow,
+                            form::kSelectedColumn);
+    worksheet_set_default_row(data_, form::kDefaultRowPoints, LXW_FALSE);
+    std::map<int, lxw_format*> columnFormats;
+    for (int column = 0; column < 10; ++column) {
+        columnFormats[column] = column == form::kBirthdayColumn ? birthday_ : body_;
+    }
+    SetWidths(data_, form::DataSheetWidths(), columnFormats);
+    lxw_error error =
+        WriteFormCells(workbook_, data_, form::DataSheetCells(), form::DataSheetHeights());
+    if (error == LXW_NO_ERROR) {
+        error = AddRules(data_, form::DataSheetRules());
+    }
+
+    worksheet_hide(lists);
+    worksheet_set_default_row(lists, form::kDefaultRowPoints, LXW_FALSE);
+    std::size_t longest = 0;
+    for (const auto& list : form::Lists()) {
+        longest = std::max(longest, list.size());
+    }
+    for (std::size_t row = 0; row < longest && error == LXW_NO_ERROR; ++row) {
+        int column = 0;
+        for (const auto& list : form::Lists()) {
+            if (row < list.size()) {
+                error = worksheet_write_string(lists, static_cast<lxw_row_t>(row), column,
+                                               std::string(list[row]).c_str(), body_);
+            }
+            ++column;
+        }
+    }
+
+    worksheet_set_paper(notes, kA4Paper);
+    worksheet_set_portrait(notes);
+    worksheet_set_default_row(notes, form::kDefaultRowPoints, LXW_FALSE);
+    SetWidths(notes, form::NotesSheetWidths());
+    if (error == LXW_NO_ERROR) {
+        error =
+            WriteFormCells(workbook_, notes, form::NotesSheetCells(), form::NotesSheetHeights());
+    }
+    if (error == LXW_NO_ERROR) {
+        error = AddRules(notes, form::NotesSheetRules());
+    }
+    if (error == LXW_NO_ERROR) {
+        lxw_data_validation number{};
+        number.validate = LXW_VALIDATION_TYPE_INTEGER;
+        number.criteria = LXW_VALIDATION_CRITERIA_BETWEEN;
+        number.minimum_number = 0;
+        number.maximum_number = form::kNotesNumberMaximum;
+        const form::Range& cell = form::kNotesNumberCell;
+        error = worksheet_data_validation_range(notes, cell.firstRow, cell.firstColumn,
+                                                cell.lastRow, cell.lastColumn, &number);
+    }
+    if (error != LXW_NO_ERROR) {
+        status_ = Fail(WriteError::Library, lxw_strerror(error));
+    }
+}
+
+WriteResult TemplateWorkbook::AddCell(int row, int column, std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    if (Utf16Units(cell_) > kMaxCellCharacters) {
+        return Fail(WriteError::TextTooLong, {});
+    }
+    EscapeEscapeLookalikes(cell_);
+    const lxw_error error = worksheet_write_string(
+        data_, row, column, cell_.c_str(), column == form::kBirthdayColumn ? birthday_ : body_);
+    if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
+        return Fail(WriteError::TextTooLong, {});
+    }
+    if (error != LXW_NO_ERROR) {
+        return Fail(WriteError::Library, lxw_strerror(error));
+    }
+    return {};
+}
+
+WriteResult TemplateWorkbook::AddRowUtf8(std::span<const std::string_view> cells) {
+    if (!status_ || workbook_ == nullptr) {
+        return status_ ? Fail(WriteError::Library, "the workbook has been saved") : status_;
+    }
+    if (records_ >= kMaxRecordRows) {
+        return Fail(WriteError::SheetFull, {});
+    }
+    const int row = form::kFirstRecordRow + records_;
+    int column = 0;
+    for (const std::string_view text : cells) {
+        if (PlainAscii(text)) {
+            cell_.assign(text);
+        } else {
+            // Through UTF-16 the way the program's own text would take it: every broken
+            // sequence, and every character GB18030 has no bytes for, becomes one U+FFFD.
+            scratch_.clear();
+            AppendUtf8AsUtf16(text, scratch_);
+            cell_ = Utf16ToUtf8(scratch_);
+        }
+        if (WriteResult added = AddCell(row, column++, text); !added) {
+            return added;
+        }
+    }
+    ++records_;
+    return {};
+}
+
+WriteResult TemplateWorkbook::AddRowGb18030(std::span<const std::string> cells) {
+    if (!status_ || workbook_ == nullptr) {
+        return status_ ? Fail(WriteError::Library, "the workbook has been saved") : status_;
+    }
+    if (records_ >= kMaxRecordRows) {
+        return Fail(WriteError::SheetFull, {});
+    }
+    const int row = form::kFirstRecordRow + records_;
+    int column = 0;
+    for (const std::string& text : cells) {
+        cell_ = Gb18030ToUtf8(text);
+        if (WriteResult added = AddCell(row, column++, text); !added) {
+            return added;
+        }
+    }
+    ++records_;
+    return {};
+}
+
+WriteResult TemplateWorkbook::Save() {
+    if (!status_ || workbook_ == nullptr) {
+        return status_ ? Fail(WriteError::Library, "the workbook has been saved") : status_;
+    }
+    errno = 0;
+    const lxw_error closed = workbook_close(workbook_); // frees it, whatever the outcome
+    workbook_ = nullptr;
+    if (closed != LXW_NO_ERROR) {
+        // The system's words as well, so that a full disk is told apart.
+        std::string why = lxw_strerror(closed);
+        if (errno != 0) {
+            why += std::string(": ") + std::strerror(errno);
+        }
+        Discard();
+        return Fail(WriteError::File, why);
+    }
+    const FileResult replaced =
+        ReplaceFileAtomicallyWith(target_, [&](int fd) { return CopyInto(assembled_, fd); });
+    Discard();
+    if (!replaced) {
+        return Fail(WriteError::File, replaced.detail);
+    }
+    return {};
+}
+
+WriteResult SaveBlankTemplate(const std::filesystem::path& path) {
+    TemplateWorkbook workbook(path);
+    if (!workbook.Status()) {
+        return workbook.Status();
+    }
+    return workbook.Save();
+}
+
+} // namespace quillon::xlsx

@@ -1,0 +1,87 @@
+// Workbooks in .xlsx laid out like the template: the form of template_form.h (title, header
+// rows, the notes sheet, the hidden lists and the list rules down to the sheet's end) with
+// records from row 4, written through libxlsxwriter in its constant-memory mode, so that a
+// sheet of a million rows costs what a row does.
+#pragma once
+
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+struct lxw_workbook;
+struct lxw_worksheet;
+struct lxw_format;
+
+namespace quillon::xlsx {
+
+// Rows of an .xlsx sheet, and the records one holds below the title and the two header rows.
+inline constexpr int kMaxSheetRows = 1048576;
+inline constexpr int kMaxRecordRows = kMaxSheetRows - 3;
+// Characters a cell holds.
+inline constexpr std::size_t kMaxCellCharacters = 32767;
+
+enum class WriteError {
+    None,
+    Library,     // the library refused the form itself (no memory, a folder it cannot use)
+    SheetFull,   // the sheet has no row left
+    TextTooLong, // a cell longer than kMaxCellCharacters
+    File,        // the file could not be written where it belongs
+};
+
+struct WriteResult {
+    WriteError error = WriteError::None;
+    std::string detail; // the library's or the system's words
+    explicit operator bool() const { return error == WriteError::None; }
+};
+
+// One workbook on its way to `target`. Rows are appended from row 4; Save writes the file and
+// puts it in the target's place at once, so that a failure or a workbook never saved (a
+// stopped export) leaves no part of it under that name. The library's scratch files and the
+// file being assembled lie in the target's folder (never in a /tmp that may be held in
+// memory) and are removed whatever happens.
+class TemplateWorkbook {
+public:
+    explicit TemplateWorkbook(std::filesystem::path target);
+    ~TemplateWorkbook();
+    TemplateWorkbook(const TemplateWorkbook&) = delete;
+    TemplateWorkbook& operator=(const TemplateWorkbook&) = delete;
+
+    // Whether the form could be laid out; when not, nothing else does anything.
+    const WriteResult& Status() const { return status_; }
+    int Records() const { return records_; }
+
+    // The next row, from column A on, of UTF-8 texts as the register stores them. Each text
+    // reaches the sheet as it would through the program's GB18030 (a broken sequence becomes
+    // one U+FFFD), and a text that only looks like a spreadsheet escape ("_x0041_") stays as
+    // written.
+    WriteResult AddRowUtf8(std::span<const std::string_view> cells);
+    // The same for GB18030 texts.
+    WriteResult AddRowGb18030(std::span<const std::string> cells);
+
+    // Writes the workbook and replaces the target with it. Once only: afterwards the workbook
+    // takes no rows.
+    WriteResult Save();
+
+private:
+    WriteResult AddCell(int row, int column, std::string_view utf8);
+    void LayOutForm();
+    void Discard();
+
+    std::filesystem::path target_;
+    std::filesystem::path assembled_; // the file the library writes, beside the target
+    std::string scratchFolder_;
+    WriteResult status_;
+    lxw_workbook* workbook_ = nullptr;
+    lxw_worksheet* data_ = nullptr;
+    lxw_format* body_ = nullptr;
+    lxw_format* birthday_ = nullptr;
+    int records_ = 0;
+    std::string cell_;       // a cell's text as handed to the library
+    std::u16string scratch_; // a text on its way through UTF-16
+};
+
+// Writes the blank form as an .xlsx at `path` (replaced at once); the reason when it cannot.
+WriteResult SaveBlankTemplate(const std::filesystem::path& path);
+
+} // namespace quillon::xlsx

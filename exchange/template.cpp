@@ -25,7 +25,7 @@ WorkbookFormat WorkbookFormatOfName(std::string_view name, WorkbookFormat otherw
     const auto endsWith = [&](std::string_view end) {
         return name.size() >= end.size() &&
                std::equal(end.begin(), end.end(), name.end() - end.size(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) == b;
+                   return a == std::tolower(static_cast<unsigned char>(b));
                });
     };
     if (endsWith(".xlsx")) {

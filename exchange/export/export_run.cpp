@@ -9,8 +9,8 @@
 #include <cstring>
 #include <system_error>
 
-void ExportSettings::SetMaxPerFile(int records) {
-    maxPerFile = std::clamp(records, kMinPerFile, kMaxPerFile);
+void ExportSettings::SetMaxPerFile(int records, int most) {
+    maxPerFile = std::clamp(records, kMinPerFile, most);
 }
 
 bool EnsureTargetFolder(const std::filesystem::path& target) {

@@ -63,6 +63,8 @@ private:
 struct ExportSettings {
     static constexpr int kMinPerFile = 10;
     static constexpr int kMaxPerFile = 60000;
+    // An .xlsx sheet's rows below the title and the two header rows.
+    static constexpr int kMaxPerXlsxFile = 1048573;
     static constexpr int kDefaultPerFile = 5000;
 
     std::filesystem::path database;
@@ -71,7 +73,8 @@ struct ExportSettings {
     int maxPerFile = kDefaultPerFile;
     std::string areaName; // GB18030; kept, not used: the export covers the whole table
 
-    void SetMaxPerFile(int records);
+    // Clamped to kMinPerFile..most.
+    void SetMaxPerFile(int records, int most = kMaxPerFile);
 };
 
 // The folder the output files go to (the target's parent), created one level deep when it

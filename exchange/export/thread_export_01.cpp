@@ -1,6 +1,7 @@
 #include "exchange/export/thread_export_01.h"
 
 #include "exchange/spreadsheet.h"
+#include "exchange/xlsx/writer.h"
 
 #include <algorithm>
 #include <optional>
@@ -58,11 +59,77 @@ private:
     std::size_t records_ = 0;
 };
 
+// The .xlsx files: rows go to the library as they come (its constant-memory mode keeps one
+// row in memory), and the file is assembled beside the target and put in its place whole.
+class XlsxExportFiles : public ExportFiles {
+public:
+    explicit XlsxExportFiles(const ExportSettings& settings) : settings_(settings) {}
+    // Assembling the file (its compression) is a part of the work worth showing.
+    int FillShare() const override { return 90; }
+    void Start(int k) override {
+        book_.emplace(NumberedOutputFile(settings_.target, k, ".xlsx"));
+        records_ = 0;
+    }
+    ExportStep Add(const ExportRow& record) override {
+        if (!book_->Status()) {
+            return Failure(book_->Status());
+        }
+        std::string_view cells[std::size(kSheetColumns)];
+        for (std::size_t i = 0; i < std::size(kSheetColumns); ++i) {
+            cells[i] = record[kSheetColumns[i]];
+        }
+        if (const quillon::xlsx::WriteResult added = book_->AddRowUtf8(cells); !added) {
+            return Failure(added);
+        }
+        ++records_;
+        return {};
+    }
+    std::size_t Records() const override { return records_; }
+    ExportStep Finish(ProgressChannel& fileBar) override {
+        const quillon::xlsx::WriteResult saved = book_->Save();
+        book_.reset();
+        if (!saved) {
+            return Failure(saved);
+        }
+        fileBar.Send(100);
+        return {};
+    }
+
+private:
+    static ExportStep Failure(const quillon::xlsx::WriteResult& result) {
+        if (result.error == quillon::xlsx::WriteError::TextTooLong) {
+            return {ExportFailure::TextTooLong, {}};
+        }
+        return WriteFailure(result.detail);
+    }
+
+    const ExportSettings& settings_;
+    std::optional<quillon::xlsx::TemplateWorkbook> book_;
+    std::size_t records_ = 0;
+};
+
 } // namespace
+
+void TCThread_Export_01::SetMaxPerFile(int records) {
+    requestedPerFile_ = records;
+    settings_.SetMaxPerFile(records, format_ == quillon::WorkbookFormat::Xlsx
+                                         ? ExportSettings::kMaxPerXlsxFile
+                                         : ExportSettings::kMaxPerFile);
+}
+
+void TCThread_Export_01::SetFormat(quillon::WorkbookFormat format) {
+    format_ = format;
+    SetMaxPerFile(requestedPerFile_);
+}
 
 void TCThread_Export_01::Execute(WorkerContext& context) {
     // Stands if the run ends by an exception.
     end_.Store(FailedExport(ExportFailure::FileNotCreated));
+    if (format_ == quillon::WorkbookFormat::Xlsx) {
+        XlsxExportFiles files(settings_);
+        end_.Store(RunExport(context, settings_, files));
+        return;
+    }
     WorkbookExportFiles files(settings_);
     end_.Store(RunExport(context, settings_, files));
 }

@@ -1,6 +1,7 @@
 #include "exchange/import/failed_rows.h"
 
 #include "exchange/xls/writer.h"
+#include "exchange/xlsx/writer.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -18,9 +19,10 @@ constexpr ContactField kColumns[] = {
 std::filesystem::path NextFreeName(const std::filesystem::path& file) {
     const std::filesystem::path folder = file.parent_path();
     const std::string stem = file.stem().string();
+    const std::string extension = file.extension().string();
     std::error_code ignored;
     for (int n = 2;; ++n) {
-        std::filesystem::path candidate = folder / (stem + "_" + std::to_string(n) + ".xls");
+        std::filesystem::path candidate = folder / (stem + "_" + std::to_string(n) + extension);
         if (!std::filesystem::exists(candidate, ignored)) {
             return candidate;
         }
@@ -41,13 +43,23 @@ std::string CutGb18030Text(const std::string& gb18030, std::size_t units) {
     return gb18030.substr(0, at);
 }
 
+std::size_t FailedRowsWorkbook::RowsPerWorkbook() const {
+    return format_ == quillon::WorkbookFormat::Xlsx ? quillon::xlsx::kMaxRecordRows
+                                                    : kRowsPerWorkbook;
+}
+
 bool FailedRowsWorkbook::StartNextWorkbook() {
     bool saved = true;
-    if (sheet_) {
+    if (started_) {
         saved = Save();
         file_ = NextFreeName(file_);
     }
-    sheet_.emplace(quillon::Spreadsheet::FromTemplate());
+    started_ = true;
+    if (format_ == quillon::WorkbookFormat::Xlsx) {
+        xlsxCells_.clear();
+    } else {
+        sheet_.emplace(quillon::Spreadsheet::FromTemplate());
+    }
     rowsInSheet_ = 0;
     unsaved_ = 0;
     return saved;
@@ -55,16 +67,23 @@ bool FailedRowsWorkbook::StartNextWorkbook() {
 
 bool FailedRowsWorkbook::Add(const ContactRecord& record, const std::string& reason) {
     bool saved = true;
-    if (!sheet_ || rowsInSheet_ == kRowsPerWorkbook) {
+    if (!started_ || rowsInSheet_ == RowsPerWorkbook()) {
         saved = StartNextWorkbook();
     }
-    const int row = kFirstRow + static_cast<int>(rowsInSheet_);
-    int column = 1;
-    for (ContactField field : kColumns) {
-        sheet_->SetCellValue(row, column++,
-                             CutGb18030Text(record[field], quillon::xls::kMaxCellCharacters));
+    if (format_ == quillon::WorkbookFormat::Xlsx) {
+        for (ContactField field : kColumns) {
+            xlsxCells_.push_back(CutGb18030Text(record[field], quillon::xlsx::kMaxCellCharacters));
+        }
+        xlsxCells_.push_back(CutGb18030Text(reason, quillon::xlsx::kMaxCellCharacters));
+    } else {
+        const int row = kFirstRow + static_cast<int>(rowsInSheet_);
+        int column = 1;
+        for (ContactField field : kColumns) {
+            sheet_->SetCellValue(row, column++,
+                                 CutGb18030Text(record[field], quillon::xls::kMaxCellCharacters));
+        }
+        sheet_->SetCellValue(row, column, CutGb18030Text(reason, quillon::xls::kMaxCellCharacters));
     }
-    sheet_->SetCellValue(row, column, CutGb18030Text(reason, quillon::xls::kMaxCellCharacters));
     ++rowsInSheet_;
     ++rows_;
     // The first row of a workbook is written at once, so that a folder that cannot take
@@ -81,12 +100,23 @@ bool FailedRowsWorkbook::Add(const ContactRecord& record, const std::string& rea
 }
 
 bool FailedRowsWorkbook::Save() {
-    if (!sheet_ || unsaved_ == 0) {
+    if (!started_ || unsaved_ == 0) {
         return true;
     }
-    if (!sheet_->SaveAs(file_)) {
+    if (format_ == quillon::WorkbookFormat::Xlsx ? !SaveXlsx() : !sheet_->SaveAs(file_)) {
         return false;
     }
     unsaved_ = 0;
     return true;
+}
+
+bool FailedRowsWorkbook::SaveXlsx() {
+    constexpr std::size_t kCellsPerRow = std::size(kColumns) + 1;
+    quillon::xlsx::TemplateWorkbook book(file_);
+    for (std::size_t at = 0; at < xlsxCells_.size() && book.Status(); at += kCellsPerRow) {
+        if (!book.AddRowGb18030(std::span(xlsxCells_).subspan(at, kCellsPerRow))) {
+            return false;
+        }
+    }
+    return book.Status() && book.Save();
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "exchange/spreadsheet.h"
+#include "exchange/template.h"
 #include "store/contact_store.h"
 
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // A workbook made from the template into which an import writes back the rows it could not
 // take, each with its reason in column 11. It is written to disk while the import runs, in
@@ -13,7 +15,8 @@
 // on disk are as many as those on it), and whole whenever the import ends, however it ends:
 // every way out of an import saves it. So an import of many bad rows rewrites the workbook
 // a few times rather than once per thousand rows. When a sheet is full the rows go on in a
-// further workbook beside it (name_2.xls, name_3.xls...).
+// further workbook beside it (name_2.xls, name_3.xls...). An .xlsx import writes them as
+// .xlsx, whose sheet holds sixteen times the rows.
 class FailedRowsWorkbook {
 public:
     // The smallest batch saved while the import runs.
@@ -21,7 +24,10 @@ public:
     // Rows 4 to 65,536 of a .xls sheet.
     static constexpr std::size_t kRowsPerWorkbook = 65533;
 
-    explicit FailedRowsWorkbook(std::filesystem::path file) : file_(std::move(file)) {}
+    // `file` with the extension of `format`.
+    explicit FailedRowsWorkbook(std::filesystem::path file,
+                                quillon::WorkbookFormat format = quillon::WorkbookFormat::Xls)
+        : file_(std::move(file)), format_(format) {}
 
     // The workbook being filled (the first until it is full).
     const std::filesystem::path& File() const { return file_; }
@@ -36,9 +42,16 @@ public:
 
 private:
     bool StartNextWorkbook();
+    std::size_t RowsPerWorkbook() const;
+    // An .xlsx is written in one pass, so its rows are kept (as GB18030, eleven a row) and
+    // each save writes them all again, as a save of the .xls sheet does.
+    bool SaveXlsx();
 
     std::filesystem::path file_;
+    quillon::WorkbookFormat format_;
     std::optional<quillon::Spreadsheet> sheet_;
+    std::vector<std::string> xlsxCells_;
+    bool started_ = false;
     std::size_t rows_ = 0;        // in all workbooks
     std::size_t rowsInSheet_ = 0; // in the current one
     std::size_t unsaved_ = 0;

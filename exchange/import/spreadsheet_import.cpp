@@ -4,6 +4,7 @@
 #include "exchange/import/import_run.h"
 #include "exchange/import/row_rules.h"
 #include "exchange/read_workbook.h"
+#include "exchange/zip/zip_reader.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -40,6 +41,18 @@ std::string FileNameOf(const std::filesystem::path& file) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The .xlsx beside a free .xls name: the same name when it is free too, else counted on, as
+// the .xls names are, so that no earlier workbook is written over.
+std::filesystem::path FreeXlsxName(std::filesystem::path xls) {
+    std::filesystem::path xlsx = xls.replace_extension(".xlsx");
+    const std::string stem = xlsx.stem().string();
+    std::error_code ignored;
+    for (int n = 2; std::filesystem::exists(xlsx, ignored); ++n) {
+        xlsx = xlsx.parent_path() / (stem + "_" + std::to_string(n) + ".xlsx");
+    }
+    return xlsx;
+}
+
 } // namespace
 
 bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
@@ -48,11 +61,17 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
         report_.Line({ImportNote::NotAWorkbook});
         return false;
     }
-    quillon::WorkbookResult opened = quillon::ReadWorkbookFile(file);
+    std::string bytes;
+    quillon::WorkbookResult opened = quillon::ReadWorkbookFile(file, bytes);
     if (!opened) {
         report_.Line({ImportNote::WorkbookUnreadable, 0, PathText(file)});
         return false;
     }
+    // Rows of an .xlsx go back in an .xlsx, which holds them all; the kind is the file's, not
+    // its name's.
+    const quillon::WorkbookFormat failedFormat =
+        LooksLikeZip(bytes) ? quillon::WorkbookFormat::Xlsx : quillon::WorkbookFormat::Xls;
+    std::string().swap(bytes);
     const quillon::Workbook& sheet = opened.workbook;
     if (sheet.UsedRows() < 1 || sheet.UsedColumns() < 1) {
         report_.Line({ImportNote::WorkbookEmpty});
@@ -102,8 +121,12 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
     report_.ProgressMaximum(rows);
     importedIds_.reserve(static_cast<std::size_t>(rows));
 
-    FailedRowsWorkbook rejected(rejectedWorkbook_);
-    FailedRowsWorkbook duplicates(duplicateWorkbook_);
+    if (failedFormat == quillon::WorkbookFormat::Xlsx) {
+        rejectedWorkbook_ = FreeXlsxName(rejectedWorkbook_);
+        duplicateWorkbook_ = FreeXlsxName(duplicateWorkbook_);
+    }
+    FailedRowsWorkbook rejected(rejectedWorkbook_, failedFormat);
+    FailedRowsWorkbook duplicates(duplicateWorkbook_, failedFormat);
     const auto saveBoth = [&] {
         if (!rejected.Save()) {
             report_.Line({ImportNote::RejectedWorkbookFailed, 0, PathText(rejected.File())});

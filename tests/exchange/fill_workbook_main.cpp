@@ -1,6 +1,9 @@
 // Fills a workbook made from the template with ROWS rows of texts that check_export.py
 // knows how to expect, so that independent readers can check what the writer makes.
+// OUTPUT ending in .xlsx is written by the .xlsx writer.
 #include "exchange/spreadsheet.h"
+#include "exchange/template.h"
+#include "exchange/xlsx/writer.h"
 #include "platform/text.h"
 
 #include <cstdio>
@@ -39,6 +42,27 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int rows = std::atoi(argv[2]);
+    const std::string output = argv[1];
+    if (quillon::WorkbookFormatOfName(output, quillon::WorkbookFormat::Xls) ==
+        quillon::WorkbookFormat::Xlsx) {
+        quillon::xlsx::TemplateWorkbook book(output);
+        for (int r = 0; r < rows && book.Status(); ++r) {
+            std::string cells[10];
+            for (int c = 1; c <= 10; ++c) {
+                cells[c - 1] = Utf8ToGb18030(Text(r, c));
+            }
+            if (const quillon::xlsx::WriteResult added = book.AddRowGb18030(cells); !added) {
+                std::fprintf(stderr, "row %d refused: %s\n", 4 + r, added.detail.c_str());
+                return 1;
+            }
+        }
+        const quillon::xlsx::WriteResult saved = book.Status() ? book.Save() : book.Status();
+        if (!saved) {
+            std::fprintf(stderr, "%s\n", saved.detail.c_str());
+            return 1;
+        }
+        return 0;
+    }
     quillon::Spreadsheet sheet = quillon::Spreadsheet::FromTemplate();
     for (int r = 0; r < rows; ++r) {
         for (int c = 1; c <= 10; ++c) {

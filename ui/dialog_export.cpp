@@ -24,6 +24,7 @@ namespace {
 constexpr int kClientWidth = 348;
 constexpr int kClientHeight = 343;
 constexpr int kMaxPerFileDigits = 6;
+constexpr int kMaxPerXlsxFileDigits = 7;
 constexpr int kPasswordCharacters = 18;
 constexpr std::size_t kMinPasswordBytes = 6;
 
@@ -236,13 +237,19 @@ void TCDialog_Export::ShowFailure(const ExportEnd& end) {
 
 void TCDialog_Export::SpeedButton1Click() {
     const bool spreadsheet = RadioButton1->isChecked();
-    const QString filter = spreadsheet ? ".xls (*.xls)" : ".qsec (*.qsec)";
+    const QString filter = spreadsheet ? kWorkbookSaveTypes : ".qsec (*.qsec)";
     const QString preset = "[" + ToQString(areaName_) + "]" + "note_template";
-    const QString chosen = FileDialogs::GetSaveFileName(this, "导出通讯录", preset, {}, filter);
+    int type = -1;
+    const QString chosen =
+        FileDialogs::GetSaveFileName(this, "导出通讯录", preset, {}, filter, &type);
     // A cancelled dialog keeps the target chosen before (none at first): the bare preset
     // name would name no folder at all.
     if (chosen.isEmpty()) {
         return;
+    }
+    if (spreadsheet) {
+        workbookFormat_ = WorkbookFormatOfType(type);
+        ShowPerFileRange();
     }
     targetName_ = chosen;
     Edit3->setText(targetName_);
@@ -254,6 +261,7 @@ void TCDialog_Export::SpeedButton2Click() {
 }
 
 void TCDialog_Export::RadioButton1Click() {
+    ShowPerFileRange();
     if (RadioButton2->isChecked()) {
         return;
     }
@@ -262,9 +270,22 @@ void TCDialog_Export::RadioButton1Click() {
 }
 
 void TCDialog_Export::RadioButton2Click() {
+    ShowPerFileRange();
     if (RadioButton2->isChecked()) {
         Edit2->setEnabled(true);
     }
+}
+
+int TCDialog_Export::MaxPerFile() const {
+    const bool xlsx = RadioButton1->isChecked() && workbookFormat_ == quillon::WorkbookFormat::Xlsx;
+    return xlsx ? ExportSettings::kMaxPerXlsxFile : ExportSettings::kMaxPerFile;
+}
+
+void TCDialog_Export::ShowPerFileRange() {
+    const int most = MaxPerFile();
+    Label1->setText(QString("取值范围在 10  -- %1 之间").arg(most));
+    Edit1->setMaxLength(most == ExportSettings::kMaxPerFile ? kMaxPerFileDigits
+                                                            : kMaxPerXlsxFileDigits);
 }
 
 void TCDialog_Export::SpeedButton3Click() {
@@ -283,8 +304,10 @@ void TCDialog_Export::SpeedButton3Click() {
     }
     bool whole = false;
     const int perFile = Edit1->text().toInt(&whole);
-    if (!whole || perFile < ExportSettings::kMinPerFile || perFile > ExportSettings::kMaxPerFile) {
-        ShowSimpleMessage("您输入的单文件保护的最大记录条数有误，正确的输入值范围在10到60000之间");
+    if (!whole || perFile < ExportSettings::kMinPerFile || perFile > MaxPerFile()) {
+        ShowSimpleMessage(
+            QString("您输入的单文件保护的最大记录条数有误，正确的输入值范围在10到%1之间")
+                .arg(MaxPerFile()));
         Edit1->setFocus();
         return;
     }
@@ -309,6 +332,7 @@ void TCDialog_Export::StartPackageExport(int maxPerFile, const std::string& pass
 void TCDialog_Export::StartSpreadsheetExport(int maxPerFile) {
     spreadsheetWorker_.SetAreaName(areaName_);
     spreadsheetWorker_.SetTargetName(std::filesystem::path(targetName_.toStdString()));
+    spreadsheetWorker_.SetFormat(workbookFormat_);
     spreadsheetWorker_.SetMaxPerFile(maxPerFile);
     StartWorker(
         [worker = &spreadsheetWorker_](WorkerContext& context) { worker->Execute(context); },

@@ -28,6 +28,8 @@ public:
 
     void SetAreaName(const std::string& areaName) { areaName_ = areaName; }
     const QString& TargetName() const { return targetName_; }
+    // The workbook type the save dialog was last left at on the Excel format (.xls at first).
+    quillon::WorkbookFormat WorkbookFormat() const { return workbookFormat_; }
     // True from a successful start of an export.
     bool Running() const;
 
@@ -70,11 +72,15 @@ private:
     // The box that says why the export failed.
     void ShowFailure(const ExportEnd& end);
     void ShowSimpleMessage(const QString& text);
+    // The records a file may hold for the format chosen, and the hint that says so.
+    int MaxPerFile() const;
+    void ShowPerFileRange();
     void StopWorker();
 
     Installation installation_;
     std::string areaName_;
     QString targetName_;
+    quillon::WorkbookFormat workbookFormat_ = quillon::WorkbookFormat::Xls;
     TCThread_Export_01 spreadsheetWorker_;
     TCThread_Export_02 packageWorker_;
     std::function<ExportEnd()> workerEnd_;

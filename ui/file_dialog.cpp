@@ -1,5 +1,7 @@
 #include "ui/file_dialog.h"
 
+#include "ui/message_box.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
@@ -8,6 +10,7 @@
 #include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTreeView>
 
 #include <cstdlib>
@@ -158,10 +161,11 @@ QStringList FileDialogs::GetOpenFileNames(QWidget* parent, const QString& title,
 
 QString FileDialogs::GetSaveFileName(QWidget* parent, const QString& title,
                                      const QString& defaultName, const QString& defaultSuffix,
-                                     const QString& filters) {
+                                     const QString& filters, int* chosenFilterIndex) {
     const QStringList filterList = filters.split(";;", Qt::SkipEmptyParts);
     State& state = TheState();
     QString file;
+    int filter = -1;
     if (state.script) {
         state.history.push_back(
             {Asked::Kind::Save, title, StartFolder(), filterList, defaultName, defaultSuffix});
@@ -170,6 +174,7 @@ QString FileDialogs::GetSaveFileName(QWidget* parent, const QString& title,
             state.script->pop_front();
             if (!answer.files.isEmpty()) {
                 file = answer.files.front();
+                filter = answer.filterIndex;
             }
         }
     } else {
@@ -177,13 +182,51 @@ QString FileDialogs::GetSaveFileName(QWidget* parent, const QString& title,
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
         dialog->setDefaultSuffix(defaultSuffix);
+        if (!defaultSuffix.isEmpty()) {
+            // A name typed without an extension gets the one of the type shown.
+            QObject::connect(dialog.get(), &QFileDialog::filterSelected, dialog.get(),
+                             [dialog = dialog.get()](const QString& chosen) {
+                                 const qsizetype star = chosen.indexOf("*.");
+                                 const qsizetype end =
+                                     chosen.indexOf(QRegularExpression("[ )]"), star + 2);
+                                 if (star >= 0 && end > star) {
+                                     dialog->setDefaultSuffix(chosen.mid(star + 2, end - star - 2));
+                                 }
+                             });
+        }
         dialog->selectFile(defaultName);
         if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
             file = dialog->selectedFiles().front();
+            filter = static_cast<int>(filterList.indexOf(dialog->selectedNameFilter()));
         }
     }
     Remember(file);
+    if (chosenFilterIndex) {
+        *chosenFilterIndex = file.isEmpty() ? -1 : filter;
+    }
     return file;
+}
+
+quillon::WorkbookFormat WorkbookFormatOfType(int filterIndex) {
+    return filterIndex == 1 ? quillon::WorkbookFormat::Xlsx : quillon::WorkbookFormat::Xls;
+}
+
+void ExportSpreadsheetTemplate(QWidget* parent) {
+    int type = -1;
+    const QString file = FileDialogs::GetSaveFileName(
+        parent, "导出通讯录", "手机号码采集统计表模板", "xls", kWorkbookSaveTypes, &type);
+    if (file.isEmpty()) {
+        return;
+    }
+    const std::string path = file.toStdString();
+    const quillon::WorkbookFormat format =
+        quillon::WorkbookFormatOfName(path, WorkbookFormatOfType(type));
+    if (quillon::SaveSpreadsheetTemplate(std::filesystem::path(path), format)) {
+        MessageBoxes::Show(parent, MessageKind::Information, "导出模版成功!", MessageButtons::Yes);
+    } else {
+        MessageBoxes::Show(parent, MessageKind::Information,
+                           "文件正在使用中，请先关闭您要保存的文件!", MessageButtons::Yes);
+    }
 }
 
 void FileDialogs::Script(std::deque<Answer> answers) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "exchange/template.h"
+
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -39,10 +41,11 @@ public:
     static QStringList GetOpenFileNames(QWidget* parent, const QString& title,
                                         const QString& filters, int* chosenFilterIndex = nullptr);
     // Returns the file to write, or an empty string when cancelled. defaultSuffix (without
-    // the dot) is added to a name typed without one.
+    // the dot) is added to a name typed without one; when it is given, it follows the filter
+    // chosen in the dialog ("*.xlsx" makes it "xlsx"). chosenFilterIndex as above.
     static QString GetSaveFileName(QWidget* parent, const QString& title,
                                    const QString& defaultName, const QString& defaultSuffix,
-                                   const QString& filters);
+                                   const QString& filters, int* chosenFilterIndex = nullptr);
 
     // The folder the next dialog opens in: the last one used, else HomeOfInvoker().
     static QString StartFolder();
@@ -61,3 +64,13 @@ public:
     static const std::vector<Asked>& History();
     static void ClearHistory();
 };
+
+// The types a workbook is saved as, in the order of the save dialogs' list.
+inline const QString kWorkbookSaveTypes = QStringLiteral(".xls (*.xls);;.xlsx (*.xlsx)");
+// The format of an entry of that list (a cancelled dialog's -1 gives .xls).
+quillon::WorkbookFormat WorkbookFormatOfType(int filterIndex);
+
+// 导出模板: asks where to save the blank template and as which type, writes it, and says how
+// it went ("导出模版成功!", or that the file is in use). A name that ends in .xls or .xlsx
+// is saved in that format whatever type the list shows; any other name in the type chosen.
+void ExportSpreadsheetTemplate(QWidget* parent);

@@ -2,6 +2,7 @@
 #include "ui/dialog_export.h"
 #include "ui/file_dialog.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -105,7 +106,7 @@ TEST_F(ExportWindowTest, TheSaveDialogOffersTheChosenFormatUnderThePresetName) {
     const auto asked = FileDialogs::History();
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].kind, FileDialogs::Asked::Kind::Save);
-    EXPECT_EQ(asked[0].filters, QStringList{".xls (*.xls)"});
+    EXPECT_EQ(asked[0].filters, (QStringList{".xls (*.xls)", ".xlsx (*.xlsx)"}));
     EXPECT_EQ(asked[1].filters, QStringList{".qsec (*.qsec)"});
     for (const auto& a : asked) {
         EXPECT_EQ(a.defaultName, "[北京市]note_template");
@@ -113,6 +114,35 @@ TEST_F(ExportWindowTest, TheSaveDialogOffersTheChosenFormatUnderThePresetName) {
     }
     EXPECT_EQ(Edit("Edit3")->text().toStdString(), target.string());
     EXPECT_TRUE(Button("SpeedButton3")->isEnabled());
+}
+
+TEST_F(ExportWindowTest, TheXlsxTypeWritesXlsxFilesOfUpToAMillionRecords) {
+    Export().show();
+    EXPECT_EQ(Control<QLabel>("Label1")->text(), "取值范围在 10  -- 60000 之间");
+    target = dir / "out" / "book";
+    FileDialogs::Script({FileDialogs::Answer::Files({QString::fromStdString(target.string())}, 1)});
+    Export().SpeedButton1Click();
+    EXPECT_EQ(Control<QLabel>("Label1")->text(), "取值范围在 10  -- 1048573 之间");
+    EXPECT_EQ(Edit("Edit1")->maxLength(), 7);
+    Edit("Edit1")->setText("1048574");
+    Export().SpeedButton3Click();
+    ExpectOneMessage(MessageKind::Plain, "Quillon",
+                     "您输入的单文件保护的最大记录条数有误，正确的输入值范围在10到1048573之间",
+                     MessageButtons::Ok);
+    // The package format keeps its own range; back on Excel the .xlsx one returns.
+    ChoosePackages("password");
+    EXPECT_EQ(Control<QLabel>("Label1")->text(), "取值范围在 10  -- 60000 之间");
+    QTest::mouseClick(Control<QRadioButton>("RadioButton1"), Qt::LeftButton);
+    EXPECT_EQ(Control<QLabel>("Label1")->text(), "取值范围在 10  -- 1048573 之间");
+    Edit("Edit1")->setText("60001");
+    Export().SpeedButton3Click();
+    WaitForTheEnd();
+    EXPECT_EQ(Export().Outcome(), ExportOutcome::Completed);
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(target.parent_path())) {
+        files.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(files, std::vector<std::string>{"book_1.xlsx"});
 }
 
 TEST_F(ExportWindowTest, ACancelledSaveDialogKeepsThePreviousTarget) {

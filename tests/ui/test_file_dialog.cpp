@@ -1,5 +1,7 @@
+#include "exchange/template.h"
 #include "support/temp_dir.h"
 #include "ui/file_dialog.h"
+#include "ui/message_box.h"
 
 #include <QApplication>
 #include <QDir>
@@ -160,4 +162,40 @@ TEST_F(FileDialogTest, TheDialogSpeaksChineseAndShowsWholeDates) {
     if (const char* shot = std::getenv("QUILLON_FILE_DIALOG_PNG")) {
         dialog->grab().save(shot);
     }
+}
+
+TEST_F(FileDialogTest, TheTemplateIsSavedInTheTypeChosenUnlessItsNameSaysOtherwise) {
+    MessageBoxes::Script({});
+    MessageBoxes::ClearHistory();
+    const auto asXlsx = dir / "form.xlsx";
+    const auto xlsNamed = dir / "named.xls";
+    const auto bare = dir / "bare";
+    FileDialogs::Script(
+        {FileDialogs::Answer::Files({QString::fromStdString(asXlsx.string())}, 1),
+         FileDialogs::Answer::Files({QString::fromStdString(xlsNamed.string())}, 1),
+         FileDialogs::Answer::Files({QString::fromStdString(bare.string())}, 1),
+         FileDialogs::Answer::Files(
+             {QString::fromStdString((dir / "missing" / "form.xlsx").string())}, 1)});
+    for (int i = 0; i < 4; ++i) {
+        ExportSpreadsheetTemplate(nullptr);
+    }
+    ASSERT_EQ(FileDialogs::History().size(), 4u);
+    EXPECT_EQ(FileDialogs::History()[0].filters, (QStringList{".xls (*.xls)", ".xlsx (*.xlsx)"}));
+    EXPECT_EQ(FileDialogs::History()[0].defaultSuffix, "xls");
+    const auto head = [](const std::filesystem::path& file) {
+        QFile in(QString::fromStdString(file.string()));
+        return in.open(QIODevice::ReadOnly) ? in.read(4) : QByteArray();
+    };
+    EXPECT_EQ(head(asXlsx), QByteArray("PK\x03\x04"));
+    EXPECT_EQ(head(bare), QByteArray("PK\x03\x04"));
+    const auto xls = quillon::SpreadsheetTemplateBytes();
+    EXPECT_EQ(QFileInfo(QString::fromStdString(xlsNamed.string())).size(),
+              static_cast<qint64>(xls.size()));
+    const auto shown = MessageBoxes::History();
+    ASSERT_EQ(shown.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(shown[i].text, "导出模版成功!");
+    }
+    EXPECT_EQ(shown[3].text, "文件正在使用中，请先关闭您要保存的文件!");
+    MessageBoxes::ClearHistory();
 }

@@ -48,6 +48,9 @@ constexpr std::string_view kProvinces[] = {
 
 constexpr std::span<const std::string_view> kLists[] = {kSexes, kEducations, kCategories,
                                                         kProvinces};
+// The education rule has always taken one row more than its nine entries; the blank it adds
+// is allowed anyway.
+constexpr int kListRuleRows[] = {2, 10, 18, 34};
 
 constexpr std::string_view kInstructions =
     "说明：\n"
@@ -85,11 +88,11 @@ constexpr std::array<Cell, 10> HeaderBlock(int top) {
         {{top, 2, top + 1, 2}, "出生年月", Look::Header},
         {{top, 3, top + 1, 3}, "学历", Look::Header},
         {{top, 4, top + 1, 4}, "类别", Look::Header},
+        {{top, 8, top + 1, 8}, "单位及职务", Look::Header},
         {{top, 5, top, 7}, "所 在 地 方", Look::Header},
         {{top + 1, 5, top + 1, 5}, "省(区、市)", Look::Header},
         {{top + 1, 6, top + 1, 6}, "市(地、州、盟)", Look::Header},
         {{top + 1, 7, top + 1, 7}, "县(市、区、旗)", Look::Header},
-        {{top, 8, top + 1, 8}, "单位及职务", Look::Header},
     }};
 }
 
@@ -133,12 +136,13 @@ constexpr auto NotesCells() {
     constexpr int row = kExampleRow;
     cells[n++] = {{row, 0, row, 0}, "XX", Look::Example};
     cells[n++] = {{row, 1, row, 1}, "男", Look::Example};
-    cells[n++] = {{row, 2, row, 2}, kExampleBirthday, Look::ExampleDate};
     cells[n++] = {{row, 3, row, 3}, "大学", Look::Example};
     cells[n++] = {{row, 4, row, 4}, "村", Look::Example};
     cells[n++] = {{row, 5, row, 5}, "XX省", Look::Example};
     cells[n++] = {{row, 6, row, 6}, "XX市", Look::Example};
     cells[n++] = {{row, 7, row, 7}, "XX县", Look::Example};
+    cells[n++] = {{row, 2, row, 2}, kExampleBirthday, Look::ExampleDate};
+    // Left-aligned so that the long example runs on into the empty J cell.
     cells[n++] = {{row, 8, row, 8}, "XX镇XX村             党支部书记", Look::ExampleLeft};
     cells[n++] = {{row, 9, row, 9}, "", Look::ExampleLeft};
     cells[n++] = {{14, 0, 14, 9}, kInstructions, Look::Instructions};
@@ -180,6 +184,9 @@ std::span<const ListRule> DataSheetRules() {
 }
 std::span<const std::span<const std::string_view>> Lists() {
     return kLists;
+}
+std::span<const int> ListRuleRows() {
+    return kListRuleRows;
 }
 std::span<const Cell> NotesSheetCells() {
     return kNotesCells;

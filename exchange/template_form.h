@@ -35,7 +35,8 @@ enum class Look {
 };
 
 // A text placed over a range (merged when the range is more than a cell). An empty text is
-// a formatted blank cell.
+// a formatted blank cell. The .xls is written in the order the cells are listed, which fixes
+// the order of its formats and so its bytes.
 struct Cell {
     Range range;
     std::string_view text;
@@ -85,6 +86,8 @@ std::span<const ListRule> DataSheetRules();
 // The hidden sheet of pick lists, "Sheet2": one list a column, from row 1.
 inline constexpr std::string_view kListsSheetName = "Sheet2";
 std::span<const std::span<const std::string_view>> Lists();
+// The rows of each list a rule takes its values from (Sheet2!$B$1:$B$10 for the education).
+std::span<const int> ListRuleRows();
 
 // The notes sheet, "说明".
 inline constexpr std::string_view kNotesSheetName = "说明";

@@ -1,83 +1,37 @@
 #!/usr/bin/perl
 #
 # Builds the blank contact-collection workbook that the program carries as
-# data/template.xls.  Run it only when the form itself changes:
+# data/template.xls from the form the program holds (exchange/template_form.cpp),
+# which the build's template_form_json prints.  Run it only when the form itself
+# changes:
 #
-#     perl tools/make_template.pl data/template.xls
+#     cmake --build BUILD --target template_form_json
+#     BUILD/exchange/template_form_json > /tmp/form.json
+#     perl tools/make_template.pl /tmp/form.json data/template.xls
 #
-# The output depends on nothing but this script and Spreadsheet::WriteExcel
-# (Debian libspreadsheet-writeexcel-perl): no document properties, dates or
-# user names are stored, so two runs give identical bytes.  The build embeds
-# the committed file; it never runs this script.
+# The output depends on nothing but the form, this script and
+# Spreadsheet::WriteExcel (Debian libspreadsheet-writeexcel-perl): no document
+# properties, dates or user names are stored, so two runs give identical bytes.
+# The build embeds the committed file; it never runs this script.  The .xlsx
+# writer lays its workbooks out from the same form.
 
 use strict;
 use warnings;
 use utf8;
 
+use JSON::PP;
 use Spreadsheet::WriteExcel;
 
-die "usage: perl $0 OUTPUT.xls\n" unless @ARGV == 1;
-my $output = $ARGV[0];
+die "usage: perl $0 FORM.json OUTPUT.xls\n" unless @ARGV == 2;
+my ($form_file, $output) = @ARGV;
 
-# ---------------------------------------------------------------------------
-# Texts of the form.
-
-my $TITLE = join "\n",
-    '附件',
-    ' ' x 37 . '手 机 号 码 采 集 统 计 表',
-    ' ' x 2,
-    ' ' x 4 . '填表单位：' . ' ' x 45 . '填表时间：   年   月   日';
-
-my @SEXES = ('男', '女');
-my @EDUCATIONS = ('小学', '初中', '高中', '中专', '大专', '大学', '硕士', '博士', '其他');
-my @CATEGORIES = (
-    '乡镇',         '村',           '社区',             '街道',
-    '国有集体企业', '非公企业',     '事业单位',         '社会团体',
-    '基金会',       '民办非企业单位', '律师事务所',     '会计师事务所',
-    '机关',         '大学生村官',   '市县党委书记',     '组织人事部门正职',
-    '组织人事部门副职', '组工干部',
-);
-my @PROVINCES = (
-    '北京市',     '天津市',         '河北省',           '山西省',
-    '内蒙古自治区', '辽宁省',       '吉林省',           '黑龙江省',
-    '上海市',     '江苏省',         '浙江省',           '安徽省',
-    '福建省',     '江西省',         '山东省',           '河南省',
-    '湖北省',     '湖南省',         '广东省',           '广西壮族自治区',
-    '海南省',     '重庆市',         '四川省',           '贵州省',
-    '云南省',     '西藏自治区',     '陕西省',           '甘肃省',
-    '青海省',     '宁夏回族自治区', '新疆维吾尔自治区', '台湾省',
-    '香港特别行政区', '澳门特别行政区',
-);
-
-my @INSTRUCTIONS = (
-    '说明：',
-    '     1. 本模板共12个数据项，详见以下介绍：',
-    '     2. 序号为该条信息的编号。',
-    '     3. 省为贵省的名称，选择省后，才能选择其对应的市。',
-    '     4. 市，表示该条信息人员所在的市，通过下拉列表进行选择。',
-    '     5. 区县，选择市后可以选择该市对应的区县，通过下拉列表进行选择。',
-    '     6. 单位，用于描述更详细的信息或工作单位，如果一人在不同单位兼任职务，'
-      . '一般填写主要单位，如需填写多个，单位间以逗号隔开。',
-    '     7. 职务，需手工录入。',
-    '     8. 手机号码为11位，包括移动，联通，电信的移动号码，需手工录入。'
-      . '手机号码不能为固定电话、小灵通等。如没有手机该数据项为空。',
-    '     9. 性别，通过下拉列表进行选择。',
-    '    10. 民族，通过下拉列表进行选择。',
-    '    11. 学历，通过下拉列表进行选择。',
-    '    12. 出生年月日，请精确到日，格式必须为：YYYY-MM-DD，如：2009-01-01。',
-    '    13. 每个类别（村党组织书记、大学生村官、街道社区党组织书记、非工企业党组织书记）'
-      . '分别整理到一个或多个excel中，请勿将多个类别整理到同一个excel中。',
-    '类别一栏填写说明：',
-    '1、基层党组织书记、大学生村官、市县党委书记分别填写：（1）乡镇；（2）村；（3）社区；'
-      . '(4)街道；（5）国有集体企业（6）非公企业；（7）事业单位；（8）社会团体；（9）基金会；'
-      . '（10）民办非企业单位；（11）律师事务所；（12）会计师事务所；（13）机关；'
-      . '（14）大学生村官；（15）市县党委书记；',
-    '2、组织人事部门党员干部分别填写：（1）组织人事部门正职；（2）组织人事部门副职；（3）组工干部。',
-);
+open my $form_in, '<:raw', $form_file or die "cannot read $form_file: $!\n";
+my $FORM = JSON::PP->new->utf8->decode(do { local $/; <$form_in> });
+close $form_in;
 
 # The date format of the birthday column; the backslashes keep the dashes
 # literal whatever the reader's locale says a date separator is.
-my $DATE_FORMAT = 'yyyy\-mm\-dd';
+my $DATE_FORMAT = $FORM->{date_format};
 
 my $SONGTI = '宋体';
 my $HEITI  = '黑体';
@@ -86,7 +40,7 @@ my $HEITI  = '黑体';
 my $GB2312_CHARSET = 0x86;
 
 # Metrics of the default font, 11 pt 宋体.
-my $DEFAULT_ROW_TWIPS = 270;    # 13.5 pt
+my $DEFAULT_ROW_TWIPS = int($FORM->{default_row_points} * 20 + 0.5);
 my $DIGIT_PIXELS      = 8;
 
 # ---------------------------------------------------------------------------
@@ -100,9 +54,10 @@ $workbook->set_codepage(1200);    # BIFF8 text is UTF-16
 $workbook->set_country(86);
 set_default_font($workbook);
 
-my $data_sheet  = $workbook->add_worksheet('Sheet1');
-my $lists_sheet = $workbook->add_worksheet('Sheet2');
-my $notes_sheet = $workbook->add_worksheet('说明');
+my ($data_name, $lists_name, $notes_name) = @{ $FORM->{sheet_names} };
+my $data_sheet  = $workbook->add_worksheet($data_name);
+my $lists_sheet = $workbook->add_worksheet($lists_name);
+my $notes_sheet = $workbook->add_worksheet($notes_name);
 
 write_data_sheet($workbook, $data_sheet);
 write_lists_sheet($lists_sheet);
@@ -111,7 +66,7 @@ write_notes_sheet($workbook, $notes_sheet);
 # The list validations are packed when the sheets close, after the workbook
 # has decided which external sheet references it needs; register Sheet2 now
 # so that SUPBOOK and EXTERNSHEET are written and the references resolve.
-$workbook->{_parser}->_pack_ext_ref('Sheet2');
+$workbook->{_parser}->_pack_ext_ref($lists_name);
 
 $workbook->close() or die "cannot write $output: $!\n";
 exit 0;
@@ -121,58 +76,29 @@ exit 0;
 
 sub write_data_sheet {
     my ($workbook, $sheet) = @_;
+    my $form = $FORM->{data};
 
     $sheet->activate();
-    $sheet->set_zoom(85);
+    $sheet->set_zoom($FORM->{zoom});
     $sheet->set_paper(9);    # A4
     $sheet->set_portrait();
-    $sheet->set_selection('F4');
+    $sheet->set_selection(@{ $FORM->{selected} });
 
     my $date = cell_format($workbook, num_format => $DATE_FORMAT);
-    my @widths = (16.375, 9.75, 15.75, 12.375, 6.5, 16.625, 21.5, 20.875, 20.5, 13.5);
-    for my $col (0 .. $#widths) {
-        $sheet->set_column($col, $col, $widths[$col], $col == 2 ? $date : undef);
+    for my $width (@{ $form->{widths} }) {
+        my ($first, $last, $characters) = @$width;
+        $sheet->set_column($first, $last, $characters,
+            $first == $FORM->{birthday_column} ? $date : undef);
     }
-    $sheet->set_column('L:N', 9);
-
-    $sheet->set_row(0, 113.25);
-    my $title = cell_format(
-        $workbook,
-        font   => $SONGTI,
-        size   => 18,
-        bold   => 1,
-        align  => 'center',
-        valign => 'vcenter',
-    );
-    $title->set_text_wrap();
-    $sheet->merge_range('A1:J1', $TITLE, $title);
-
-    write_header_block($workbook, $sheet, 1);
-
-    my %list = (
-        B => ['Sheet2!$A$1:$A$2',  '性别效验',         '请输入正确的性别信息！'],
-        D => ['Sheet2!$B$1:$B$10', '学历效验',         '请输入正确的学历信息！'],
-        E => ['Sheet2!$C$1:$C$18', '类别效验',         '请输入正确的类别信息！'],
-        F => ['Sheet2!$D$1:$D$34', '省（区、市）效验', '请输入正确的省（区、市）效验信息！'],
-    );
-    my %header_cells = (B => 'B1', D => 'D1', E => 'E1', F => 'F1:F2');
-    for my $col (qw(B D E F)) {
-        my ($source, $title, $message) = @{ $list{$col} };
-        add_validation($sheet, "${col}4:${col}65536", {
-            validate      => 'list',
-            source        => "=$source",
-            error_title   => $title,
-            error_message => $message,
-            other_cells   => [ range_cells($header_cells{$col}) ],
-        });
-    }
+    write_form_cells($workbook, $sheet, $form);
+    add_list_rules($sheet, $form->{rules});
 }
 
 sub write_lists_sheet {
     my ($sheet) = @_;
 
     $sheet->hide();
-    my @lists = (\@SEXES, \@EDUCATIONS, \@CATEGORIES, \@PROVINCES);
+    my @lists = @{ $FORM->{lists} };
     for my $col (0 .. $#lists) {
         my @entries = @{ $lists[$col] };
         $sheet->write_string($_, $col, $entries[$_]) for 0 .. $#entries;
@@ -181,98 +107,72 @@ sub write_lists_sheet {
 
 sub write_notes_sheet {
     my ($workbook, $sheet) = @_;
+    my $form = $FORM->{notes};
 
     $sheet->set_paper(9);
     $sheet->set_portrait();
-    my %widths = (
-        B => 6.875, C => 12, E => 9.5, F => 15.25,
-        G => 19.25, H => 19.5, I => 17.75, J => 12.75,
-    );
-    $sheet->set_column("$_:$_", $widths{$_}) for sort keys %widths;
+    $sheet->set_column(@$_) for @{ $form->{widths} };
+    write_form_cells($workbook, $sheet, $form);
+    add_list_rules($sheet, $form->{rules});
 
-    write_header_block($workbook, $sheet, 0);
-    write_example_row($workbook, $sheet, 2);
-
-    $sheet->set_row(14, 266.25);
-    # 9 pt keeps all seventeen lines, wrapped, inside the row, even in readers
-    # that fall back to a CJK face with taller lines than 宋体.
-    my $instructions = cell_format($workbook, size => 9, align => 'left', valign => 'top');
-    $instructions->set_text_wrap();
-    $sheet->merge_range('A15:J15', join("\n", @INSTRUCTIONS), $instructions);
-
-    for my $pick (['B', '$A$1:$A$2'], ['D', '$B$1:$B$10'], ['E', '$C$1:$C$18']) {
-        my ($col, $range) = @$pick;
-        add_validation($sheet, "${col}1:${col}2", {
-            validate    => 'list',
-            source      => "=Sheet2!$range",
-            other_cells => [ range_cells("${col}4:${col}14") ],
-        });
-    }
-    add_validation($sheet, 'B3', {
-        validate      => 'list',
-        source        => [@SEXES],
-        error_title   => '性别检查',
-        error_message => '请正确选择性别！',
-        other_cells   => [ range_cells('B15') ],
-    });
-    add_validation($sheet, 'D3', {
-        validate      => 'list',
-        source        => [@EDUCATIONS],
-        error_title   => '学历检查',
-        error_message => '请选择正确的学历信息！',
-        other_cells   => [ range_cells('D15') ],
-    });
-    add_validation($sheet, 'J15', {
+    my ($row, $col, $last_row, $last_col) = @{ $FORM->{notes_number_cell} };
+    add_validation($sheet, $row, $col, $last_row, $last_col, {
         validate => 'integer',
         criteria => 'between',
         minimum  => 0,
-        maximum  => 99999999999,
+        maximum  => $FORM->{notes_number_maximum},
     });
 }
 
-# The two header rows of the form, starting at zero-based $top.
-sub write_header_block {
-    my ($workbook, $sheet, $top) = @_;
+# The cells of a sheet's form in the order listed (which fixes the order of the
+# formats), each with a format of its own, and its row heights.
+sub write_form_cells {
+    my ($workbook, $sheet, $form) = @_;
 
-    $sheet->set_row($top,     18.75);
-    $sheet->set_row($top + 1, 18.75);
-
-    my @two_row_headers = (
-        [0, '姓名'], [1, '性别'], [2, '出生年月'], [3, '学历'], [4, '类别'], [8, '单位及职务'],
-    );
-    for my $header (@two_row_headers) {
-        my ($col, $text) = @$header;
-        $sheet->merge_range($top, $col, $top + 1, $col, $text, header_format($workbook));
+    $sheet->set_row(@$_) for @{ $form->{heights} };
+    for my $cell (@{ $form->{cells} }) {
+        my ($row, $col, $last_row, $last_col) = @{ $cell->{range} };
+        my $text   = $cell->{text};
+        my $format = look_format($workbook, $cell->{look});
+        if ($row != $last_row || $col != $last_col) {
+            $sheet->merge_range($row, $col, $last_row, $last_col, $text, $format);
+        } elsif ($cell->{look} eq 'example_date') {
+            $sheet->write_date_time($row, $col, $text . 'T', $format);
+        } elsif ($text eq '') {
+            $sheet->write_blank($row, $col, $format);
+        } else {
+            $sheet->write_string($row, $col, $text, $format);
+        }
     }
-    $sheet->merge_range($top, 5, $top, 7, '所 在 地 方', header_format($workbook));
-    $sheet->write_string($top + 1, 5, '省(区、市)',     header_format($workbook));
-    $sheet->write_string($top + 1, 6, '市(地、州、盟)', header_format($workbook));
-    $sheet->write_string($top + 1, 7, '县(市、区、旗)', header_format($workbook));
-    $sheet->merge_range($top, 9, $top + 1, 9, '手机号码',
-        header_format($workbook, font => $SONGTI, bold => 1));
 }
 
-sub write_example_row {
-    my ($workbook, $sheet, $row) = @_;
+# A rule's first range is where it is set; the others are the further cells it
+# covers.  Sources are a column of the lists sheet or a list of their own.
+sub add_list_rules {
+    my ($sheet, $rules) = @_;
 
-    my $boxed = sub { cell_format($workbook, border => 1, valign => 'vcenter', @_) };
-    my @texts = ('XX', '男', undef, '大学', '村', 'XX省', 'XX市', 'XX县');
-    for my $col (0 .. $#texts) {
-        next unless defined $texts[$col];
-        $sheet->write_string($row, $col, $texts[$col], $boxed->(align => 'center'));
+    for my $rule (@$rules) {
+        my ($main, @others) = @{ $rule->{cells} };
+        my %param = (validate => 'list', other_cells => [@others]);
+        if ($rule->{list_column} >= 0) {
+            my $column = chr(ord('A') + $rule->{list_column});
+            my $rows   = $FORM->{list_rule_rows}->[ $rule->{list_column} ];
+            $param{source} = "=$lists_name!\$$column\$1:\$$column\$$rows";
+        } else {
+            $param{source} = [ @{ $rule->{fixed_list} } ];
+        }
+        $param{error_title}   = $rule->{error_title}   if $rule->{error_title} ne '';
+        $param{error_message} = $rule->{error_message} if $rule->{error_message} ne '';
+        add_validation($sheet, @$main, \%param);
     }
-    $sheet->write_date_time($row, 2, '1961-01-01T',
-        $boxed->(align => 'center', num_format => $DATE_FORMAT));
-    # Left-aligned so that the long example runs on into the empty J cell.
-    $sheet->write_string($row, 8, 'XX镇XX村' . ' ' x 13 . '党支部书记', $boxed->());
-    $sheet->write_blank($row, 9, $boxed->());
 }
 
 # ---------------------------------------------------------------------------
 # Formats.
 
 sub default_font_properties {
-    return (font => $SONGTI, size => 11, font_charset => $GB2312_CHARSET);
+    return (font => $FORM->{default_font}, size => $FORM->{default_font_points},
+        font_charset => $GB2312_CHARSET);
 }
 
 # A new format for every use: WriteExcel refuses to put a format that has
@@ -280,6 +180,31 @@ sub default_font_properties {
 sub cell_format {
     my ($workbook, %properties) = @_;
     return $workbook->add_format(default_font_properties(), %properties);
+}
+
+sub look_format {
+    my ($workbook, $look) = @_;
+    my %boxed = (border => 1, valign => 'vcenter');
+    if ($look eq 'title') {
+        my $format = cell_format($workbook, font => $SONGTI, size => 18, bold => 1,
+            align => 'center', valign => 'vcenter');
+        $format->set_text_wrap();
+        return $format;
+    }
+    return header_format($workbook) if $look eq 'header';
+    return header_format($workbook, font => $SONGTI, bold => 1) if $look eq 'header_songti';
+    return cell_format($workbook, %boxed, align => 'center') if $look eq 'example';
+    return cell_format($workbook, %boxed, align => 'center', num_format => $DATE_FORMAT)
+        if $look eq 'example_date';
+    return cell_format($workbook, %boxed) if $look eq 'example_left';
+    if ($look eq 'instructions') {
+        # 9 pt keeps all seventeen lines, wrapped, inside the row, even in
+        # readers that fall back to a CJK face with taller lines than 宋体.
+        my $format = cell_format($workbook, size => 9, align => 'left', valign => 'top');
+        $format->set_text_wrap();
+        return $format;
+    }
+    die "unknown look $look\n";
 }
 
 sub header_format {
@@ -305,34 +230,15 @@ sub set_default_font {
 
 # The library cuts longer dialog texts silently; refuse them instead.
 sub add_validation {
-    my ($sheet, $range, $param) = @_;
+    my ($sheet, $row, $col, $last_row, $last_col, $param) = @_;
     for my $key (qw(input_title error_title)) {
         die "$key longer than 32 characters\n" if length($param->{$key} // '') > 32;
     }
     for my $key (qw(input_message error_message)) {
         die "$key longer than 255 characters\n" if length($param->{$key} // '') > 255;
     }
-    my $status = $sheet->data_validation($range, $param);
-    die "data validation on $range rejected ($status)\n" if $status < 0;
-}
-
-# "B4:B14" or "B15" as the [first row, first column, last row, last column]
-# list that data_validation() takes for further ranges.
-sub range_cells {
-    my ($range) = @_;
-    my ($first, $last) = split /:/, $range;
-    $last //= $first;
-    my @first = cell_position($first);
-    my @last  = cell_position($last);
-    return [ $first[0], $first[1], $last[0], $last[1] ];
-}
-
-sub cell_position {
-    my ($cell) = @_;
-    my ($letters, $digits) = $cell =~ /^([A-Z]+)(\d+)$/ or die "bad cell $cell\n";
-    my $col = 0;
-    $col = $col * 26 + ord($_) - ord('A') + 1 for split //, $letters;
-    return ($digits - 1, $col - 1);
+    my $status = $sheet->data_validation($row, $col, $last_row, $last_col, $param);
+    die "data validation on $row,$col rejected ($status)\n" if $status < 0;
 }
 
 # ---------------------------------------------------------------------------

@@ -62,9 +62,40 @@ void EscapeEscapeLookalikes(std::string& text) {
     text = std::move(out);
 }
 
-// A text of printable ASCII the library can take as it stands.
-bool PlainAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+// True when the text is well-formed UTF-8 that the program's GB18030 holds whole, so that it
+// reaches the sheet as it stands: no broken or overlong sequence, no surrogate, and none of
+// the private-use characters (U+E000 to U+F8FF), a few of which GB18030 has no bytes for.
+bool TakenAsItStands(std::string_view text) {
+    const auto* at = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = at + text.size();
+    while (at < end) {
+        const unsigned char lead = *at;
+        if (lead < 0x80) {
+            ++at;
+            continue;
+        }
+        const int length = lead >= 0xC2 && lead <= 0xDF   ? 2
+                           : lead >= 0xE0 && lead <= 0xEF ? 3
+                           : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                          : 0;
+        if (length == 0 || end - at < length) {
+            return false;
+        }
+        char32_t c = lead & (0x7F >> length);
+        for (int i = 1; i < length; ++i) {
+            if ((at[i] & 0xC0) != 0x80) {
+                return false;
+            }
+            c = c << 6 | (at[i] & 0x3F);
+        }
+        const bool overlong = (length == 3 && c < 0x800) || (length == 4 && c < 0x10000);
+        if (overlong || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF) ||
+            (c >= 0xE000 && c <= 0xF8FF)) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
 }
 
 std::size_t Utf16Units(std::string_view utf8) {
@@ -216,9 +247,9 @@ lxw_error WriteFormCells(lxw_workbook* workbook, lxw_worksheet* sheet,
         for (const form::Cell& cell : cells) {
             const form::Range& r = cell.range;
             if (r.Merged() && r.lastRow == row && error == LXW_NO_ERROR) {
-                error = worksheet_merge_range(sheet, r.firstRow, r.firstColumn, r.lastRow,
-                                              r.lastColumn, std::string(cell.text).c_str(),
-                                              formatOf(cell.look));
+                error =
+                    worksheet_merge_range(sheet, r.firstRow, r.firstColumn, r.lastRow, r.lastColumn,
+                                          std::string(cell.text).c_str(), formatOf(cell.look));
             }
         }
     }
@@ -235,7 +266,6 @@ void SetWidths(lxw_worksheet* sheet, std::span<const form::Width> widths,
 }
 
 lxw_error AddRules(lxw_worksheet* sheet, std::span<const form::ListRule> rules) {
-    const auto lists = form::Lists();
     for (const form::ListRule& rule : rules) {
         std::string formula;
         std::vector<std::string> entries;
@@ -243,7 +273,7 @@ lxw_error AddRules(lxw_worksheet* sheet, std::span<const form::ListRule> rules) 
         if (rule.listColumn >= 0) {
             const std::string column = ColumnLetter(rule.listColumn);
             formula = "=" + std::string(form::kListsSheetName) + "!$" + column + "$1:$" + column +
-                      "$" + std::to_string(lists[rule.listColumn].size());
+                      "$" + std::to_string(form::ListRuleRows()[rule.listColumn]);
         } else {
             entries.assign(rule.fixedList.begin(), rule.fixedList.end());
             for (std::string& entry : entries) {
@@ -434,7 +464,7 @@ WriteResult TemplateWorkbook::AddRowUtf8(std::span<const std::string_view> cells
     const int row = form::kFirstRecordRow + records_;
     int column = 0;
     for (const std::string_view text : cells) {
-        if (PlainAscii(text)) {
+        if (TakenAsItStands(text)) {
             cell_.assign(text);
         } else {
             // Through UTF-16 the way the program's own text would take it: every broken

@@ -84,7 +84,7 @@ class BlankForm(unittest.TestCase):
                 rules[cells] = (rule.formula1, rule.errorTitle, rule.error)
         self.assertEqual(rules["B4:B%d" % LAST_ROW],
                          ("Sheet2!$A$1:$A$2", "性别效验", "请输入正确的性别信息！"))
-        self.assertEqual(rules["D4:D%d" % LAST_ROW][1], "学历效验")
+        self.assertEqual(rules["D4:D%d" % LAST_ROW][:2], ("Sheet2!$B$1:$B$10", "学历效验"))
         self.assertEqual(rules["E4:E%d" % LAST_ROW][1], "类别效验")
         self.assertEqual(rules["F4:F%d" % LAST_ROW],
                          ("Sheet2!$D$1:$D$34", "省（区、市）效验",

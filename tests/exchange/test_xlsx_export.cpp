@@ -2,7 +2,6 @@
 // .xlsx import, read back by the program's own reader and imported again.
 #include "exchange/read_workbook.h"
 #include "exchange/template.h"
-#include "exchange/template_form.h"
 #include "exchange/xlsx/writer.h"
 #include "exchange/zip/zip_reader.h"
 #include "package_run_fixture.h"
@@ -145,20 +144,6 @@ TEST(XlsxExportSettings, TheRecordsPerFileFollowTheFormatWhicheverIsSetFirst) {
     EXPECT_EQ(exporter.Settings().maxPerFile, 60000);
     exporter.SetMaxPerFile(5);
     EXPECT_EQ(exporter.Settings().maxPerFile, 10);
-}
-
-// The .xls the program carries was built from the form; were one changed without the
-// other, the two formats would hand out different forms.
-TEST(TemplateForm, TheCarriedXlsHoldsTheFormsTexts) {
-    quillon::WorkbookResult xls = quillon::ReadWorkbook(quillon::SpreadsheetTemplateBytes());
-    ASSERT_TRUE(xls) << xls.detail;
-    int texts = 0;
-    for (const quillon::form::Cell& cell : quillon::form::DataSheetCells()) {
-        const quillon::form::Range& r = cell.range;
-        EXPECT_EQ(Utf8Cell(xls.workbook, r.firstRow + 1, r.firstColumn + 1), cell.text);
-        ++texts;
-    }
-    EXPECT_EQ(texts, 12); // the title, ten headers and the mobile number's
 }
 
 TEST(XlsxTemplate, TheBlankFormIsSavedWholeOrNotAtAll) {

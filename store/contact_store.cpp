@@ -4,6 +4,8 @@
 #include "store/database.h"
 #include "store/search_index.h"
 
+#include <sqlcipher/sqlite3.h>
+
 #include <algorithm>
 #include <charconv>
 #include <ctime>
@@ -209,12 +211,45 @@ ContactInsert ContactStore::InsertContactRow(const ContactRecord& record, bool s
     case NameCheck::Unique:
         break;
     }
-    return ExecuteStatement(InsertStatement(record, clock_())) ? ContactInsert::Done
-                                                               : ContactInsert::Failed;
+    return WriteNoted({}, InsertStatement(record, clock_()),
+                      "INSERT INTO t_address_book_search_noted VALUES (last_insert_rowid(), NULL);")
+               ? ContactInsert::Done
+               : ContactInsert::Failed;
 }
 
 bool ContactStore::DeleteContactRow(const std::string& id) {
-    return ExecuteStatement("delete from t_address_book where UI_ID=" + SqlLiteral(id) + ";");
+    return WriteNoted("INSERT INTO t_address_book_search_noted SELECT rowid, Add_Time FROM "
+                      "t_address_book WHERE UI_ID=" +
+                          SqlLiteral(id) + ";",
+                      "delete from t_address_book where UI_ID=" + SqlLiteral(id) + ";", {});
+}
+
+bool ContactStore::WriteNoted(const std::string& noteBefore, const std::string& write,
+                              const std::string& noteAfter) {
+    if (!db_) {
+        return Note({StoreError::NotConnected, "no open connection"}).ok();
+    }
+    // The write and its note for the search index commit together; within the caller's
+    // transaction they are part of it.
+    std::optional<Transaction> own;
+    if (sqlite3_get_autocommit(db_->Handle()) != 0) {
+        own.emplace(*db_);
+        if (!own->status()) {
+            return Note(own->status()).ok();
+        }
+    }
+    // A note that cannot be written (a register without the index's tables) is no reason
+    // to refuse the write: the index then disagrees with the records and is built again.
+    if (!noteBefore.empty()) {
+        db_->Execute(noteBefore);
+    }
+    if (!ExecuteStatement(write)) {
+        return false;
+    }
+    if (!noteAfter.empty()) {
+        db_->Execute(noteAfter);
+    }
+    return own ? Note(own->Commit()).ok() : true;
 }
 
 ContactInsert ContactStore::ReplaceContactRow(const std::string& oldId, const ContactRecord& record,
@@ -378,6 +413,22 @@ StoreResult<int> ContactPager::FoundPage(int page, const std::string& areaName,
             return ensured.status();
         }
     }
+    StoreResult<int> total = ReadFoundPage(db, page, areaName, records);
+    if (!total && total.status().error == StoreError::StatementFailed) {
+        // An index that fails a search is damaged: built again, it is asked once more.
+        records.clear();
+        found_.reset();
+        if (StoreStatus rebuilt = RebuildSearchIndex(db); !rebuilt) {
+            return rebuilt;
+        }
+        total = ReadFoundPage(db, page, areaName, records);
+    }
+    return total;
+}
+
+StoreResult<int> ContactPager::ReadFoundPage(const Connection& db, int page,
+                                             const std::string& areaName,
+                                             std::vector<ContactRecord>& records) {
     Transaction reading(db);
     if (!reading.status()) {
         return reading.status();

@@ -97,6 +97,9 @@ private:
     enum class NameCheck { Unique, SameName, SameNameAndMobile, Failed };
     NameCheck CheckSameName(const ContactRecord& record);
 
+    // Runs a write with the search index's notes of the rows it touches, in one transaction.
+    bool WriteNoted(const std::string& noteBefore, const std::string& write,
+                    const std::string& noteAfter);
     // Records the outcome as LastStatus() and passes it on.
     StoreStatus Note(StoreStatus status);
 
@@ -148,6 +151,8 @@ private:
     // Page and Count while a query is set.
     StoreResult<int> FoundPage(int page, const std::string& areaName,
                                std::vector<ContactRecord>& records);
+    StoreResult<int> ReadFoundPage(const Connection& db, int page, const std::string& areaName,
+                                   std::vector<ContactRecord>& records);
     // The kept matches when nothing changed since they were found, otherwise new ones.
     StoreResult<int> FindOn(const Connection& db, const std::string& areaName);
 

@@ -78,7 +78,8 @@ StoreResult<ImportDatabase> ImportDatabase::Open(const std::filesystem::path& fi
 
 ImportDatabase::ImportDatabase(ImportDatabase&& other) noexcept
     : connection_(std::move(other.connection_)), insert_(std::exchange(other.insert_, nullptr)),
-      utf8Texts_(std::move(other.utf8Texts_)), lastKept_(other.lastKept_) {}
+      note_(std::exchange(other.note_, nullptr)), utf8Texts_(std::move(other.utf8Texts_)),
+      lastKept_(other.lastKept_) {}
 
 ImportDatabase::~ImportDatabase() {
     ForgetInsertStatement();
@@ -87,6 +88,22 @@ ImportDatabase::~ImportDatabase() {
 void ImportDatabase::ForgetInsertStatement() {
     sqlite3_finalize(insert_);
     insert_ = nullptr;
+    sqlite3_finalize(note_);
+    note_ = nullptr;
+}
+
+void ImportDatabase::NoteInsertedRow() {
+    sqlite3* db = connection_.Handle();
+    // A register without the search index's tables takes the row all the same: the index
+    // then disagrees with the records and is built again.
+    if (!note_ && sqlite3_prepare_v2(db, kNoteInsertedRow, -1, &note_, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(note_);
+        note_ = nullptr;
+        return;
+    }
+    sqlite3_bind_int64(note_, 1, sqlite3_last_insert_rowid(db));
+    sqlite3_step(note_);
+    sqlite3_reset(note_);
 }
 
 bool ImportDatabase::TableExists(const std::string& name) const {
@@ -165,6 +182,7 @@ InsertResult ImportDatabase::InsertRecord(const ContactRecord& record, const std
     sqlite3_reset(insert_);
     sqlite3_clear_bindings(insert_);
     if (stepped == SQLITE_DONE) {
+        NoteInsertedRow();
         return {};
     }
     const std::string message = sqlite3_errmsg(db);
@@ -210,7 +228,13 @@ ImportDatabase::DeleteImportedRecords(const std::vector<std::string>& ids) {
     if (!remove.get()) {
         return DeleteOutcome::Failed;
     }
+    OneStatement note(connection_.Handle(), kNoteRowsOfId);
     for (const std::string& id : ids) {
+        if (note.get()) {
+            sqlite3_reset(note.get());
+            BindText(note.get(), 1, id);
+            sqlite3_step(note.get());
+        }
         sqlite3_reset(remove.get());
         BindText(remove.get(), 1, id);
         if (sqlite3_step(remove.get()) != SQLITE_DONE) {

@@ -61,6 +61,7 @@ public:
 private:
     explicit ImportDatabase(Connection connection) : connection_(std::move(connection)) {}
     void ForgetInsertStatement();
+    void NoteInsertedRow();
     // The text as it is bound to the insert's parameter. A workbook's columns repeat a few
     // texts (the sex, the education, the areas) on every row, so each is converted once
     // and kept; ASCII is bound as it is; a text beyond what a column keeps is converted
@@ -71,6 +72,7 @@ private:
 
     Connection connection_;
     sqlite3_stmt* insert_ = nullptr;
+    sqlite3_stmt* note_ = nullptr; // the search index's note of each row inserted
     // By parameter: GB18030 texts bound before, with their UTF-8.
     using KeptTexts = std::unordered_map<std::string, std::string>;
     std::array<KeptTexts, kInsertParameterCount + 1> utf8Texts_;

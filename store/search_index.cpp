@@ -16,21 +16,7 @@ constexpr char kCreateIndex[] =
     "Organization_Detial, Province, tokenize=simple);"
     "CREATE TABLE t_address_book_search_noted(id INTEGER, Add_Time TEXT);";
 
-// A row that went is noted with its Add_Time, which its index entry is filed under; a row
-// that came with none. An update is both.
-constexpr char kCreateTriggers[] =
-    "CREATE TRIGGER t_address_book_search_ai AFTER INSERT ON t_address_book BEGIN "
-    "INSERT INTO t_address_book_search_noted VALUES (new.rowid, NULL); END;"
-    "CREATE TRIGGER t_address_book_search_ad AFTER DELETE ON t_address_book BEGIN "
-    "INSERT INTO t_address_book_search_noted VALUES (old.rowid, old.Add_Time); END;"
-    "CREATE TRIGGER t_address_book_search_au AFTER UPDATE ON t_address_book BEGIN "
-    "INSERT INTO t_address_book_search_noted VALUES (old.rowid, old.Add_Time);"
-    "INSERT INTO t_address_book_search_noted VALUES (new.rowid, NULL); END;";
-
-constexpr const char* kIndexObjects[] = {
-    "t_address_book_search",    "t_address_book_search_noted", "t_address_book_search_ai",
-    "t_address_book_search_ad", "t_address_book_search_au",
-};
+constexpr const char* kIndexObjects[] = {"t_address_book_search", "t_address_book_search_noted"};
 
 constexpr char kInsertWords[] = "INSERT INTO t_address_book_search(docid, User_Name, Mobile_NO, "
                                 "Organization_Detial, Province) VALUES (?1, ?2, ?3, ?4, ?5);";
@@ -293,17 +279,30 @@ StoreStatus BuildSearchIndex(const Connection& db, const SearchBuildProgress& pr
     return building.Commit();
 }
 
+// The same number of records and entries, and the newest record indexed: a write that left
+// no note (an older version's, or one cut off before its note) shows in one or the other.
 StoreResult<bool> IndexAgreesWithRecords(const Connection& db) {
-    const StoreResult<long long> records = Number(db, "SELECT count(*) FROM t_address_book;");
-    if (!records) {
-        return records.status();
+    const char* const pairs[][2] = {
+        {"SELECT count(*) FROM t_address_book;",
+         "SELECT count(*) FROM t_address_book_search_docsize;"},
+        {"SELECT ifnull(max(rowid), 0) FROM t_address_book;",
+         "SELECT ifnull(max(docid & 268435455), 0) FROM t_address_book_search_docsize;"},
+    };
+    static_assert(268435455 == (1LL << kRowidBits) - 1);
+    for (const auto& [records, entries] : pairs) {
+        const StoreResult<long long> a = Number(db, records);
+        if (!a) {
+            return a.status();
+        }
+        const StoreResult<long long> b = Number(db, entries);
+        if (!b) {
+            return b.status();
+        }
+        if (a.value() != b.value()) {
+            return false;
+        }
     }
-    const StoreResult<long long> indexed =
-        Number(db, "SELECT count(*) FROM t_address_book_search_docsize;");
-    if (!indexed) {
-        return indexed.status();
-    }
-    return records.value() == indexed.value();
+    return true;
 }
 
 } // namespace
@@ -392,17 +391,31 @@ bool MatchesSearch(std::string_view utf8Query, std::span<const std::string_view>
 }
 
 std::string SearchIndexResetStatements() {
-    return std::string("DROP TABLE IF EXISTS t_address_book_search;"
-                       "DROP TABLE IF EXISTS t_address_book_search_noted;"
-                       "DROP TRIGGER IF EXISTS t_address_book_search_ai;"
-                       "DROP TRIGGER IF EXISTS t_address_book_search_ad;"
-                       "DROP TRIGGER IF EXISTS t_address_book_search_au;") +
-           kCreateIndex + kCreateTriggers;
+    // The full-text table's own tables are made whole first: SQLite cannot drop a full-text
+    // table one of whose tables went missing, and an index in doubt is dropped to be built
+    // again. Then whichever of them is left over goes too.
+    std::string statements =
+        "CREATE TABLE IF NOT EXISTS t_address_book_search_content(docid INTEGER PRIMARY KEY, "
+        "c0, c1, c2, c3);"
+        "CREATE TABLE IF NOT EXISTS t_address_book_search_segments(blockid INTEGER PRIMARY "
+        "KEY, block BLOB);"
+        "CREATE TABLE IF NOT EXISTS t_address_book_search_segdir(level INTEGER, idx INTEGER, "
+        "start_block INTEGER, leaves_end_block INTEGER, end_block INTEGER, root BLOB, PRIMARY "
+        "KEY(level, idx));"
+        "CREATE TABLE IF NOT EXISTS t_address_book_search_docsize(docid INTEGER PRIMARY KEY, "
+        "size BLOB);"
+        "CREATE TABLE IF NOT EXISTS t_address_book_search_stat(id INTEGER PRIMARY KEY, value "
+        "BLOB);"
+        "DROP TABLE IF EXISTS t_address_book_search;";
+    for (const char* shadow : {"content", "segments", "segdir", "docsize", "stat"}) {
+        statements += std::string("DROP TABLE IF EXISTS t_address_book_search_") + shadow + ";";
+    }
+    return statements + "DROP TABLE IF EXISTS t_address_book_search_noted;" + kCreateIndex;
 }
 
 StoreResult<bool> SearchIndexNeedsBuild(const Connection& db) {
     const Statement stmt = Prepare(db, "SELECT count(*) FROM sqlite_master WHERE name IN "
-                                       "(?1, ?2, ?3, ?4, ?5);");
+                                       "(?1, ?2);");
     if (!stmt) {
         return db.Failure(StoreError::StatementFailed);
     }
@@ -507,12 +520,21 @@ StoreResult<SearchIndexState> EnsureSearchIndex(const Connection& db,
         trusted = agrees && agrees.value();
     }
     if (trusted) {
+        // Its tables read, too: an index missing one of them answers no search.
+        trusted = Number(db, "SELECT count(*) FROM t_address_book_search_segdir;").ok() &&
+                  Number(db, "SELECT count(*) FROM t_address_book_search_segments;").ok();
+    }
+    if (trusted) {
         return SearchIndexState::Ready;
     }
     if (StoreStatus built = BuildSearchIndex(db, progress); !built) {
         return built;
     }
     return SearchIndexState::Built;
+}
+
+StoreStatus RebuildSearchIndex(const Connection& db, const SearchBuildProgress& progress) {
+    return BuildSearchIndex(db, progress);
 }
 
 StoreResult<std::vector<long long>> FindContactRowids(const Connection& db,

@@ -9,12 +9,14 @@
 // it. (Pairs would be fewer bytes, but digits make only a hundred pairs, each in most
 // numbers, and a search for four digits would read them all.)
 //
-// The table is kept in step by triggers on t_address_book that only note the rowids a
-// statement touched (plain SQL, so every program and every connection that writes the
-// register, in any version, leaves the note). Before each search the noted rows are
-// indexed anew, in one transaction. Whatever the program cannot vouch for (the triggers or
-// the tables missing, as after an older version recreated the register, or an index that
-// disagrees with the register) is built again from the records.
+// Every write of t_address_book notes the rowids it touches (kNoteInsertedRow,
+// kNoteRowsOfId), in the statement's transaction; before each search the noted rows are
+// indexed anew, in one transaction. (Triggers would note them by themselves, but a
+// statement with a trigger keeps a journal of every page it changes, and with the
+// register's 64 KiB pages that made an import a hundred times slower.) Whatever the
+// program cannot vouch for (the tables missing, as in a register of an earlier version,
+// or an index that disagrees with the register, as after a write that left no note) is
+// built again from the records.
 #pragma once
 
 #include "store/database.h"
@@ -24,6 +26,13 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Notes a row just inserted; ?1 is its rowid.
+inline constexpr char kNoteInsertedRow[] =
+    "INSERT INTO t_address_book_search_noted VALUES (?1, NULL);";
+// Notes the rows of an identifier about to be deleted; ?1 is the UI_ID (UTF-8).
+inline constexpr char kNoteRowsOfId[] = "INSERT INTO t_address_book_search_noted SELECT rowid, "
+                                        "Add_Time FROM t_address_book WHERE UI_ID = ?1;";
 
 // The index's words for one field, as the table stores them (UTF-8 in, blank-separated
 // words out). Latin letters are folded to small; ASCII punctuation is written as two bytes
@@ -38,8 +47,8 @@ std::string SearchMatchExpression(std::string_view utf8Query);
 // for a record just changed, without asking the index.
 bool MatchesSearch(std::string_view utf8Query, std::span<const std::string_view> utf8Fields);
 
-// Statements that give a freshly created t_address_book its empty index and triggers; run
-// in the same transaction as the create (the drop of the old table took its triggers).
+// Statements that give a freshly created t_address_book its empty index; run in the same
+// transaction as the create.
 std::string SearchIndexResetStatements();
 
 // Reports the rows indexed so far of a build from the records.
@@ -48,10 +57,14 @@ using SearchBuildProgress = std::function<void(long long done, long long total)>
 enum class SearchIndexState { Ready, Built };
 
 // Makes the index one the program can trust: builds it from the records when it is missing
-// or does not agree with them (the tables, the triggers, the number of rows), and indexes
+// or does not agree with them (the tables, the number of records, the newest), and indexes
 // the rows noted since the last search. Built says a whole build was needed.
 StoreResult<SearchIndexState> EnsureSearchIndex(const Connection& db,
                                                 const SearchBuildProgress& progress = {});
+
+// Builds the index from the records whatever its state: for an index a search found
+// damaged.
+StoreStatus RebuildSearchIndex(const Connection& db, const SearchBuildProgress& progress = {});
 
 // Whether the index is missing, or so far from the register that EnsureSearchIndex would
 // build it whole (which takes seconds at a million records): a cheap look at the schema.

@@ -298,7 +298,7 @@ void TCDialog_PhoneBook::AddSearchControls(QHBoxLayout* row) {
         edt_search_->setFocus(Qt::ShortcutFocusReason);
         edt_search_->selectAll();
     });
-    row->addWidget(edt_search_);
+    row->addWidget(edt_search_, 1); // with the count label, up to its widest
     auto* search = new QToolButton(panel1_);
     search->setText("查找");
     search->setObjectName("btn_search");

@@ -5,6 +5,7 @@
 #include "bench_support.h"
 #include "exchange/export/thread_export_01.h"
 #include "exchange/worker.h"
+#include "export_bench.h"
 #include "platform/text.h"
 #include "populate.h"
 #include "store/database.h"
@@ -26,49 +27,6 @@ namespace {
 
 constexpr int kRecords = 60000;
 constexpr int kRuns = 3;
-
-double Seconds(const std::chrono::steady_clock::time_point& start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Wall time of a shell command in seconds, or a negative figure when it failed.
-double TimeCommand(const std::string& command) {
-    const auto start = std::chrono::steady_clock::now();
-    const int status = std::system(command.c_str());
-    const double seconds = Seconds(start);
-    return status == 0 ? seconds : -1;
-}
-
-std::string CsvField(const std::string& gb18030) {
-    std::string text = Gb18030ToUtf8(gb18030);
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
-}
-
-// The rows the export writes, in its column order, as UTF-8 CSV.
-bool DumpRows(const fs::path& db, const fs::path& csv) {
-    StoreResult<Connection> connection = Connection::Open(db);
-    if (!connection) {
-        return false;
-    }
-    std::ofstream out(csv, std::ios::binary);
-    connection.value().Query("select User_Name, User_Sex, User_Birthday, User_Education, "
-                             "Recode_Type, Province, City, County_Seat, Organization_Detial, "
-                             "Mobile_NO from t_address_book",
-                             [&](const std::vector<std::string>& row) {
-                                 for (std::size_t i = 0; i < row.size(); ++i) {
-                                     out << (i ? "," : "") << CsvField(row[i]);
-                                 }
-                                 out << "\n";
-                             });
-    return static_cast<bool>(out);
-}
 
 double ExportInChild(const fs::path& db, const fs::path& target, bool printMemory) {
     int pipeEnds[2];
@@ -106,20 +64,6 @@ double ExportInChild(const fs::path& db, const fs::path& target, bool printMemor
     close(pipeEnds[0]);
     close(pipeEnds[1]);
     return seconds;
-}
-
-struct Figures {
-    double min = -1;
-    double median = -1;
-};
-
-// The fastest and the middle of the runs, or negative figures when any run failed.
-Figures Summary(std::vector<double> seconds) {
-    std::sort(seconds.begin(), seconds.end());
-    if (seconds.empty() || seconds.front() <= 0) {
-        return {};
-    }
-    return {seconds.front(), seconds[seconds.size() / 2]};
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // peak memory. Each export runs in a process of its own so that its peak memory is its own.
 #include "exchange/export/thread_export_01.h"
 #include "exchange/worker.h"
+#include "export_bench.h"
 #include "platform/text.h"
 #include "populate.h"
 #include "store/database.h"
@@ -27,40 +28,6 @@ namespace {
 constexpr int kRecords = 60000;
 constexpr int kLargeRecords = 1'000'000;
 constexpr int kRuns = 3;
-
-double Seconds(const std::chrono::steady_clock::time_point& start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double TimeCommand(const std::string& command) {
-    const auto start = std::chrono::steady_clock::now();
-    const int status = std::system(command.c_str());
-    const double seconds = Seconds(start);
-    return status == 0 ? seconds : -1;
-}
-
-// The rows the export writes, in its column order, as UTF-8 CSV.
-bool DumpRows(const fs::path& db, const fs::path& csv) {
-    StoreResult<Connection> connection = Connection::Open(db);
-    if (!connection) {
-        return false;
-    }
-    std::ofstream out(csv, std::ios::binary);
-    connection.value().Query(
-        "select User_Name, User_Sex, User_Birthday, User_Education, Recode_Type, Province, "
-        "City, County_Seat, Organization_Detial, Mobile_NO from t_address_book",
-        [&](const std::vector<std::string>& row) {
-            for (std::size_t i = 0; i < row.size(); ++i) {
-                std::string quoted = "\"";
-                for (const char c : Gb18030ToUtf8(row[i])) {
-                    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-                }
-                out << (i ? "," : "") << quoted << "\"";
-            }
-            out << "\n";
-        });
-    return static_cast<bool>(out);
-}
 
 struct Run {
     double seconds = -1;
@@ -99,19 +66,6 @@ Run ExportInChild(const fs::path& db, const fs::path& target, int perFile) {
     close(pipeEnds[0]);
     close(pipeEnds[1]);
     return run;
-}
-
-struct Figures {
-    double min = -1;
-    double median = -1;
-};
-
-Figures Summary(std::vector<double> seconds) {
-    std::sort(seconds.begin(), seconds.end());
-    if (seconds.empty() || seconds.front() <= 0) {
-        return {};
-    }
-    return {seconds.front(), seconds[seconds.size() / 2]};
 }
 
 } // namespace

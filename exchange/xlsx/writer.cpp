@@ -435,8 +435,8 @@ void TemplateWorkbook::LayOutForm() {
     }
 }
 
-WriteResult TemplateWorkbook::AddCell(int row, int column, std::string_view utf8) {
-    if (utf8.empty()) {
+WriteResult TemplateWorkbook::AddCell(int row, int column, std::string_view original) {
+    if (original.empty()) {
         return {};
     }
     if (Utf16Units(cell_) > kMaxCellCharacters) {
@@ -454,55 +454,54 @@ WriteResult TemplateWorkbook::AddCell(int row, int column, std::string_view utf8
     return {};
 }
 
-WriteResult TemplateWorkbook::AddRowUtf8(std::span<const std::string_view> cells) {
-    if (!status_ || workbook_ == nullptr) {
-        return status_ ? Fail(WriteError::Library, "the workbook has been saved") : status_;
+WriteResult TemplateWorkbook::Usable() const {
+    if (!status_) {
+        return status_;
+    }
+    return workbook_ ? WriteResult{} : Fail(WriteError::Library, "the workbook has been saved");
+}
+
+template <typename Text, typename Convert>
+WriteResult TemplateWorkbook::AddRow(std::span<const Text> cells, Convert convert) {
+    if (WriteResult usable = Usable(); !usable) {
+        return usable;
     }
     if (records_ >= kMaxRecordRows) {
         return Fail(WriteError::SheetFull, {});
     }
     const int row = form::kFirstRecordRow + records_;
     int column = 0;
-    for (const std::string_view text : cells) {
-        if (TakenAsItStands(text)) {
-            cell_.assign(text);
-        } else {
-            // Through UTF-16 the way the program's own text would take it: every broken
-            // sequence, and every character GB18030 has no bytes for, becomes one U+FFFD.
-            scratch_.clear();
-            AppendUtf8AsUtf16(text, scratch_);
-            cell_ = Utf16ToUtf8(scratch_);
-        }
+    for (const Text& text : cells) {
+        convert(text);
         if (WriteResult added = AddCell(row, column++, text); !added) {
             return added;
         }
     }
     ++records_;
     return {};
+}
+
+WriteResult TemplateWorkbook::AddRowUtf8(std::span<const std::string_view> cells) {
+    return AddRow(cells, [this](std::string_view text) {
+        if (TakenAsItStands(text)) {
+            cell_.assign(text);
+            return;
+        }
+        // Through UTF-16 the way the program's own text would take it: every broken
+        // sequence, and every character GB18030 has no bytes for, becomes one U+FFFD.
+        scratch_.clear();
+        AppendUtf8AsUtf16(text, scratch_);
+        cell_ = Utf16ToUtf8(scratch_);
+    });
 }
 
 WriteResult TemplateWorkbook::AddRowGb18030(std::span<const std::string> cells) {
-    if (!status_ || workbook_ == nullptr) {
-        return status_ ? Fail(WriteError::Library, "the workbook has been saved") : status_;
-    }
-    if (records_ >= kMaxRecordRows) {
-        return Fail(WriteError::SheetFull, {});
-    }
-    const int row = form::kFirstRecordRow + records_;
-    int column = 0;
-    for (const std::string& text : cells) {
-        cell_ = Gb18030ToUtf8(text);
-        if (WriteResult added = AddCell(row, column++, text); !added) {
-            return added;
-        }
-    }
-    ++records_;
-    return {};
+    return AddRow(cells, [this](const std::string& text) { cell_ = Gb18030ToUtf8(text); });
 }
 
 WriteResult TemplateWorkbook::Save() {
-    if (!status_ || workbook_ == nullptr) {
-        return status_ ? Fail(WriteError::Library, "the workbook has been saved") : status_;
+    if (WriteResult usable = Usable(); !usable) {
+        return usable;
     }
     errno = 0;
     const lxw_error closed = workbook_close(workbook_); // frees it, whatever the outcome

@@ -64,7 +64,13 @@ public:
     WriteResult Save();
 
 private:
-    WriteResult AddCell(int row, int column, std::string_view utf8);
+    // Why nothing can be added or saved (the form failed, or the workbook is saved), or none.
+    WriteResult Usable() const;
+    // Each text is converted into cell_ by `convert`, then added as the next row's cell.
+    template <typename Text, typename Convert>
+    WriteResult AddRow(std::span<const Text> cells, Convert convert);
+    // Adds cell_; `original` is the text it was made from (empty: no cell).
+    WriteResult AddCell(int row, int column, std::string_view original);
     void LayOutForm();
     void Discard();
 

@@ -1,6 +1,5 @@
 #include "ui/dialog_phonebook.h"
 
-#include "exchange/template.h"
 #include "store/contact_store.h"
 #include "ui/contact_list_manager.h"
 #include "ui/dialog_area.h"
@@ -559,17 +558,7 @@ void TCDialog_PhoneBook::btn_exportClick() {
 }
 
 void TCDialog_PhoneBook::btn_exportTemplateClick() {
-    const QString file = FileDialogs::GetSaveFileName(this, "导出通讯录", "手机号码采集统计表模板",
-                                                      "xls", ".xls (*.xls)");
-    if (file.isEmpty()) {
-        return;
-    }
-    if (quillon::SaveSpreadsheetTemplate(std::filesystem::path(file.toStdString()))) {
-        MessageBoxes::Show(this, MessageKind::Information, "导出模版成功!", MessageButtons::Yes);
-    } else {
-        MessageBoxes::Show(this, MessageKind::Information,
-                           "文件正在使用中，请先关闭您要保存的文件!", MessageButtons::Yes);
-    }
+    ExportSpreadsheetTemplate(this);
 }
 
 void TCDialog_PhoneBook::btn_AreaClick() {

@@ -327,7 +327,7 @@ TEST_F(PhoneBookTest, TheTemplateIsSavedWithTheXlsExtensionAndExactBytes) {
     EXPECT_EQ(FileDialogs::History()[0].title, "导出通讯录");
     EXPECT_EQ(FileDialogs::History()[0].defaultName, "手机号码采集统计表模板");
     EXPECT_EQ(FileDialogs::History()[0].defaultSuffix, "xls");
-    EXPECT_EQ(FileDialogs::History()[0].filters, QStringList{".xls (*.xls)"});
+    EXPECT_EQ(FileDialogs::History()[0].filters, (QStringList{".xls (*.xls)", ".xlsx (*.xlsx)"}));
     FileDialogs::ClearHistory();
     ExpectOneMessage(MessageKind::Information, "信息", "导出模版成功!", MessageButtons::Yes);
     const auto bytes = quillon::SpreadsheetTemplateBytes();

@@ -211,6 +211,12 @@ bool ContactListManager::GoToPage(bool reload) {
     }
     const int page = text.toInt();
     if (page <= 0 || page > totalPages_) {
+        MessageBoxes::Show(window_, MessageKind::Warning,
+                           QString("第%1页不存在，共%2页。").arg(page).arg(totalPages_),
+                           MessageButtons::Ok);
+        // A number typed next replaces this one.
+        pageEdit_->setFocus();
+        pageEdit_->selectAll();
         return false;
     }
     if (page == currentPage_) {

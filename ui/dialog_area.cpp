@@ -556,8 +556,9 @@ void TCDialog_Area::DeleteAt(Column& column) {
         Warn(kLoginProvinceKept);
         return;
     }
-    if (MessageBoxes::Show(this, MessageKind::Information, texts.deleteQuestion,
-                           MessageButtons::OkCancel) != MessageAnswer::Ok) {
+    if (MessageBoxes::ShowWithDefault(this, MessageKind::Information, texts.deleteQuestion,
+                                      MessageButtons::OkCancel,
+                                      MessageAnswer::Cancel) != MessageAnswer::Ok) {
         return;
     }
     if (const StoreStatus deleted = DeleteArea(installation_.database, column.level, code);

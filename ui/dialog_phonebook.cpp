@@ -396,6 +396,14 @@ void TCDialog_PhoneBook::showEvent(QShowEvent* event) {
 }
 
 void TCDialog_PhoneBook::closeEvent(QCloseEvent* event) {
+    // 退出 and the close box ask the same question; a window never shown (a login given up)
+    // just goes.
+    if (manager_ && isVisible() &&
+        MessageBoxes::Show(this, MessageKind::Warning, "确认退出系统吗？",
+                           MessageButtons::OkCancel) != MessageAnswer::Ok) {
+        event->ignore();
+        return;
+    }
     // The deletion worker reports to this window: let it end (its calls are served
     // meanwhile) and report before the window goes.
     if (worker_) {
@@ -459,8 +467,11 @@ void TCDialog_PhoneBook::btn_deleteClick() {
         MessageBoxes::Show(this, MessageKind::Warning, "请选择要删除的数据！", MessageButtons::Yes);
         return;
     }
-    if (MessageBoxes::Show(this, MessageKind::Warning, "确定要删除选择的数据吗？",
-                           MessageButtons::OkCancel) != MessageAnswer::Ok) {
+    const QString question =
+        QString("确定要删除选择的数据吗？\n将删除%1条记录。").arg(manager_->CheckedRows().size());
+    if (MessageBoxes::ShowWithDefault(this, MessageKind::Warning, question,
+                                      MessageButtons::OkCancel,
+                                      MessageAnswer::Cancel) != MessageAnswer::Ok) {
         return;
     }
     worker_ = new CMyThread(this);
@@ -498,10 +509,10 @@ void TCDialog_PhoneBook::OnDeletionFinished(bool jobCompleted) {
 }
 
 void TCDialog_PhoneBook::btn_deleteAllClick() {
-    if (!manager_ ||
-        MessageBoxes::Show(this, MessageKind::Warning,
-                           "该操作会删除您通讯录中的所有数据，且无法恢复，您确认删除吗？",
-                           MessageButtons::OkCancel) != MessageAnswer::Ok) {
+    if (!manager_ || MessageBoxes::ShowWithDefault(
+                         this, MessageKind::Warning,
+                         "该操作会删除您通讯录中的所有数据，且无法恢复，您确认删除吗？",
+                         MessageButtons::OkCancel, MessageAnswer::Cancel) != MessageAnswer::Ok) {
         return;
     }
     const bool deleted = manager_->DeleteAllContacts();
@@ -578,10 +589,7 @@ void TCDialog_PhoneBook::btn_helpClick() {
 }
 
 void TCDialog_PhoneBook::btn_exitClick() {
-    if (MessageBoxes::Show(this, MessageKind::Warning, "确认退出系统吗？",
-                           MessageButtons::OkCancel) == MessageAnswer::Ok) {
-        close();
-    }
+    close(); // the close box's question is asked there
 }
 
 void TCDialog_PhoneBook::btn_TestDataClick() {

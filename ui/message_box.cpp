@@ -82,15 +82,21 @@ QString MessageBoxes::TitleOf(MessageKind kind) {
 
 MessageAnswer MessageBoxes::Show(QWidget* parent, MessageKind kind, const QString& text,
                                  MessageButtons buttons, const QString& caption) {
+    return ShowWithDefault(parent, kind, text, buttons, FirstAnswerOf(buttons), caption);
+}
+
+MessageAnswer MessageBoxes::ShowWithDefault(QWidget* parent, MessageKind kind, const QString& text,
+                                            MessageButtons buttons, MessageAnswer defaultAnswer,
+                                            const QString& caption) {
     const QString title = caption.isEmpty() ? TitleOf(kind) : caption;
     if (scripting) {
-        history.push_back({kind, title, text, buttons});
+        history.push_back({kind, title, text, buttons, defaultAnswer});
         if (whileShown) {
             const Shown shown = history.back(); // the reading may show a box of its own
             whileShown(shown);
         }
         if (script.empty()) {
-            return FirstAnswerOf(buttons);
+            return defaultAnswer;
         }
         const MessageAnswer answer = script.front();
         script.pop_front();
@@ -102,7 +108,11 @@ MessageAnswer MessageBoxes::Show(QWidget* parent, MessageKind kind, const QStrin
         const auto role = answer == MessageAnswer::Cancel || answer == MessageAnswer::No
                               ? QMessageBox::RejectRole
                               : QMessageBox::AcceptRole;
-        answers[box.addButton(label, role)] = answer;
+        QPushButton* button = box.addButton(label, role);
+        answers[button] = answer;
+        if (answer == defaultAnswer) {
+            box.setDefaultButton(button);
+        }
     }
     box.exec();
     const auto found = answers.find(box.clickedButton());

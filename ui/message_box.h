@@ -19,13 +19,20 @@ public:
         QString title;
         QString text;
         MessageButtons buttons;
+        // What Enter answers: the box's first button unless Show was told otherwise.
+        MessageAnswer defaultAnswer = MessageAnswer::Closed;
     };
 
     static MessageAnswer Show(QWidget* parent, MessageKind kind, const QString& text,
                               MessageButtons buttons, const QString& caption = {});
+    // The same with the answer Enter gives: a question about something that cannot be
+    // undone makes the safe answer the default.
+    static MessageAnswer ShowWithDefault(QWidget* parent, MessageKind kind, const QString& text,
+                                         MessageButtons buttons, MessageAnswer defaultAnswer,
+                                         const QString& caption = {});
 
     // Test mode: while answers are scripted, no box appears; each Show takes the next
-    // answer (or the box's first button when the script has run out) and is recorded.
+    // answer (or, when the script has run out, the box's default) and is recorded.
     static void Script(std::deque<MessageAnswer> answers);
     static void StopScripting();
     // Test mode, after Script (which clears it): runs with each scripted box before its

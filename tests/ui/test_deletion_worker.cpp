@@ -34,21 +34,22 @@ TEST_F(PhoneBookTest, DestroyingTheWindowDuringADeletionDoesNotHang) {
     // The job ran to its end, and its report was not shown on a window that is gone.
     EXPECT_EQ(CountAll(installation), 298);
     ASSERT_EQ(Messages().size(), 1u);
-    EXPECT_EQ(Messages()[0].text, "确定要删除选择的数据吗？");
+    EXPECT_EQ(Messages()[0].text, "确定要删除选择的数据吗？\n将删除2条记录。");
 }
 
 TEST_F(PhoneBookTest, ClosingTheWindowDuringADeletionLetsItEndAndReport) {
     AddRecords(20);
     Window().show();
     ClickCell(1, 1);
-    MessageBoxes::Script({MessageAnswer::Ok, MessageAnswer::Ok});
+    MessageBoxes::Script({MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok});
     Click("btn_delete");
     ASSERT_NE(Window().DeletionWorker(), nullptr);
     EXPECT_TRUE(Window().close());
     EXPECT_EQ(Window().DeletionWorker(), nullptr);
     EXPECT_EQ(CountAll(installation), 19);
-    ASSERT_EQ(Messages().size(), 2u);
-    EXPECT_EQ(Messages()[1].text, "删除成功！");
+    ASSERT_EQ(Messages().size(), 3u);
+    EXPECT_EQ(Messages()[1].text, "确认退出系统吗？");
+    EXPECT_EQ(Messages()[2].text, "删除成功！");
 }
 
 TEST_F(PhoneBookTest, TheDeletionWorkerStartsOnlyOnceAndNeedsAJob) {

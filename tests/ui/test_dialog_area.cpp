@@ -571,7 +571,8 @@ TEST_F(AreaWindow, DeletingTheOnlyRowLeavesAnEmptyListAndNoParentForNewRows) {
     Click("btn_Co_New");
     EXPECT_EQ(Messages(), (std::vector{Info(kSaved), Info(kSaved)}));
 
-    MessageBoxes::Script({MessageAnswer::Ok, MessageAnswer::Ok});
+    MessageBoxes::Script(
+        {MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok, MessageAnswer::Ok});
     Click("btn_Co_Del");
     EXPECT_EQ(Counties()->topLevelItemCount(), 0);
     Click("btn_Ci_Del");

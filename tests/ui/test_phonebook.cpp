@@ -92,14 +92,22 @@ struct RejectedPage {
 
 class PageBoxTest : public PhoneBookTest, public ::testing::WithParamInterface<RejectedPage> {};
 
-TEST_P(PageBoxTest, ARejectedPageChangesNothingAndSaysNothing) {
+TEST_P(PageBoxTest, ARejectedPageChangesNothing) {
     AddRecords(450);
     Window();
     GoTo("3");
     GoTo(GetParam().text);
     EXPECT_EQ(PageLabel(), "3/3");
     EXPECT_EQ(List()->rowCount(), 50);
-    EXPECT_TRUE(Messages().empty());
+    // A number with no page says so and is selected, so the next one typed replaces it.
+    const QString number = GetParam().text;
+    if (number == "0" || number == "4") {
+        ExpectOneMessage(MessageKind::Warning, "警告", QString("第%1页不存在，共3页。").arg(number),
+                         MessageButtons::Ok);
+        EXPECT_EQ(Find<QLineEdit>("edt_specailPage")->selectedText(), number);
+    } else {
+        EXPECT_TRUE(Messages().empty());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rejected, PageBoxTest,
@@ -224,7 +232,8 @@ TEST_F(PhoneBookTest, DeletingCheckedRowsOnPageTwoReloadsPageTwo) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     const auto shown = Messages();
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_EQ(shown[0].text, "确定要删除选择的数据吗？");
+    EXPECT_EQ(shown[0].text, "确定要删除选择的数据吗？\n将删除3条记录。");
+    EXPECT_EQ(shown[0].defaultAnswer, MessageAnswer::Cancel); // Enter keeps the records
     EXPECT_EQ(shown[0].buttons, MessageButtons::OkCancel);
     EXPECT_EQ(shown[1].text, "删除成功！");
     EXPECT_EQ(shown[1].title, "信息");
@@ -557,3 +566,29 @@ TEST_F(PhoneBookTest, TheAreaButtonOpensTheAreaWindowOverTheMainWindow) {
     EXPECT_EQ(caption, "省市县组织结构维护表");
     EXPECT_EQ(owner, &Window());
 }
+
+namespace {
+
+TEST_F(PhoneBookTest, EnterKeepsWhatCannotBeUndoneAndTheCloseBoxAsksAsExitDoes) {
+    AddRecords(3);
+    Window();
+    // The unscripted answer is the box's default, as Enter would give it.
+    Click("btn_deleteAll");
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].defaultAnswer, MessageAnswer::Cancel);
+    ClickCell(0, 1);
+    Click("btn_delete");
+    EXPECT_EQ(Messages().back().defaultAnswer, MessageAnswer::Cancel);
+    Click("btn_first");
+    EXPECT_EQ(CountLabel(), "共3条记录,每页200条");
+    MessageBoxes::ClearHistory();
+
+    MessageBoxes::Script({MessageAnswer::Cancel});
+    EXPECT_FALSE(Window().close());
+    EXPECT_TRUE(Window().isVisible());
+    ExpectOneMessage(MessageKind::Warning, "警告", "确认退出系统吗？", MessageButtons::OkCancel);
+    MessageBoxes::Script({MessageAnswer::Ok});
+    EXPECT_TRUE(Window().close());
+}
+
+} // namespace

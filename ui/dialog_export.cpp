@@ -4,6 +4,7 @@
 #include "ui/file_dialog.h"
 #include "ui/message_box.h"
 #include "ui/open_document.h"
+#include "ui/password_box.h"
 #include "ui/qt_text.h"
 #include "ui/store_messages.h"
 #include "ui/worker_adaptor.h"
@@ -114,6 +115,7 @@ QWidget* TCDialog_Export::BuildSettingsPage() {
     Label2->setObjectName("Label2");
     Edit2 = MakeEdit(GroupBox2, "Edit2", "密码");
     Edit2->setMaxLength(kPasswordCharacters);
+    MakePasswordBox(Edit2);
     Edit2->setEnabled(false);
     Label2->setBuddy(Edit2);
     password->addWidget(Label2);

@@ -2,6 +2,7 @@
 
 #include "ui/dialog_import.h"
 #include "ui/message_box.h"
+#include "ui/password_box.h"
 #include "ui/qt_text.h"
 
 #include <QGridLayout>
@@ -42,6 +43,7 @@ TCDialog_ImportMode::TCDialog_ImportMode(const Installation& installation, QWidg
     edt_pwd_->setObjectName("edt_pwd");
     edt_pwd_->setAccessibleName("密码");
     edt_pwd_->setMaxLength(kPasswordCharacters);
+    MakePasswordBox(edt_pwd_);
     edt_pwd_->setEnabled(false);
     edt_pwd_->setMinimumWidth(200);
     lbl1_->setBuddy(edt_pwd_);
@@ -52,7 +54,8 @@ TCDialog_ImportMode::TCDialog_ImportMode(const Installation& installation, QWidg
     column->addWidget(grp_op_);
     btn_OK_ = new QPushButton("确   定", this);
     btn_OK_->setObjectName("btn_OK");
-    btn_OK_->setAutoDefault(false);
+    // Enter imports; Escape closes the window as its close box does.
+    btn_OK_->setDefault(true);
     btn_OK_->setMinimumSize(96, 30);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -91,6 +91,9 @@ TEST_F(ExportWindowTest, StartsOnTheSettingsPageWithExportDisabled) {
     EXPECT_TRUE(Control<QRadioButton>("RadioButton1")->isChecked());
     EXPECT_FALSE(Edit("Edit2")->isEnabled());
     EXPECT_EQ(Edit("Edit2")->maxLength(), 18);
+    // Shown as dots until its eye is pressed in.
+    EXPECT_EQ(Edit("Edit2")->echoMode(), QLineEdit::Password);
+    EXPECT_NE(Edit("Edit2")->findChild<QObject*>("show_password"), nullptr);
     EXPECT_EQ(Edit("Edit2")->echoMode(), QLineEdit::Normal);
     EXPECT_TRUE(Edit("Edit3")->isReadOnly());
     EXPECT_FALSE(Button("SpeedButton3")->isEnabled());

@@ -89,6 +89,29 @@ TEST_F(ImportWindowTest, TheModeWindowAsksForAPasswordOnlyForPackages) {
     EXPECT_EQ(mode.result(), QDialog::Rejected);
 }
 
+TEST_F(ImportWindowTest, TheModeWindowTakesEnterAndEscapeAndHidesThePassword) {
+    TCDialog_ImportMode mode(installation);
+    mode.SetData({"a.qsec"}, ImportKind::Package);
+    mode.show();
+    auto* password = mode.findChild<QLineEdit*>("edt_pwd");
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    auto* eye = password->findChild<QAction*>("show_password");
+    ASSERT_NE(eye, nullptr);
+    eye->trigger();
+    EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
+    eye->trigger();
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+
+    // Enter in the box is 确定 (here: the password is asked for), Escape a cancel.
+    EXPECT_TRUE(mode.findChild<QPushButton*>("btn_OK")->isDefault());
+    password->setFocus();
+    QTest::keyClick(password, Qt::Key_Return);
+    ExpectOneMessage(MessageKind::Warning, "警告", "请输入密码！", MessageButtons::Yes);
+    QTest::keyClick(password, Qt::Key_Escape);
+    EXPECT_FALSE(mode.isVisible());
+    EXPECT_EQ(mode.result(), QDialog::Rejected);
+}
+
 TEST_F(ImportWindowTest, AnImportFromTheMainWindowEndsWithTheListReloaded) {
     const auto files = MakePackages(25, 10);
     Window();

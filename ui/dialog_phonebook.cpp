@@ -33,7 +33,9 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -524,22 +526,54 @@ void TCDialog_PhoneBook::btn_deleteAllClick() {
     }
 }
 
+namespace {
+
+std::optional<ImportKind> ImportKindOfFiles(const QStringList& files, int filter) {
+    const auto all = [&](std::initializer_list<const char*> suffixes) {
+        return std::all_of(files.begin(), files.end(), [&](const QString& file) {
+            return std::any_of(suffixes.begin(), suffixes.end(), [&](const char* suffix) {
+                return file.endsWith(suffix, Qt::CaseInsensitive);
+            });
+        });
+    };
+    if (all({".qsec"})) {
+        return ImportKind::Package;
+    }
+    if (all({".xls", ".xlsx"})) {
+        return ImportKind::Spreadsheet;
+    }
+    if (all({".qsec", ".xls", ".xlsx"})) {
+        return std::nullopt; // packages and workbooks together
+    }
+    // Names of neither kind: the filter entry left selected says which they are meant to be.
+    return filter == 1 ? ImportKind::Package : ImportKind::Spreadsheet;
+}
+
+} // namespace
+
 void TCDialog_PhoneBook::btn_importClick() {
     if (!manager_) {
         return;
     }
-    // The filter entry left selected decides the kind for every chosen file; their names
-    // do not.
-    int filter = 0;
+    // The chosen files' names decide the kind, whatever filter entry was left; the dialog
+    // opens with the entry used last.
+    int filter = lastImportFilter_;
     const QStringList files = FileDialogs::GetOpenFileNames(
         this, "导入通讯录", ".xls (*.xls *.xlsx);;.qsec (*.qsec)", &filter);
     if (files.isEmpty()) {
         return;
     }
+    lastImportFilter_ = filter;
+    const std::optional<ImportKind> kind = ImportKindOfFiles(files, filter);
+    if (!kind) {
+        MessageBoxes::Show(this, MessageKind::Warning,
+                           "Excel文件和数据包文件不能一起导入，请分开选择！", MessageButtons::Ok);
+        return;
+    }
     TCDialog_ImportMode mode(installation_, this);
     connect(&mode, &TCDialog_ImportMode::importFinished, this,
             &TCDialog_PhoneBook::OnImportFinished);
-    mode.SetData(files, filter == 1 ? ImportKind::Package : ImportKind::Spreadsheet);
+    mode.SetData(files, *kind);
     mode.exec();
 }
 

@@ -81,6 +81,7 @@ private:
     CMyThread* worker_ = nullptr;
     std::atomic<bool> deletionSucceeded_ = false;
     bool placedWithFrame_ = false;
+    int lastImportFilter_ = 0; // the open dialog's filter entry used last
 
     QWidget* pnl_tool_ = nullptr;
     QWidget* panel1_ = nullptr;

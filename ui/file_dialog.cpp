@@ -145,6 +145,9 @@ QStringList FileDialogs::GetOpenFileNames(QWidget* parent, const QString& title,
         auto dialog = Build(parent, title, filters);
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFiles);
+        if (chosenFilterIndex && *chosenFilterIndex > 0 && *chosenFilterIndex < filterList.size()) {
+            dialog->selectNameFilter(filterList[*chosenFilterIndex]);
+        }
         if (dialog->exec() == QDialog::Accepted) {
             files = dialog->selectedFiles();
             filter = static_cast<int>(filterList.indexOf(dialog->selectedNameFilter()));

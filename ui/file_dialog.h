@@ -36,8 +36,8 @@ public:
     };
 
     // filters are separated by ";;" ("表格 (*.xls *.xlsx);;所有文件 (*)"). Returns the chosen
-    // files, or none when cancelled; chosenFilterIndex (when given) receives the index of the
-    // filter in use, or -1 when cancelled.
+    // files, or none when cancelled; chosenFilterIndex (when given) names the filter the
+    // dialog opens with and receives the index of the filter in use, or -1 when cancelled.
     static QStringList GetOpenFileNames(QWidget* parent, const QString& title,
                                         const QString& filters, int* chosenFilterIndex = nullptr);
     // Returns the file to write, or an empty string when cancelled. defaultSuffix (without

@@ -238,3 +238,34 @@ TEST_F(ImportWindowTest, ClosingWhileItRunsIsACancelThatLeavesNoHalfFile) {
 }
 
 } // namespace
+
+namespace {
+
+// The kind of import follows the chosen files' names, not the filter entry left selected.
+TEST_F(ImportWindowTest, TheChosenFilesNamesDecideTheKindAndAMixIsRefused) {
+    Window();
+    std::vector<bool> passwordAsked;
+    const auto choose = [&](QStringList files, int filter) {
+        FileDialogs::Script({FileDialogs::Answer::Files(std::move(files), filter)});
+        QTimer::singleShot(0, [&] {
+            if (auto* mode =
+                    qobject_cast<TCDialog_ImportMode*>(QApplication::activeModalWidget())) {
+                passwordAsked.push_back(mode->findChild<QLineEdit*>("edt_pwd")->isEnabled());
+                mode->reject();
+            }
+        });
+        Click("btn_import");
+        FileDialogs::StopScripting();
+    };
+    choose({"/tmp/a.qsec", "/tmp/b.QSEC"}, 0);
+    choose({"/tmp/a.xls", "/tmp/b.xlsx"}, 1);
+    EXPECT_EQ(passwordAsked, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(Messages().empty());
+
+    choose({"/tmp/a.xls", "/tmp/b.qsec"}, 0);
+    EXPECT_EQ(passwordAsked.size(), 2u); // no mode window
+    ExpectOneMessage(MessageKind::Warning, "警告",
+                     "Excel文件和数据包文件不能一起导入，请分开选择！", MessageButtons::Ok);
+}
+
+} // namespace

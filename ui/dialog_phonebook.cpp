@@ -220,7 +220,10 @@ QWidget* TCDialog_PhoneBook::BuildToolPanel() {
 void TCDialog_PhoneBook::BuildList() {
     quillon_list_ = new QTableWidget(this);
     quillon_list_->setObjectName("quillon_list");
-    quillon_list_->setFont(SongTi(16));
+    // The window's own face, as every other control has it, only larger.
+    QFont listFont = font();
+    listFont.setPixelSize(16);
+    quillon_list_->setFont(listFont);
     quillon_list_->setAlternatingRowColors(false);
     check_all_ = new QCheckBox(quillon_list_->horizontalHeader());
     check_all_->setObjectName("check_all");
@@ -239,7 +242,9 @@ QWidget* TCDialog_PhoneBook::BuildPagingPanel() {
     row->setSpacing(6);
     lbl_items_ = new ElidingLabel(panel1_);
     lbl_items_->setObjectName("lbl_items");
-    lbl_items_->setFont(SongTi(13));
+    QFont countFont = font();
+    countFont.setPixelSize(13);
+    lbl_items_->setFont(countFont);
     row->addWidget(lbl_items_, 1);
     auto add = [&](const char* name, const char* image, const char* text, auto handler) {
         return AddButton(row, panel1_, this, name, image, text, handler);

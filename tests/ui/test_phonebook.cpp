@@ -18,6 +18,9 @@ namespace {
 
 TEST_F(PhoneBookTest, AnEmptyRegisterShowsOnePageAndNoRecords) {
     Window();
+    // One family throughout: the list and the count label take the window's.
+    EXPECT_EQ(List()->font().family(), Window().font().family());
+    EXPECT_EQ(Find<QLabel>("lbl_items")->font().family(), Window().font().family());
     EXPECT_TRUE(Window().isVisible());
     EXPECT_EQ(PageLabel(), "1/1");
     EXPECT_EQ(CountLabel(), "共0条记录,每页200条");

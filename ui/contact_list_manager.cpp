@@ -285,11 +285,19 @@ void ContactListManager::FitColumnsToContents() {
     const QFontMetrics cells(list_->font());
     const QFontMetrics titles(list_->horizontalHeader()->font());
     QHeaderView* header = list_->horizontalHeader();
+    // No column takes more than its share, so that one long text cannot push the number
+    // and the edit cell off the screen: a longer text ends in "…" and shows whole as the
+    // cell's tooltip.
+    constexpr int kWidestColumn = 130;
     for (int column = kUser_Name; column < kColumnCount; ++column) {
-        int width = titles.horizontalAdvance(kHeaders[column]) + 16;
+        const int title = titles.horizontalAdvance(kHeaders[column]) + 16;
+        const int widest = std::max(title, kWidestColumn);
+        int width = title;
         for (int row = 0; row < list_->rowCount(); ++row) {
-            if (const QTableWidgetItem* item = list_->item(row, column)) {
-                width = std::max(width, cells.horizontalAdvance(item->text()) + 10);
+            if (QTableWidgetItem* item = list_->item(row, column)) {
+                const int needed = cells.horizontalAdvance(item->text()) + 10;
+                width = std::max(width, std::min(needed, widest));
+                item->setToolTip(needed > widest ? item->text() : QString());
             }
         }
         header->resizeSection(column, width);

@@ -8,7 +8,6 @@
 #include "ui/dialog_import_mode.h"
 #include "ui/dialog_login.h"
 #include "ui/file_dialog.h"
-#include "ui/fonts.h"
 #include "ui/image_button.h"
 #include "ui/login_area.h"
 #include "ui/my_thread.h"

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
@@ -592,6 +593,41 @@ TEST_F(PhoneBookTest, EnterKeepsWhatCannotBeUndoneAndTheCloseBoxAsksAsExitDoes) 
     ExpectOneMessage(MessageKind::Warning, "警告", "确认退出系统吗？", MessageButtons::OkCancel);
     MessageBoxes::Script({MessageAnswer::Ok});
     EXPECT_TRUE(Window().close());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(PhoneBookTest, ALongTextEndsInAnEllipsisAndTheNumberAndEditCellStayInView) {
+    AddRecords(2);
+    {
+        ContactStore store(installation.database, [this] { return clock(); });
+        ASSERT_TRUE(store.OpenContactDatabase());
+        ContactRecord r;
+        r[kUser_Name] = Gb18030(std::string(40, 'W').insert(0, "超长姓名").c_str());
+        r[kMobile_NO] = "13900001111";
+        r[kProvince] = Gb18030("北京市");
+        r[kOrganization_Detial] = std::string(120, 'U');
+        r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
+        ASSERT_EQ(store.InsertContactRow(r), ContactInsert::Done);
+    }
+    Window().show();
+    Window().resize(1024, 700);
+    Click("btn_first");
+    QCoreApplication::processEvents();
+    QTableWidget* list = List();
+    ASSERT_EQ(list->rowCount(), 3);
+    EXPECT_EQ(list->item(0, kUser_Name)->toolTip(), list->item(0, kUser_Name)->text());
+    EXPECT_TRUE(list->item(1, kUser_Name)->toolTip().isEmpty()); // a short one shows whole
+    EXPECT_LE(list->columnWidth(kOrganization_Detial), 130);
+    const QHeaderView* header = list->horizontalHeader();
+    const int editEnd = header->sectionViewportPosition(ContactListManager::kEditColumn) +
+                        header->sectionSize(ContactListManager::kEditColumn);
+    EXPECT_LE(header->sectionViewportPosition(kMobile_NO) + header->sectionSize(kMobile_NO),
+              list->viewport()->width());
+    EXPECT_LE(editEnd - header->sectionSize(ContactListManager::kEditColumn) / 2,
+              list->viewport()->width());
 }
 
 } // namespace

@@ -253,6 +253,19 @@ void TCDialog_BuissnessCard::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // The frame is known only once the window manager has the window.
     CentreOnMainWindow();
+    shown_ = CollectRecord();
+}
+
+void TCDialog_BuissnessCard::reject() {
+    // Escape and the close box would throw typed values away: ask first. 取消 is a choice
+    // made already.
+    if (isVisible() && CollectRecord() != shown_ &&
+        MessageBoxes::ShowWithDefault(this, MessageKind::Confirmation, "放弃已输入的内容吗？",
+                                      MessageButtons::OkCancel,
+                                      MessageAnswer::Cancel) != MessageAnswer::Ok) {
+        return;
+    }
+    QDialog::reject();
 }
 
 void TCDialog_BuissnessCard::ShowAreas(QComboBox* box, const std::vector<AreaRow>& rows) {
@@ -462,7 +475,7 @@ void TCDialog_BuissnessCard::btn_saveClick() {
 }
 
 void TCDialog_BuissnessCard::btn_canceClick() {
-    reject();
+    QDialog::reject();
 }
 
 bool TCDialog_BuissnessCard::eventFilter(QObject* watched, QEvent* event) {

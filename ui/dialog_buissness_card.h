@@ -39,6 +39,8 @@ public:
 
     void btn_saveClick();
     void btn_canceClick();
+    // Escape and the close box: asks before typed values are thrown away.
+    void reject() override;
 
     bool EditMode() const { return editMode_; }
     // The province whose cities are listed; empty when no province is chosen.
@@ -98,4 +100,5 @@ private:
     QLineEdit* edt_phone_ = nullptr;
     ImageButton* btn_save_ = nullptr;
     ImageButton* btn_cance_ = nullptr;
+    ContactRecord shown_; // the values as the window opened with them
 };

@@ -670,3 +670,28 @@ TEST_F(EditorTest, StoredTextsTooLongAreShownWholeAndRefused) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(EditorTest, EscapeWithTypedValuesAsksBeforeThrowingThemAway) {
+    Editor().show();
+    // Nothing typed: Escape closes at once.
+    QTest::keyClick(&Editor(), Qt::Key_Escape);
+    EXPECT_FALSE(Editor().isVisible());
+    EXPECT_TRUE(Messages().empty());
+
+    Editor().show();
+    Edit("edt_name")->setText("张三");
+    // The default answer (Enter) keeps the window and what was typed.
+    QTest::keyClick(&Editor(), Qt::Key_Escape);
+    EXPECT_TRUE(Editor().isVisible());
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_EQ(Messages()[0].text, "放弃已输入的内容吗？");
+    EXPECT_EQ(Messages()[0].defaultAnswer, MessageAnswer::Cancel);
+    EXPECT_EQ(Edit("edt_name")->text(), "张三");
+    MessageBoxes::Script({MessageAnswer::Ok});
+    QTest::keyClick(&Editor(), Qt::Key_Escape);
+    EXPECT_FALSE(Editor().isVisible());
+}
+
+} // namespace

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QThread>
 
@@ -289,18 +290,55 @@ void ContactListManager::FitColumnsToContents() {
     // and the edit cell off the screen: a longer text ends in "…" and shows whole as the
     // cell's tooltip.
     constexpr int kWidestColumn = 130;
+    int titleWidth[kColumnCount] = {};
+    int width[kColumnCount] = {};
     for (int column = kUser_Name; column < kColumnCount; ++column) {
-        const int title = titles.horizontalAdvance(kHeaders[column]) + 16;
-        const int widest = std::max(title, kWidestColumn);
-        int width = title;
+        titleWidth[column] = titles.horizontalAdvance(kHeaders[column]) + 16;
+        const int widest = std::max(titleWidth[column], kWidestColumn);
+        width[column] = titleWidth[column];
         for (int row = 0; row < list_->rowCount(); ++row) {
-            if (QTableWidgetItem* item = list_->item(row, column)) {
-                const int needed = cells.horizontalAdvance(item->text()) + 10;
-                width = std::max(width, std::min(needed, widest));
-                item->setToolTip(needed > widest ? item->text() : QString());
+            if (const QTableWidgetItem* item = list_->item(row, column)) {
+                width[column] = std::max(
+                    width[column], std::min(cells.horizontalAdvance(item->text()) + 10, widest));
             }
         }
-        header->resizeSection(column, width);
+    }
+    // Where the row is still wider than the list, the widest of the text columns give way,
+    // down to their titles' own width, until the number and the edit cell fit.
+    int narrowest[kColumnCount] = {};
+    for (int column = kUser_Name; column < kColumnCount; ++column) {
+        narrowest[column] = titles.horizontalAdvance(kHeaders[column]) + 4;
+    }
+    constexpr int kYielding[] = {kUser_Name, kOrganization_Detial, kCounty_Seat, kCity, kProvince};
+    // The vertical scroll bar may appear only once the rows are in: its room is kept.
+    const int scrollBar = list_->verticalScrollBar()->isVisible()
+                              ? 0
+                              : list_->verticalScrollBar()->sizeHint().width();
+    int excess = header->sectionSize(kCheckColumn) + scrollBar - list_->viewport()->width();
+    for (int column = kUser_Name; column < kColumnCount; ++column) {
+        excess += width[column];
+    }
+    while (excess > 0) {
+        int* widest = nullptr;
+        for (const int column : kYielding) {
+            if (width[column] > narrowest[column] && (!widest || width[column] > *widest)) {
+                widest = &width[column];
+            }
+        }
+        if (!widest) {
+            break;
+        }
+        --*widest;
+        --excess;
+    }
+    for (int column = kUser_Name; column < kColumnCount; ++column) {
+        header->resizeSection(column, width[column]);
+        for (int row = 0; row < list_->rowCount(); ++row) {
+            if (QTableWidgetItem* item = list_->item(row, column)) {
+                const bool cut = cells.horizontalAdvance(item->text()) + 10 > width[column];
+                item->setToolTip(cut ? item->text() : QString());
+            }
+        }
     }
 }
 

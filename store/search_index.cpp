@@ -4,6 +4,7 @@
 #include "store/contact_store.h"
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 #include <optional>
 #include <span>
@@ -228,9 +229,7 @@ StoreStatus InsertEntry(const Connection& db, sqlite3_stmt* insert, long long ro
 
 long long ParseRowid(std::string_view text) {
     long long rowid = 0;
-    for (const char digit : text) {
-        rowid = rowid * 10 + (digit - '0');
-    }
+    std::from_chars(text.data(), text.data() + text.size(), rowid);
     return rowid;
 }
 
@@ -321,16 +320,34 @@ std::string SearchWords(std::string_view utf8) {
     return words;
 }
 
+namespace {
+
+// The blank-separated words of a query, each as its characters written as the index
+// writes them.
+std::vector<std::vector<std::string>> QueryWords(std::string_view utf8Query) {
+    std::vector<std::vector<std::string>> words(1);
+    for (std::size_t at = 0; at < utf8Query.size();) {
+        const char32_t c = NextCharacter(utf8Query, at);
+        if (!IsBlank(c)) {
+            AppendCharacter(FoldCase(c), words.back().emplace_back());
+        } else if (!words.back().empty()) {
+            words.emplace_back();
+        }
+    }
+    if (words.back().empty()) {
+        words.pop_back();
+    }
+    return words;
+}
+
+} // namespace
+
 std::string SearchMatchExpression(std::string_view utf8Query) {
-    std::string expression;
-    std::vector<std::string> word;
     // Three characters or more: the phrase of the word's runs of three. Fewer: the prefix
     // of the runs that begin with them (the last two and the last one of a field are runs
     // of their own, so a word at a field's end is found too).
-    const auto endWord = [&] {
-        if (word.empty()) {
-            return;
-        }
+    std::string expression;
+    for (const std::vector<std::string>& word : QueryWords(utf8Query)) {
         expression += expression.empty() ? "\"" : " \"";
         if (word.size() < 3) {
             for (const std::string& c : word) {
@@ -343,17 +360,7 @@ std::string SearchMatchExpression(std::string_view utf8Query) {
             }
         }
         expression += '"';
-        word.clear();
-    };
-    for (std::size_t at = 0; at < utf8Query.size();) {
-        const char32_t c = NextCharacter(utf8Query, at);
-        if (IsBlank(c)) {
-            endWord();
-        } else {
-            AppendCharacter(FoldCase(c), word.emplace_back());
-        }
     }
-    endWord();
     return expression;
 }
 
@@ -368,26 +375,16 @@ bool MatchesSearch(std::string_view utf8Query, std::span<const std::string_view>
         }
         fields.push_back(std::move(written));
     }
-    std::string word;
-    bool all = true;
-    const auto endWord = [&] {
-        if (!word.empty()) {
-            all = all && std::any_of(fields.begin(), fields.end(), [&](const std::string& f) {
-                      return f.find(word) != std::string::npos;
-                  });
+    const auto found = [&](const std::vector<std::string>& characters) {
+        std::string word;
+        for (const std::string& c : characters) {
+            word += c;
         }
-        word.clear();
+        return std::any_of(fields.begin(), fields.end(),
+                           [&](const std::string& f) { return f.find(word) != std::string::npos; });
     };
-    for (std::size_t at = 0; at < utf8Query.size();) {
-        const char32_t c = NextCharacter(utf8Query, at);
-        if (IsBlank(c)) {
-            endWord();
-        } else {
-            AppendCharacter(FoldCase(c), word);
-        }
-    }
-    endWord();
-    return all;
+    const std::vector<std::vector<std::string>> words = QueryWords(utf8Query);
+    return std::all_of(words.begin(), words.end(), found);
 }
 
 std::string SearchIndexResetStatements() {

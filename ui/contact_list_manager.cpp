@@ -292,14 +292,20 @@ void ContactListManager::FitColumnsToContents() {
     constexpr int kWidestColumn = 130;
     int titleWidth[kColumnCount] = {};
     int width[kColumnCount] = {};
+    // Each cell's text measured once: the widths need it, and so does the tooltip.
+    const int rows = list_->rowCount();
+    std::vector<int> needed(static_cast<std::size_t>(rows) * kColumnCount, 0);
+    const auto neededAt = [&](int row, int column) -> int& {
+        return needed[static_cast<std::size_t>(row) * kColumnCount + column];
+    };
     for (int column = kUser_Name; column < kColumnCount; ++column) {
         titleWidth[column] = titles.horizontalAdvance(kHeaders[column]) + 16;
         const int widest = std::max(titleWidth[column], kWidestColumn);
         width[column] = titleWidth[column];
-        for (int row = 0; row < list_->rowCount(); ++row) {
+        for (int row = 0; row < rows; ++row) {
             if (const QTableWidgetItem* item = list_->item(row, column)) {
-                width[column] = std::max(
-                    width[column], std::min(cells.horizontalAdvance(item->text()) + 10, widest));
+                neededAt(row, column) = cells.horizontalAdvance(item->text()) + 10;
+                width[column] = std::max(width[column], std::min(neededAt(row, column), widest));
             }
         }
     }
@@ -333,10 +339,9 @@ void ContactListManager::FitColumnsToContents() {
     }
     for (int column = kUser_Name; column < kColumnCount; ++column) {
         header->resizeSection(column, width[column]);
-        for (int row = 0; row < list_->rowCount(); ++row) {
+        for (int row = 0; row < rows; ++row) {
             if (QTableWidgetItem* item = list_->item(row, column)) {
-                const bool cut = cells.horizontalAdvance(item->text()) + 10 > width[column];
-                item->setToolTip(cut ? item->text() : QString());
+                item->setToolTip(neededAt(row, column) > width[column] ? item->text() : QString());
             }
         }
     }

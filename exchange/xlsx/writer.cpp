@@ -306,7 +306,9 @@ lxw_error AddRules(lxw_worksheet* sheet, std::span<const form::ListRule> rules) 
 
 } // namespace
 
-TemplateWorkbook::TemplateWorkbook(std::filesystem::path target) : target_(std::move(target)) {
+TemplateWorkbook::TemplateWorkbook(std::filesystem::path target,
+                                   std::span<const form::Cell> moreFormCells)
+    : target_(std::move(target)) {
     std::filesystem::path folder = target_.parent_path();
     if (folder.empty()) {
         folder = ".";
@@ -330,7 +332,7 @@ TemplateWorkbook::TemplateWorkbook(std::filesystem::path target) : target_(std::
         Discard();
         return;
     }
-    LayOutForm();
+    LayOutForm(moreFormCells);
     if (!status_) {
         Discard();
     }
@@ -351,7 +353,7 @@ void TemplateWorkbook::Discard() {
     }
 }
 
-void TemplateWorkbook::LayOutForm() {
+void TemplateWorkbook::LayOutForm(std::span<const form::Cell> moreFormCells) {
     const std::string dataName(form::kDataSheetName);
     const std::string listsName(form::kListsSheetName);
     const std::string notesName(form::kNotesSheetName);
@@ -386,8 +388,9 @@ void TemplateWorkbook::LayOutForm() {
         columnFormats[column] = column == form::kBirthdayColumn ? birthday_ : body_;
     }
     SetWidths(data_, form::DataSheetWidths(), columnFormats);
-    lxw_error error =
-        WriteFormCells(workbook_, data_, form::DataSheetCells(), form::DataSheetHeights());
+    std::vector<form::Cell> dataCells(form::DataSheetCells().begin(), form::DataSheetCells().end());
+    dataCells.insert(dataCells.end(), moreFormCells.begin(), moreFormCells.end());
+    lxw_error error = WriteFormCells(workbook_, data_, dataCells, form::DataSheetHeights());
     if (error == LXW_NO_ERROR) {
         error = AddRules(data_, form::DataSheetRules());
     }

@@ -4,6 +4,8 @@
 // sheet of a million rows costs what a row does.
 #pragma once
 
+#include "exchange/template_form.h"
+
 #include <filesystem>
 #include <span>
 #include <string>
@@ -42,7 +44,10 @@ struct WriteResult {
 // memory) and are removed whatever happens.
 class TemplateWorkbook {
 public:
-    explicit TemplateWorkbook(std::filesystem::path target);
+    // `moreFormCells` are laid out on the data sheet with the form's own (a heading the form
+    // lacks, such as that of the reason column of the rows an import sends back).
+    explicit TemplateWorkbook(std::filesystem::path target,
+                              std::span<const form::Cell> moreFormCells = {});
     ~TemplateWorkbook();
     TemplateWorkbook(const TemplateWorkbook&) = delete;
     TemplateWorkbook& operator=(const TemplateWorkbook&) = delete;
@@ -71,7 +76,7 @@ private:
     WriteResult AddRow(std::span<const Text> cells, Convert convert);
     // Adds cell_; `original` is the text it was made from (empty: no cell).
     WriteResult AddCell(int row, int column, std::string_view original);
-    void LayOutForm();
+    void LayOutForm(std::span<const form::Cell> moreFormCells);
     void Discard();
 
     std::filesystem::path target_;

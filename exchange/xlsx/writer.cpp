@@ -307,7 +307,8 @@ lxw_error AddRules(lxw_worksheet* sheet, std::span<const form::ListRule> rules) 
 } // namespace
 
 TemplateWorkbook::TemplateWorkbook(std::filesystem::path target,
-                                   std::span<const form::Cell> moreFormCells)
+                                   std::span<const form::Cell> moreFormCells,
+                                   std::span<const form::Width> moreWidths)
     : target_(std::move(target)) {
     std::filesystem::path folder = target_.parent_path();
     if (folder.empty()) {
@@ -332,7 +333,7 @@ TemplateWorkbook::TemplateWorkbook(std::filesystem::path target,
         Discard();
         return;
     }
-    LayOutForm(moreFormCells);
+    LayOutForm(moreFormCells, moreWidths);
     if (!status_) {
         Discard();
     }
@@ -353,7 +354,8 @@ void TemplateWorkbook::Discard() {
     }
 }
 
-void TemplateWorkbook::LayOutForm(std::span<const form::Cell> moreFormCells) {
+void TemplateWorkbook::LayOutForm(std::span<const form::Cell> moreFormCells,
+                                  std::span<const form::Width> moreWidths) {
     const std::string dataName(form::kDataSheetName);
     const std::string listsName(form::kListsSheetName);
     const std::string notesName(form::kNotesSheetName);
@@ -388,6 +390,7 @@ void TemplateWorkbook::LayOutForm(std::span<const form::Cell> moreFormCells) {
         columnFormats[column] = column == form::kBirthdayColumn ? birthday_ : body_;
     }
     SetWidths(data_, form::DataSheetWidths(), columnFormats);
+    SetWidths(data_, moreWidths);
     std::vector<form::Cell> dataCells(form::DataSheetCells().begin(), form::DataSheetCells().end());
     dataCells.insert(dataCells.end(), moreFormCells.begin(), moreFormCells.end());
     lxw_error error = WriteFormCells(workbook_, data_, dataCells, form::DataSheetHeights());

@@ -44,10 +44,12 @@ struct WriteResult {
 // memory) and are removed whatever happens.
 class TemplateWorkbook {
 public:
-    // `moreFormCells` are laid out on the data sheet with the form's own (a heading the form
-    // lacks, such as that of the reason column of the rows an import sends back).
+    // `moreFormCells` are laid out on the data sheet with the form's own, and `moreWidths`
+    // given to columns the form leaves at the default (a heading the form lacks, such as that
+    // of the reason column of the rows an import sends back, and its room).
     explicit TemplateWorkbook(std::filesystem::path target,
-                              std::span<const form::Cell> moreFormCells = {});
+                              std::span<const form::Cell> moreFormCells = {},
+                              std::span<const form::Width> moreWidths = {});
     ~TemplateWorkbook();
     TemplateWorkbook(const TemplateWorkbook&) = delete;
     TemplateWorkbook& operator=(const TemplateWorkbook&) = delete;
@@ -76,7 +78,8 @@ private:
     WriteResult AddRow(std::span<const Text> cells, Convert convert);
     // Adds cell_; `original` is the text it was made from (empty: no cell).
     WriteResult AddCell(int row, int column, std::string_view original);
-    void LayOutForm(std::span<const form::Cell> moreFormCells);
+    void LayOutForm(std::span<const form::Cell> moreFormCells,
+                    std::span<const form::Width> moreWidths);
     void Discard();
 
     std::filesystem::path target_;

@@ -73,6 +73,38 @@ xls::SheetWriteError Spreadsheet::SetCellValue(int row, int column, std::string_
     return writer_->SetText(row, column, gb18030);
 }
 
+xls::SheetWriteError Spreadsheet::SetHeading(int firstRow, int firstColumn, int lastRow,
+                                             int lastColumn, std::string_view gb18030, int modelRow,
+                                             int modelColumn) {
+    if (!writer_) {
+        return xls::SheetWriteError::Unsupported;
+    }
+    for (int column = firstColumn; column <= lastColumn; ++column) {
+        const xls::SheetWriteError widened =
+            writer_->CopyColumnWidth(column, modelColumn + column - firstColumn);
+        if (widened != xls::SheetWriteError::None) {
+            return widened;
+        }
+    }
+    for (int row = firstRow; row <= lastRow; ++row) {
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            const xls::SheetWriteError copied = writer_->CopyFormat(
+                row, column, modelRow + row - firstRow, modelColumn + column - firstColumn);
+            if (copied != xls::SheetWriteError::None) {
+                return copied;
+            }
+        }
+    }
+    if (const xls::SheetWriteError set = writer_->SetText(firstRow, firstColumn, gb18030);
+        set != xls::SheetWriteError::None) {
+        return set;
+    }
+    if (firstRow == lastRow && firstColumn == lastColumn) {
+        return xls::SheetWriteError::None;
+    }
+    return writer_->Merge(firstRow, firstColumn, lastRow, lastColumn);
+}
+
 xls::SheetWriteError Spreadsheet::SetCellValuesUtf8(int row, int column,
                                                     std::span<const std::string_view> utf8) {
     if (!writer_) {

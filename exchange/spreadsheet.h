@@ -54,6 +54,13 @@ public:
     // Sets a cell of the first sheet to a GB18030 text. Only a .xls of the template's kind
     // can be written; for any other workbook this gives Unsupported.
     xls::SheetWriteError SetCellValue(int row, int column, std::string_view gb18030);
+    // Sets a heading over a rectangle of the first sheet: the text in its first cell, each
+    // cell in the format of the cell placed alike in the rectangle of the same size at
+    // (modelRow, modelColumn), each column as wide as its model column, the whole merged
+    // when it is more than a cell. So a heading put beside the template's takes the look,
+    // the shape and the room of one of them.
+    xls::SheetWriteError SetHeading(int firstRow, int firstColumn, int lastRow, int lastColumn,
+                                    std::string_view gb18030, int modelRow, int modelColumn);
     // Sets a row's cells from `column` on to UTF-8 texts as the register stores them; the
     // sheet is the one SetCellValue gives for their GB18030 (see FirstSheetWriter).
     xls::SheetWriteError SetCellValuesUtf8(int row, int column,

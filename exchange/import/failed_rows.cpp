@@ -1,5 +1,6 @@
 #include "exchange/import/failed_rows.h"
 
+#include "exchange/template_form.h"
 #include "exchange/xls/writer.h"
 #include "exchange/xlsx/writer.h"
 #include "platform/text.h"
@@ -15,6 +16,30 @@ constexpr int kFirstRow = 4;
 constexpr ContactField kColumns[] = {
     kUser_Name, kUser_Sex, kUser_Birthday, kUser_Education,      kRecode_Type,
     kProvince,  kCity,     kCounty_Seat,   kOrganization_Detial, kMobile_NO};
+
+// The reason column's heading, over both header rows in the look of the form's headings
+// there, so that it reads as one of them.
+quillon::form::Cell ReasonHeading(FailedRowsWorkbook::Kind kind) {
+    constexpr int column = static_cast<int>(std::size(kColumns));
+    constexpr int top = quillon::form::kFirstRecordRow - 2;
+    return {{top, column, top + 1, column},
+            kind == FailedRowsWorkbook::Kind::Rejected ? "错误原因" : "重复原因",
+            quillon::form::Look::Header};
+}
+
+// The form's first heading of the same shape and look, whose cells the .xls heading copies
+// the formats of (the template's formats are found by its cells, not by their looks).
+const quillon::form::Range& ModelOf(const quillon::form::Cell& heading) {
+    const quillon::form::Range& want = heading.range;
+    for (const quillon::form::Cell& cell : quillon::form::DataSheetCells()) {
+        const quillon::form::Range& r = cell.range;
+        if (cell.look == heading.look && r.firstRow == want.firstRow && r.lastRow == want.lastRow &&
+            r.lastColumn - r.firstColumn == want.lastColumn - want.firstColumn) {
+            return r;
+        }
+    }
+    return want;
+}
 
 std::filesystem::path NextFreeName(const std::filesystem::path& file) {
     const std::filesystem::path folder = file.parent_path();
@@ -59,6 +84,13 @@ bool FailedRowsWorkbook::StartNextWorkbook() {
         xlsxCells_.clear();
     } else {
         sheet_.emplace(quillon::Spreadsheet::FromTemplate());
+        // The template is the program's own, so the heading's model is always there.
+        const quillon::form::Cell heading = ReasonHeading(kind_);
+        const quillon::form::Range& at = heading.range;
+        const quillon::form::Range& model = ModelOf(heading);
+        sheet_->SetHeading(at.firstRow + 1, at.firstColumn + 1, at.lastRow + 1, at.lastColumn + 1,
+                           Utf8ToGb18030(std::string(heading.text)), model.firstRow + 1,
+                           model.firstColumn + 1);
     }
     rowsInSheet_ = 0;
     unsaved_ = 0;
@@ -112,7 +144,17 @@ bool FailedRowsWorkbook::Save() {
 
 bool FailedRowsWorkbook::SaveXlsx() {
     constexpr std::size_t kCellsPerRow = std::size(kColumns) + 1;
-    quillon::xlsx::TemplateWorkbook book(file_);
+    const quillon::form::Cell heading = ReasonHeading(kind_);
+    // As wide as the model's column, as the .xls heading's column is.
+    const int model = ModelOf(heading).firstColumn;
+    std::vector<quillon::form::Width> widths;
+    for (const quillon::form::Width& width : quillon::form::DataSheetWidths()) {
+        if (width.firstColumn <= model && model <= width.lastColumn) {
+            widths.push_back(
+                {heading.range.firstColumn, heading.range.lastColumn, width.characters});
+        }
+    }
+    quillon::xlsx::TemplateWorkbook book(file_, std::span(&heading, 1), widths);
     for (std::size_t at = 0; at < xlsxCells_.size() && book.Status(); at += kCellsPerRow) {
         if (!book.AddRowGb18030(std::span(xlsxCells_).subspan(at, kCellsPerRow))) {
             return false;

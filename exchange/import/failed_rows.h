@@ -16,18 +16,22 @@
 // every way out of an import saves it. So an import of many bad rows rewrites the workbook
 // a few times rather than once per thousand rows. When a sheet is full the rows go on in a
 // further workbook beside it (name_2.xls, name_3.xls...). An .xlsx import writes them as
-// .xlsx, whose sheet holds sixteen times the rows.
+// .xlsx, whose sheet holds sixteen times the rows. Column 11 has a heading of its own,
+// which says what the reasons are about; the importer reads such a workbook back as any
+// other, the fixed rows and all, and leaves the reasons aside.
 class FailedRowsWorkbook {
 public:
+    enum class Kind { Rejected, Duplicates };
+
     // The smallest batch saved while the import runs.
     static constexpr std::size_t kRowsPerSave = 1000;
     // Rows 4 to 65,536 of a .xls sheet.
     static constexpr std::size_t kRowsPerWorkbook = 65533;
 
     // `file` with the extension of `format`.
-    explicit FailedRowsWorkbook(std::filesystem::path file,
-                                quillon::WorkbookFormat format = quillon::WorkbookFormat::Xls)
-        : file_(std::move(file)), format_(format) {}
+    FailedRowsWorkbook(std::filesystem::path file, Kind kind,
+                       quillon::WorkbookFormat format = quillon::WorkbookFormat::Xls)
+        : file_(std::move(file)), kind_(kind), format_(format) {}
 
     // The workbook being filled (the first until it is full).
     const std::filesystem::path& File() const { return file_; }
@@ -48,6 +52,7 @@ private:
     bool SaveXlsx();
 
     std::filesystem::path file_;
+    Kind kind_;
     quillon::WorkbookFormat format_;
     std::optional<quillon::Spreadsheet> sheet_;
     std::vector<std::string> xlsxCells_;

@@ -125,8 +125,10 @@ bool ImportRun::ImportSpreadsheetFile(const std::filesystem::path& file) {
         rejectedWorkbook_ = FreeXlsxName(rejectedWorkbook_);
         duplicateWorkbook_ = FreeXlsxName(duplicateWorkbook_);
     }
-    FailedRowsWorkbook rejected(rejectedWorkbook_, failedFormat);
-    FailedRowsWorkbook duplicates(duplicateWorkbook_, failedFormat);
+    FailedRowsWorkbook rejected(rejectedWorkbook_, FailedRowsWorkbook::Kind::Rejected,
+                                failedFormat);
+    FailedRowsWorkbook duplicates(duplicateWorkbook_, FailedRowsWorkbook::Kind::Duplicates,
+                                  failedFormat);
     const auto saveBoth = [&] {
         if (!rejected.Save()) {
             report_.Line({ImportNote::RejectedWorkbookFailed, 0, PathText(rejected.File())});

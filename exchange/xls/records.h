@@ -24,6 +24,7 @@ inline constexpr std::uint16_t kMulRk = 0x00BD;
 inline constexpr std::uint16_t kMulBlank = 0x00BE;
 inline constexpr std::uint16_t kRString = 0x00D6;
 inline constexpr std::uint16_t kXf = 0x00E0;
+inline constexpr std::uint16_t kMergedCells = 0x00E5;
 inline constexpr std::uint16_t kSst = 0x00FC;
 inline constexpr std::uint16_t kLabelSst = 0x00FD;
 inline constexpr std::uint16_t kExtSst = 0x00FF;

@@ -200,12 +200,17 @@ bool FirstSheetWriter::ReadFirstSheet() {
                 return Fail(SheetWriteError::Unsupported, "DIMENSIONS of an older format");
             }
             dimensions_ = record.offset;
+            mergesEnd_ = std::max(mergesEnd_, walk.Position());
             if (!tableSeen) {
                 cells_ = {walk.Position(), walk.Position()};
             }
             break;
+        case rec::kMergedCells:
+            mergesEnd_ = walk.Position();
+            break;
         case rec::kColInfo:
             if (record.data.size() >= 8) {
+                columnInfos_.push_back({record.offset, At16(record.data, 0), At16(record.data, 2)});
                 const std::uint16_t last = std::min<std::uint16_t>(At16(record.data, 2), 255);
                 for (std::uint16_t c = At16(record.data, 0); c <= last; ++c) {
                     columnFormats_[c] = At16(record.data, 6);
@@ -468,6 +473,100 @@ SheetWriteError FirstSheetWriter::SetText(int row, int column, std::string_view 
     return SheetWriteError::None;
 }
 
+SheetWriteError FirstSheetWriter::CopyFormat(int row, int column, int modelRow, int modelColumn) {
+    if (status_.error != SheetWriteError::None) {
+        return status_.error;
+    }
+    if (!CheckCell(row, column) || !CheckCell(modelRow, modelColumn)) {
+        return SheetWriteError::OutOfRange;
+    }
+    const auto byColumn = [](const Cell& cell, std::uint16_t c) { return cell.column < c; };
+    const auto c = static_cast<std::uint16_t>(column - 1);
+    const auto modelC = static_cast<std::uint16_t>(modelColumn - 1);
+    std::uint16_t format = columnFormats_[modelC];
+    if (static_cast<std::size_t>(modelRow - 1) < rows_.size()) {
+        const std::vector<Cell>& cells = rows_[modelRow - 1].cells;
+        const auto model = std::lower_bound(cells.begin(), cells.end(), modelC, byColumn);
+        if (model != cells.end() && model->column == modelC) {
+            format = model->format;
+        }
+    }
+    std::vector<Cell>& cells = RowAt(row - 1).cells;
+    const auto old = std::lower_bound(cells.begin(), cells.end(), c, byColumn);
+    if (old == cells.end() || old->column != c) {
+        PutCell(row - 1, MakeCell(c, format, Kind::Blank, 0));
+    } else if (old->kind == Kind::Kept) {
+        return SheetWriteError::Unsupported; // its format is inside the bytes kept
+    } else {
+        old->format = format;
+    }
+    return SheetWriteError::None;
+}
+
+SheetWriteError FirstSheetWriter::CopyColumnWidth(int column, int modelColumn) {
+    if (status_.error != SheetWriteError::None) {
+        return status_.error;
+    }
+    if (!CheckCell(1, column) || !CheckCell(1, modelColumn)) {
+        return SheetWriteError::OutOfRange;
+    }
+    const auto c = static_cast<std::uint16_t>(column - 1);
+    const auto modelC = static_cast<std::uint16_t>(modelColumn - 1);
+    const auto covers = [](std::uint16_t at) {
+        return [at](const ColumnInfo& info) { return info.first <= at && at <= info.last; };
+    };
+    const auto added = [c](const AddedColumnInfo& info) { return info.column == c; };
+    if (std::any_of(columnInfos_.begin(), columnInfos_.end(), covers(c)) ||
+        std::any_of(addedColumnInfos_.begin(), addedColumnInfos_.end(), added)) {
+        return SheetWriteError::Unsupported; // a record of several columns is not split
+    }
+    const auto model = std::find_if(columnInfos_.begin(), columnInfos_.end(), covers(modelC));
+    if (model == columnInfos_.end()) {
+        return SheetWriteError::None;
+    }
+    RecordWalker walk(stream_, model->offset);
+    Record record;
+    walk.Next(record); // read once already
+    std::vector<std::uint8_t> copy(stream_.begin() + static_cast<std::ptrdiff_t>(record.offset),
+                                   stream_.begin() + static_cast<std::ptrdiff_t>(walk.Position()));
+    for (const std::size_t field : {4, 6}) {
+        copy[field] = static_cast<std::uint8_t>(c);
+        copy[field + 1] = static_cast<std::uint8_t>(c >> 8);
+    }
+    columnFormats_[c] = At16(record.data, 6);
+    // The records stay in column order: before the first of a later column, else after the
+    // last (before DIMENSIONS when there is none).
+    const auto later = std::find_if(columnInfos_.begin(), columnInfos_.end(),
+                                    [c](const ColumnInfo& info) { return info.first > c; });
+    std::size_t before = dimensions_;
+    if (later != columnInfos_.end()) {
+        before = later->offset;
+    } else if (!columnInfos_.empty()) {
+        RecordWalker after(stream_, columnInfos_.back().offset);
+        after.Next(record);
+        before = after.Position();
+    }
+    const auto at = std::find_if(addedColumnInfos_.begin(), addedColumnInfos_.end(),
+                                 [c](const AddedColumnInfo& info) { return info.column > c; });
+    addedColumnInfos_.insert(at, {before, c, std::move(copy)});
+    return SheetWriteError::None;
+}
+
+SheetWriteError FirstSheetWriter::Merge(int firstRow, int firstColumn, int lastRow,
+                                        int lastColumn) {
+    if (status_.error != SheetWriteError::None) {
+        return status_.error;
+    }
+    if (!CheckCell(firstRow, firstColumn) || !CheckCell(lastRow, lastColumn) ||
+        lastRow < firstRow || lastColumn < firstColumn) {
+        return SheetWriteError::OutOfRange;
+    }
+    merges_.push_back(
+        {static_cast<std::uint16_t>(firstRow - 1), static_cast<std::uint16_t>(lastRow - 1),
+         static_cast<std::uint16_t>(firstColumn - 1), static_cast<std::uint16_t>(lastColumn - 1)});
+    return SheetWriteError::None;
+}
+
 SheetWriteError FirstSheetWriter::SetUtf8Texts(int row, int column,
                                                std::span<const std::string_view> utf8) {
     if (status_.error != SheetWriteError::None) {
@@ -533,6 +632,10 @@ std::size_t FirstSheetWriter::EstimatedSize() const {
     }
     for (const auto& records : raw_) {
         size += records.size();
+    }
+    size += 4 + 8 * merges_.size();
+    for (const AddedColumnInfo& info : addedColumnInfos_) {
+        size += info.record.size();
     }
     return size + size / 64 + 4096;
 }
@@ -617,6 +720,11 @@ void FirstSheetWriter::WriteFirstSheet(ByteWriter& out) const {
     Record record;
     while (walk.Position() < cells_.begin && walk.Next(record)) {
         const ByteSpan whole = stream_.subspan(record.offset, 4 + record.data.size());
+        for (const AddedColumnInfo& info : addedColumnInfos_) {
+            if (info.before == record.offset) {
+                out.Bytes(info.record);
+            }
+        }
         if (record.offset == index_) {
             Header(out, rec::kIndex, kIndexFixedBytes + 4 * blocks);
             out.U32(At32(record.data, 0));
@@ -641,6 +749,9 @@ void FirstSheetWriter::WriteFirstSheet(ByteWriter& out) const {
             }
             out.Bytes(whole);
         }
+        if (walk.Position() == mergesEnd_) {
+            WriteAddedMerges(out);
+        }
     }
     if (defColWidthField != 0) {
         out.PatchU32(defColWidthField, static_cast<std::uint32_t>(defColWidthAt));
@@ -652,7 +763,29 @@ void FirstSheetWriter::WriteFirstSheet(ByteWriter& out) const {
             out.PatchU32(indexFields + 4 * i, dbcells[i]);
         }
     }
-    CopyRange(out, stream_, cells_.end, sheet_.end);
+    if (mergesEnd_ > cells_.end) {
+        CopyRange(out, stream_, cells_.end, mergesEnd_);
+        WriteAddedMerges(out);
+        CopyRange(out, stream_, mergesEnd_, sheet_.end);
+    } else {
+        CopyRange(out, stream_, cells_.end, sheet_.end);
+    }
+}
+
+void FirstSheetWriter::WriteAddedMerges(ByteWriter& out) const {
+    // As many ranges as one record's body holds.
+    constexpr std::size_t kPerRecord = (kMaxRecordData - 2) / 8;
+    for (std::size_t at = 0; at < merges_.size(); at += kPerRecord) {
+        const std::size_t count = std::min(kPerRecord, merges_.size() - at);
+        Header(out, rec::kMergedCells, 2 + 8 * count);
+        out.U16(static_cast<std::uint16_t>(count));
+        for (std::size_t i = at; i < at + count; ++i) {
+            out.U16(merges_[i].firstRow);
+            out.U16(merges_[i].lastRow);
+            out.U16(merges_[i].firstColumn);
+            out.U16(merges_[i].lastColumn);
+        }
+    }
 }
 
 std::vector<int> FirstSheetWriter::UsedRowNumbers() const {

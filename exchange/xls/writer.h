@@ -6,6 +6,7 @@
 // ROW blocks, cells and DBCELL, with its INDEX and DIMENSIONS), and the stream positions
 // that move with them (BOUNDSHEET offsets, the other sheets' INDEX records). A new cell
 // takes its column's format; a cell set over an existing one keeps that cell's format.
+// Merged ranges added go in beside the sheet's own.
 #pragma once
 
 #include "exchange/bytes.h"
@@ -56,6 +57,18 @@ public:
     // converts each distinct text once, straight to UTF-16. All are set, or none when one
     // is refused.
     SheetWriteError SetUtf8Texts(int row, int column, std::span<const std::string_view> utf8);
+
+    // Gives a cell the format of the model cell (of the model's column when it holds none);
+    // a cell not set yet becomes a formatted blank, a text set on it later keeps the format.
+    // A cell the writer keeps as read (a number, a formula) is Unsupported.
+    SheetWriteError CopyFormat(int row, int column, int modelRow, int modelColumn);
+    // Gives a column the width (and the column format) of the model column. A column with
+    // a width of its own already is Unsupported; a model without one leaves both at the
+    // sheet's default.
+    SheetWriteError CopyColumnWidth(int column, int modelColumn);
+    // Merges the rectangle (rows and columns from 1) into one cell. The caller keeps it
+    // apart from the sheet's other merges.
+    SheetWriteError Merge(int firstRow, int firstColumn, int lastRow, int lastColumn);
 
     // Makes room for `rows` rows of `textsPerRow` texts each, as an export that knows how
     // many it writes asks for; the sheet is the same without it.
@@ -116,6 +129,7 @@ private:
     void WriteCellTable(ByteWriter& out, const std::vector<int>& used,
                         std::vector<std::uint32_t>& dbcells) const;
     void WriteRowCells(ByteWriter& out, int row) const;
+    void WriteAddedMerges(ByteWriter& out) const;
 
     ByteSpan stream_;
     SheetWriterResult status_;
@@ -129,6 +143,25 @@ private:
     Span cells_;                 // its cell table
     std::size_t index_ = 0;      // its INDEX record, 0 when none
     std::size_t dimensions_ = 0; // its DIMENSIONS record
+    // Where added merges go: after the sheet's last MERGEDCELLS record, or its DIMENSIONS.
+    std::size_t mergesEnd_ = 0;
+    struct MergedRange {
+        std::uint16_t firstRow, lastRow, firstColumn, lastColumn; // from 0
+    };
+    std::vector<MergedRange> merges_;
+    struct ColumnInfo {
+        std::size_t offset; // of the COLINFO record
+        std::uint16_t first, last;
+    };
+    std::vector<ColumnInfo> columnInfos_;
+    // COLINFO records added, each with the stream offset of the record it goes before, in
+    // column order.
+    struct AddedColumnInfo {
+        std::size_t before;
+        std::uint16_t column;
+        std::vector<std::uint8_t> record;
+    };
+    std::vector<AddedColumnInfo> addedColumnInfos_;
     std::uint16_t columnFormats_[kMaxSheetColumns];
 
     std::uint32_t total_ = 0;

@@ -1,6 +1,10 @@
 #include "exchange/import/failed_rows.h"
 #include "exchange/read_workbook.h"
 #include "exchange/spreadsheet.h"
+#include "exchange/xls/container.h"
+#include "exchange/xls/records.h"
+#include "exchange/xlsx/writer.h"
+#include "exchange/zip/zip_reader.h"
 #include "package_run_fixture.h"
 #include "workbook_rows.h"
 
@@ -212,11 +216,117 @@ TEST_F(SpreadsheetImportTest, AreasWrittenTheUsualWaysAreFiledWhereTheTableKeeps
     EXPECT_EQ(rejected[0][7], "鼓楼区"); // two cities of the province have one
 }
 
+// Whether the workbook's first sheet merges K2:K3, as the template merges each heading of
+// one column over both header rows (and, in an .xlsx, gives K a width; the golden .xls
+// shows its width).
+bool MergesK2ToK3(const std::filesystem::path& file) {
+    const std::string bytes = ReadFileBytes(file);
+    if (LooksLikeZip(bytes)) {
+        ZipReader zip(bytes);
+        std::string sheet;
+        return zip.Read("xl/worksheets/sheet1.xml", 1 << 26, sheet) &&
+               sheet.find("<mergeCell ref=\"K2:K3\"/>") != std::string::npos &&
+               sheet.find("<col min=\"11\" max=\"11\"") != std::string::npos;
+    }
+    const quillon::ByteSpan file_bytes(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                       bytes.size());
+    const quillon::xls::BytesResult stream =
+        quillon::xls::ReadCompoundStream(file_bytes, "Workbook");
+    if (!stream) {
+        return false;
+    }
+    // Up to the first sheet's end: rows and columns from 0, the last row before the columns.
+    const std::uint8_t k2k3[] = {1, 0, 2, 0, 10, 0, 10, 0};
+    quillon::xls::RecordWalker walk(stream.bytes);
+    quillon::xls::Record record;
+    for (int ends = 0; ends < 2 && walk.Next(record);) {
+        ends += record.id == quillon::xls::rec::kEof ? 1 : 0;
+        if (record.id != quillon::xls::rec::kMergedCells) {
+            continue;
+        }
+        for (std::size_t at = 2; at + 8 <= record.data.size(); at += 8) {
+            if (std::equal(std::begin(k2k3), std::end(k2k3), record.data.begin() + at)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// A person fixes the rows sent back and imports the same workbook again: its headings,
+// the reason's among them, are passed over as the template's are, and the reasons left
+// aside, in either format.
+TEST_F(SpreadsheetImportTest, FailedRowsWorkbooksHeadTheReasonsAndImportBackOnceFixed) {
+    for (const quillon::WorkbookFormat format :
+         {quillon::WorkbookFormat::Xls, quillon::WorkbookFormat::Xlsx}) {
+        const bool xlsx = format == quillon::WorkbookFormat::Xlsx;
+        SCOPED_TRACE(xlsx ? "xlsx" : "xls");
+        FreshRegister();
+        Store({Record(7)});
+        Row tenDigits = Good(1);
+        tenDigits[9] = "1351234567";
+        const std::vector<Row> rows = {tenDigits, Good(7, "张7"), Good(2)};
+        std::filesystem::path source = dir / "in" / (xlsx ? "rows.xlsx" : "rows.xls");
+        if (xlsx) {
+            quillon::xlsx::TemplateWorkbook book(source);
+            for (const Row& row : rows) {
+                std::vector<std::string_view> cells(row.begin(), row.end());
+                ASSERT_TRUE(book.AddRowUtf8(cells));
+            }
+            ASSERT_TRUE(book.Save());
+        } else {
+            MakeWorkbook(source, rows);
+        }
+        RecordingReport first;
+        ASSERT_TRUE(ImportWorkbooks({source}, ImportMode::Append, first));
+        ASSERT_EQ(run->Counters().rejected, 1);
+        ASSERT_EQ(run->Counters().duplicates, 1);
+        const std::filesystem::path rejected = run->RejectedWorkbook();
+        const std::filesystem::path duplicates = run->DuplicateWorkbook();
+        ASSERT_EQ(rejected.extension(), xlsx ? ".xlsx" : ".xls");
+        for (const auto& [file, heading] :
+             {std::pair{rejected, "错误原因"}, std::pair{duplicates, "重复原因"}}) {
+            quillon::WorkbookResult book = quillon::ReadWorkbookFile(file);
+            ASSERT_TRUE(book) << book.detail;
+            EXPECT_EQ(Gb18030ToUtf8(std::string(book.workbook.CellText(2, 11))), heading);
+            EXPECT_EQ(Gb18030ToUtf8(std::string(book.workbook.CellText(2, 10))), "手机号码");
+            EXPECT_EQ(book.workbook.CellText(3, 11), "");
+            EXPECT_TRUE(MergesK2ToK3(file)) << file;
+        }
+
+        // The rejected row as sent back is refused again for the same reason, and only it.
+        RecordingReport again;
+        ASSERT_TRUE(ImportWorkbooks({rejected}, ImportMode::Append, again));
+        EXPECT_EQ(run->Counters().rejected, 1);
+        EXPECT_EQ(run->Counters().inserted, 0);
+        EXPECT_EQ(RowsOf(run->RejectedWorkbook()), RowsOf(rejected));
+        std::filesystem::path fixed = rejected;
+        if (!xlsx) {
+            quillon::WorkbookError error{};
+            std::string detail;
+            quillon::Spreadsheet sheet = quillon::Spreadsheet::Open(rejected, error, detail);
+            ASSERT_EQ(sheet.SetCellValue(4, 10, "13512345678"),
+                      quillon::xls::SheetWriteError::None);
+            fixed = dir / "in" / "fixed.xls";
+            ASSERT_TRUE(sheet.SaveAs(fixed));
+            EXPECT_TRUE(MergesK2ToK3(fixed));
+        }
+        FreshRegister();
+        RecordingReport back;
+        ASSERT_TRUE(ImportWorkbooks({fixed, duplicates}, ImportMode::Append, back));
+        std::vector<std::string> expected = {"张7|13500000007"};
+        if (!xlsx) {
+            expected.push_back("张三|13512345678");
+        }
+        EXPECT_EQ(Stored("User_Name, Mobile_NO"), expected);
+    }
+}
+
 // A cell holds 32767 UTF-16 units; a text of characters beyond U+FFFF, cut by characters,
 // would be refused whole and leave its cell empty.
 TEST(FailedRowsWorkbook, ALongTextOfExtensionBCharactersIsCutToWhatACellHolds) {
     TempDir dir;
-    FailedRowsWorkbook rows(dir / "bad.xls");
+    FailedRowsWorkbook rows(dir / "bad.xls", FailedRowsWorkbook::Kind::Rejected);
     ContactRecord record;
     std::string longName;
     for (int i = 0; i < 20000; ++i) {
@@ -233,7 +343,7 @@ TEST(FailedRowsWorkbook, ALongTextOfExtensionBCharactersIsCutToWhatACellHolds) {
 
 TEST(FailedRowsWorkbook, AFullSheetGoesOnInTheNextWorkbookAndLongTextsAreCut) {
     TempDir dir;
-    FailedRowsWorkbook rows(dir / "bad.xls");
+    FailedRowsWorkbook rows(dir / "bad.xls", FailedRowsWorkbook::Kind::Duplicates);
     ContactRecord record;
     record[kUser_Name] = "n";
     const std::string reason(40000, 'x');

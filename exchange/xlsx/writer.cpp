@@ -1,6 +1,7 @@
 #include "exchange/xlsx/writer.h"
 
 #include "exchange/template_form.h"
+#include "exchange/xlsx/sheet_rows.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -23,6 +24,9 @@ namespace {
 constexpr std::uint8_t kGb2312Charset = 0x86;
 constexpr std::uint8_t kA4Paper = 9;
 
+// The data sheet is the first the form adds.
+constexpr std::string_view kDataSheetPart = "xl/worksheets/sheet1.xml";
+
 WriteResult Fail(WriteError error, std::string detail) {
     return {error, std::move(detail)};
 }
@@ -33,33 +37,6 @@ std::string ColumnLetter(int column) {
         letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
     }
     return letters;
-}
-
-bool IsHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// Readers take "_xHHHH_" in a cell as the character HHHH (it is how the format writes the
-// characters XML cannot hold); the library writes such a text as it stands. Its underscore
-// is written as the escape of an underscore, "_x005F_", so that it reads back as written.
-void EscapeEscapeLookalikes(std::string& text) {
-    std::size_t at = text.find("_x");
-    if (at == std::string::npos) {
-        return;
-    }
-    std::string out;
-    out.reserve(text.size() + 14);
-    std::size_t copied = 0;
-    for (; at != std::string::npos; at = text.find("_x", at + 1)) {
-        if (at + 7 <= text.size() && IsHex(text[at + 2]) && IsHex(text[at + 3]) &&
-            IsHex(text[at + 4]) && IsHex(text[at + 5]) && text[at + 6] == '_') {
-            out.append(text, copied, at - copied);
-            out += "_x005F";
-            copied = at;
-        }
-    }
-    out.append(text, copied, std::string::npos);
-    text = std::move(out);
 }
 
 // True when the text is well-formed UTF-8 that the program's GB18030 holds whole, so that it
@@ -315,25 +292,32 @@ TemplateWorkbook::TemplateWorkbook(std::filesystem::path target,
         folder = ".";
     }
     scratchFolder_ = folder.string();
-    // An unpredictable name that nobody else holds, as the library would not make one.
-    std::string name = (folder / ("." + target_.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) {
-        status_ = Fail(WriteError::File, std::strerror(errno));
+    if (!MakeScratchFile(form_)) {
         return;
     }
-    ::close(fd);
-    assembled_ = name;
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.tmpdir = scratchFolder_.data();
-    workbook_ = workbook_new_opt(assembled_.c_str(), &options);
+    workbook_ = workbook_new_opt(form_.c_str(), &options);
     if (workbook_ == nullptr) {
         status_ = Fail(WriteError::Library, "the workbook could not be started");
         Discard();
         return;
     }
     LayOutForm(moreFormCells, moreWidths);
+    if (status_) {
+        bodyStyle_ = lxw_format_get_xf_index(body_);
+        birthdayStyle_ = lxw_format_get_xf_index(birthday_);
+        // The form is complete: the library writes it now, and the records are spliced into
+        // its data sheet on saving.
+        status_ = CloseLibraryWorkbook();
+    }
+    if (status_) {
+        rows_ = std::make_unique<SheetRows>(folder);
+        if (!rows_->Status()) {
+            status_ = Fail(WriteError::File, rows_->Status().detail);
+        }
+    }
     if (!status_) {
         Discard();
     }
@@ -343,14 +327,47 @@ TemplateWorkbook::~TemplateWorkbook() {
     Discard();
 }
 
+bool TemplateWorkbook::MakeScratchFile(std::filesystem::path& path) {
+    // An unpredictable name that nobody else holds, as the library would not make one.
+    std::string name =
+        (std::filesystem::path(scratchFolder_) / ("." + target_.filename().string() + ".XXXXXX"))
+            .string();
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        status_ = Fail(WriteError::File, std::strerror(errno));
+        return false;
+    }
+    ::close(fd);
+    path = name;
+    return true;
+}
+
+WriteResult TemplateWorkbook::CloseLibraryWorkbook() {
+    errno = 0;
+    const lxw_error closed = workbook_close(workbook_); // frees it, whatever the outcome
+    workbook_ = nullptr;
+    if (closed == LXW_NO_ERROR) {
+        return {};
+    }
+    // The system's words as well, so that a full disk is told apart.
+    std::string why = lxw_strerror(closed);
+    if (errno != 0) {
+        why += std::string(": ") + std::strerror(errno);
+    }
+    return Fail(WriteError::File, why);
+}
+
 void TemplateWorkbook::Discard() {
     if (workbook_ != nullptr) {
         lxw_workbook_free(workbook_);
         workbook_ = nullptr;
     }
-    if (!assembled_.empty()) {
-        ::unlink(assembled_.c_str());
-        assembled_.clear();
+    rows_.reset();
+    for (std::filesystem::path* scratch : {&form_, &assembled_}) {
+        if (!scratch->empty()) {
+            ::unlink(scratch->c_str());
+            scratch->clear();
+        }
     }
 }
 
@@ -441,22 +458,14 @@ void TemplateWorkbook::LayOutForm(std::span<const form::Cell> moreFormCells,
     }
 }
 
-WriteResult TemplateWorkbook::AddCell(int row, int column, std::string_view original) {
+WriteResult TemplateWorkbook::AddCell(int column, std::string_view original) {
     if (original.empty()) {
         return {};
     }
     if (Utf16Units(cell_) > kMaxCellCharacters) {
         return Fail(WriteError::TextTooLong, {});
     }
-    EscapeEscapeLookalikes(cell_);
-    const lxw_error error = worksheet_write_string(
-        data_, row, column, cell_.c_str(), column == form::kBirthdayColumn ? birthday_ : body_);
-    if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED) {
-        return Fail(WriteError::TextTooLong, {});
-    }
-    if (error != LXW_NO_ERROR) {
-        return Fail(WriteError::Library, lxw_strerror(error));
-    }
+    rows_->AddText(column, cell_, column == form::kBirthdayColumn ? birthdayStyle_ : bodyStyle_);
     return {};
 }
 
@@ -464,7 +473,7 @@ WriteResult TemplateWorkbook::Usable() const {
     if (!status_) {
         return status_;
     }
-    return workbook_ ? WriteResult{} : Fail(WriteError::Library, "the workbook has been saved");
+    return rows_ ? WriteResult{} : Fail(WriteError::Library, "the workbook has been saved");
 }
 
 template <typename Text, typename Convert>
@@ -475,14 +484,16 @@ WriteResult TemplateWorkbook::AddRow(std::span<const Text> cells, Convert conver
     if (records_ >= kMaxRecordRows) {
         return Fail(WriteError::SheetFull, {});
     }
-    const int row = form::kFirstRecordRow + records_;
+    rows_->StartRow(form::kFirstRecordRow + records_);
     int column = 0;
     for (const Text& text : cells) {
         convert(text);
-        if (WriteResult added = AddCell(row, column++, text); !added) {
+        if (WriteResult added = AddCell(column++, text); !added) {
+            rows_->CancelRow();
             return added;
         }
     }
+    rows_->EndRow();
     ++records_;
     return {};
 }
@@ -509,17 +520,16 @@ WriteResult TemplateWorkbook::Save() {
     if (WriteResult usable = Usable(); !usable) {
         return usable;
     }
-    errno = 0;
-    const lxw_error closed = workbook_close(workbook_); // frees it, whatever the outcome
-    workbook_ = nullptr;
-    if (closed != LXW_NO_ERROR) {
-        // The system's words as well, so that a full disk is told apart.
-        std::string why = lxw_strerror(closed);
-        if (errno != 0) {
-            why += std::string(": ") + std::strerror(errno);
-        }
+    if (!MakeScratchFile(assembled_)) {
+        WriteResult failed = status_;
         Discard();
-        return Fail(WriteError::File, why);
+        return failed;
+    }
+    const SpliceResult spliced = rows_->SpliceInto(form_, kDataSheetPart, assembled_);
+    rows_.reset();
+    if (!spliced) {
+        Discard();
+        return Fail(WriteError::File, spliced.detail);
     }
     const FileResult replaced =
         ReplaceFileAtomicallyWith(target_, [&](int fd) { return CopyInto(assembled_, fd); });

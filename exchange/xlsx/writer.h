@@ -1,12 +1,13 @@
 // Workbooks in .xlsx laid out like the template: the form of template_form.h (title, header
 // rows, the notes sheet, the hidden lists and the list rules down to the sheet's end) with
-// records from row 4, written through libxlsxwriter in its constant-memory mode, so that a
-// sheet of a million rows costs what a row does.
+// records from row 4. libxlsxwriter lays out and writes the form; the records are streamed
+// into its data sheet (sheet_rows.h), so that a sheet of a million rows costs what a row does.
 #pragma once
 
 #include "exchange/template_form.h"
 
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,8 @@ struct lxw_worksheet;
 struct lxw_format;
 
 namespace quillon::xlsx {
+
+class SheetRows;
 
 // Rows of an .xlsx sheet, and the records one holds below the title and the two header rows.
 inline constexpr int kMaxSheetRows = 1048576;
@@ -76,20 +79,27 @@ private:
     // Each text is converted into cell_ by `convert`, then added as the next row's cell.
     template <typename Text, typename Convert>
     WriteResult AddRow(std::span<const Text> cells, Convert convert);
-    // Adds cell_; `original` is the text it was made from (empty: no cell).
-    WriteResult AddCell(int row, int column, std::string_view original);
+    // Adds cell_ to the current row; `original` is the text it was made from (empty: no cell).
+    WriteResult AddCell(int column, std::string_view original);
     void LayOutForm(std::span<const form::Cell> moreFormCells,
                     std::span<const form::Width> moreWidths);
+    WriteResult CloseLibraryWorkbook();
+    // A new empty file of an unpredictable name in the scratch folder.
+    bool MakeScratchFile(std::filesystem::path& path);
     void Discard();
 
     std::filesystem::path target_;
-    std::filesystem::path assembled_; // the file the library writes, beside the target
+    std::filesystem::path form_;      // the form as the library wrote it, without records
+    std::filesystem::path assembled_; // the whole workbook, before it takes the target's place
     std::string scratchFolder_;
     WriteResult status_;
-    lxw_workbook* workbook_ = nullptr;
+    lxw_workbook* workbook_ = nullptr; // while the form is laid out
     lxw_worksheet* data_ = nullptr;
     lxw_format* body_ = nullptr;
     lxw_format* birthday_ = nullptr;
+    int bodyStyle_ = 0;
+    int birthdayStyle_ = 0;
+    std::unique_ptr<SheetRows> rows_; // until saved
     int records_ = 0;
     std::string cell_;       // a cell's text as handed to the library
     std::u16string scratch_; // a text on its way through UTF-16

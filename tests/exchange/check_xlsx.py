@@ -123,6 +123,8 @@ class FilledXlsx(unittest.TestCase):
         self.assertEqual([[v if v is not None else "" for v in row] for row in rows],
                          self.expected())
         self.assertEqual(book["Sheet1"]["C5"].number_format, "@")
+        # What a streaming reader takes as the sheet's extent, before it reads a row.
+        self.assertEqual((book["Sheet1"].max_row, book["Sheet1"].max_column), (FILLED_ROWS + 3, 10))
 
     def check_converted(self, tool):
         rows = converted_rows(tool, self.path, self.folder.name)

@@ -55,7 +55,8 @@ protected:
     }
 
     // Texts that a careless writer loses: a character beyond U+FFFF (GB18030's four bytes), what
-    // looks like the format's own escape, XML's special characters, a tab and a line feed.
+    // looks like the format's own escape, XML's special characters, a tab and a line feed, a
+    // carriage return, and a control character and U+FFFF, which XML cannot hold.
     static std::vector<ContactRecord> AwkwardRecords(int count) {
         std::vector<ContactRecord> records;
         for (int i = 0; i < count; ++i) {
@@ -63,8 +64,9 @@ protected:
             if (i % 3 == 0) {
                 r[kUser_Name] = Gb18030("𠀀𪚥") + std::to_string(i);
             }
-            r[kOrganization_Detial] =
-                Gb18030(i % 2 ? "A&B <公司> \"党支部\" 'x'" : "_x0041_ 单位\t一\n二 _x005F_");
+            const char* const units[] = {"A&B <公司> \"党支部\" 'x'", "_x0041_ 单位\t一\n二 _x005F_",
+                                         "单位 \r\n一\x01二\uFFFF"};
+            r[kOrganization_Detial] = Gb18030(units[i % 3]);
             r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
             records.push_back(r);
         }

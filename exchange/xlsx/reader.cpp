@@ -505,14 +505,18 @@ private:
         XML_SetElementHandler(parser.get(), &SaxHandler::OnStart, &SaxHandler::OnEnd);
         XML_SetCharacterDataHandler(parser.get(), &SaxHandler::OnText);
         bool xmlFailed = false;
-        ZipResult entry = zip_.Stream(part, limits_.maxPartBytes, [&](std::string_view chunk) {
+        const auto parse = [&](std::string_view chunk) {
             if (XML_Parse(parser.get(), chunk.data(), static_cast<int>(chunk.size()), XML_FALSE) !=
                 XML_STATUS_OK) {
                 xmlFailed = true;
                 return false;
             }
             return true;
-        });
+        };
+        ZipResult entry = zip_.Find(part);
+        if (entry) {
+            entry = zip_.Inflate(limits_.StreamedPartLimit(zip_.Current().compressedSize), parse);
+        }
         found = entry.error != ZipError::NoSuchEntry;
         if (entry.error == ZipError::NoSuchEntry) {
             return true;

@@ -16,15 +16,20 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QThread>
+#include <QTimer>
+#include <algorithm>
 
 namespace {
 
 constexpr int kIdRole = Qt::UserRole;
 const QColor kEvenRowColour(255, 255, 0);
 const char* const kEditText = "修 改";
+// How often at most the cells are measured again while the list's width changes.
+constexpr int kRefitMilliseconds = 50;
 
 const char* const kHeaders[ContactListManager::kColumnCount] = {
     "",           "姓名",           "性别",           "出生年月",   "学历",     "类别",
@@ -86,6 +91,14 @@ bool ContactListManager::Bind(QTableWidget* list, QLineEdit* pageEdit, QCheckBox
     list_->setMouseTracking(true);
     viewport_ = list_->viewport();
     viewport_->installEventFilter(this);
+    refit_ = new QTimer(this);
+    refit_->setSingleShot(true);
+    refit_->setInterval(kRefitMilliseconds);
+    connect(refit_, &QTimer::timeout, this, [this] {
+        if (list_) {
+            FitColumnsToContents();
+        }
+    });
     list_->installEventFilter(this);
     // The list goes before this object when the window is torn down; from then on its
     // events are none of our business.
@@ -285,13 +298,10 @@ void ContactListManager::FitColumnsToContents() {
     // builds a style option and a size hint for every cell.
     const QFontMetrics cells(list_->font());
     const QFontMetrics titles(list_->horizontalHeader()->font());
-    QHeaderView* header = list_->horizontalHeader();
     // No column takes more than its share, so that one long text cannot push the number
     // and the edit cell off the screen: a longer text ends in "…" and shows whole as the
     // cell's tooltip.
     constexpr int kWidestColumn = 130;
-    int titleWidth[kColumnCount] = {};
-    int width[kColumnCount] = {};
     // Each cell's text measured once: the widths need it, and so does the tooltip.
     const int rows = list_->rowCount();
     std::vector<int> needed(static_cast<std::size_t>(rows) * kColumnCount, 0);
@@ -299,18 +309,37 @@ void ContactListManager::FitColumnsToContents() {
         return needed[static_cast<std::size_t>(row) * kColumnCount + column];
     };
     for (int column = kUser_Name; column < kColumnCount; ++column) {
-        titleWidth[column] = titles.horizontalAdvance(kHeaders[column]) + 16;
-        const int widest = std::max(titleWidth[column], kWidestColumn);
-        width[column] = titleWidth[column];
+        const int titleWidth = titles.horizontalAdvance(kHeaders[column]) + 16;
+        const int widest = std::max(titleWidth, kWidestColumn);
+        contentWidths_[column] = titleWidth;
         for (int row = 0; row < rows; ++row) {
             if (const QTableWidgetItem* item = list_->item(row, column)) {
                 neededAt(row, column) = cells.horizontalAdvance(item->text()) + 10;
-                width[column] = std::max(width[column], std::min(neededAt(row, column), widest));
+                contentWidths_[column] =
+                    std::max(contentWidths_[column], std::min(neededAt(row, column), widest));
             }
         }
     }
+    ShareOutWidth();
+    for (int column = kUser_Name; column < kColumnCount; ++column) {
+        const int width = list_->columnWidth(column);
+        for (int row = 0; row < rows; ++row) {
+            if (QTableWidgetItem* item = list_->item(row, column)) {
+                item->setToolTip(neededAt(row, column) > width ? item->text() : QString());
+            }
+        }
+    }
+}
+
+void ContactListManager::ShareOutWidth() {
+    if (contentWidths_[kUser_Name] == 0) {
+        return; // nothing measured yet: the columns keep the widths they have
+    }
+    int width[kColumnCount] = {};
+    std::copy(std::begin(contentWidths_), std::end(contentWidths_), width);
     // Where the row is still wider than the list, the widest of the text columns give way,
     // down to their titles' own width, until the number and the edit cell fit.
+    const QFontMetrics titles(list_->horizontalHeader()->font());
     int narrowest[kColumnCount] = {};
     for (int column = kUser_Name; column < kColumnCount; ++column) {
         narrowest[column] = titles.horizontalAdvance(kHeaders[column]) + 4;
@@ -320,6 +349,7 @@ void ContactListManager::FitColumnsToContents() {
     const int scrollBar = list_->verticalScrollBar()->isVisible()
                               ? 0
                               : list_->verticalScrollBar()->sizeHint().width();
+    QHeaderView* header = list_->horizontalHeader();
     int excess = header->sectionSize(kCheckColumn) + scrollBar - list_->viewport()->width();
     for (int column = kUser_Name; column < kColumnCount; ++column) {
         excess += width[column];
@@ -339,11 +369,6 @@ void ContactListManager::FitColumnsToContents() {
     }
     for (int column = kUser_Name; column < kColumnCount; ++column) {
         header->resizeSection(column, width[column]);
-        for (int row = 0; row < rows; ++row) {
-            if (QTableWidgetItem* item = list_->item(row, column)) {
-                item->setToolTip(neededAt(row, column) > width[column] ? item->text() : QString());
-            }
-        }
     }
 }
 
@@ -447,6 +472,18 @@ bool ContactListManager::eventFilter(QObject* watched, QEvent* event) {
         viewport_->setCursor(index.isValid() && index.column() == kEditColumn
                                  ? Qt::PointingHandCursor
                                  : Qt::ArrowCursor);
+    } else if (watched == viewport_ && event->type() == QEvent::Resize) {
+        // Only a new width changes the fit; the height changes as a scroll bar comes and goes.
+        const auto* resize = static_cast<QResizeEvent*>(event);
+        if (resize->size().width() != resize->oldSize().width()) {
+            // At once from the widths last measured, before the list is painted at its new
+            // width, so that no scroll bar comes and goes; the texts are measured again,
+            // for their tooltips, a moment later, and no more often while a drag goes on.
+            ShareOutWidth();
+            if (!refit_->isActive()) {
+                refit_->start();
+            }
+        }
     } else if (watched == list_ && event->type() == QEvent::KeyPress &&
                static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
         ToggleRow(list_->currentRow());

@@ -15,6 +15,7 @@ class QLineEdit;
 class QProgressBar;
 class QTableWidget;
 class QTableWidgetItem;
+class QTimer;
 
 // The object behind the main window's list: shows the login area's contacts a page at a
 // time, keeps the page counters and the checked rows, and applies inserts, edits and
@@ -87,7 +88,11 @@ private:
     void ShowCount(int count);
     void ReportReadFailure(const StoreStatus& status);
     void FillList(const std::vector<ContactRecord>& records);
+    // Measures the cells' texts, then shares out the list's width: each column as wide as
+    // its widest text up to a limit, narrower where the row would not fit.
     void FitColumnsToContents();
+    // Shares out the width from the texts as last measured.
+    void ShareOutWidth();
     void SetRow(int row, const ContactRecord& record);
     void AddUncheckedBox(int row);
     void InsertTopRow(const ContactRecord& record);
@@ -113,6 +118,12 @@ private:
     std::vector<std::string> checked_;
     QTableWidget* list_ = nullptr;
     QWidget* viewport_ = nullptr;
+    // The columns' widths their texts ask for, as last measured.
+    int contentWidths_[kColumnCount] = {};
+    // Measures the cells again soon after the list's width changed, once for a burst of
+    // changes (a drag of the window's edge), so that a drag does not measure every cell at
+    // each step.
+    QTimer* refit_ = nullptr;
     QCheckBox* checkAll_ = nullptr;
     QLineEdit* pageEdit_ = nullptr;
     QLabel* pageLabel_ = nullptr;

@@ -599,19 +599,40 @@ TEST_F(PhoneBookTest, EnterKeepsWhatCannotBeUndoneAndTheCloseBoxAsksAsExitDoes) 
 
 namespace {
 
-TEST_F(PhoneBookTest, ALongTextEndsInAnEllipsisAndTheNumberAndEditCellStayInView) {
-    AddRecords(2);
-    {
+class LongTextTest : public PhoneBookTest {
+protected:
+    void AddRecord(const std::string& name, const std::string& mobile, const std::string& unit) {
         ContactStore store(installation.database, [this] { return clock(); });
         ASSERT_TRUE(store.OpenContactDatabase());
         ContactRecord r;
-        r[kUser_Name] = Gb18030(std::string(40, 'W').insert(0, "超长姓名").c_str());
-        r[kMobile_NO] = "13900001111";
+        r[kUser_Name] = Gb18030(name.c_str());
+        r[kMobile_NO] = mobile;
         r[kProvince] = Gb18030("北京市");
-        r[kOrganization_Detial] = std::string(120, 'U');
+        r[kOrganization_Detial] = Gb18030(unit.c_str());
         r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
         ASSERT_EQ(store.InsertContactRow(r), ContactInsert::Done);
     }
+
+    // Two records and one of a long name and a long unit, the first row once shown.
+    void AddLongRecord() {
+        AddRecords(2);
+        AddRecord(std::string(40, 'W').insert(0, "超长姓名"), "13900001111", std::string(120, 'U'));
+    }
+
+    void ExpectNumberAndEditCellInView() {
+        const QTableWidget* list = List();
+        const QHeaderView* header = list->horizontalHeader();
+        const int editEnd = header->sectionViewportPosition(ContactListManager::kEditColumn) +
+                            header->sectionSize(ContactListManager::kEditColumn);
+        EXPECT_LE(header->sectionViewportPosition(kMobile_NO) + header->sectionSize(kMobile_NO),
+                  list->viewport()->width());
+        EXPECT_LE(editEnd - header->sectionSize(ContactListManager::kEditColumn) / 2,
+                  list->viewport()->width());
+    }
+};
+
+TEST_F(LongTextTest, ALongTextEndsInAnEllipsisAndTheNumberAndEditCellStayInView) {
+    AddLongRecord();
     Window().show();
     Window().resize(1024, 700);
     Click("btn_first");
@@ -621,13 +642,36 @@ TEST_F(PhoneBookTest, ALongTextEndsInAnEllipsisAndTheNumberAndEditCellStayInView
     EXPECT_EQ(list->item(0, kUser_Name)->toolTip(), list->item(0, kUser_Name)->text());
     EXPECT_TRUE(list->item(1, kUser_Name)->toolTip().isEmpty()); // a short one shows whole
     EXPECT_LE(list->columnWidth(kOrganization_Detial), 130);
-    const QHeaderView* header = list->horizontalHeader();
-    const int editEnd = header->sectionViewportPosition(ContactListManager::kEditColumn) +
-                        header->sectionSize(ContactListManager::kEditColumn);
-    EXPECT_LE(header->sectionViewportPosition(kMobile_NO) + header->sectionSize(kMobile_NO),
-              list->viewport()->width());
-    EXPECT_LE(editEnd - header->sectionSize(ContactListManager::kEditColumn) / 2,
-              list->viewport()->width());
+    ExpectNumberAndEditCellInView();
+}
+
+// The columns are fitted again when the window is made narrower or wider after a page was
+// shown; a long name given room at the greater width gives it back, and its tooltip follows.
+TEST_F(LongTextTest, TheColumnsFollowTheWindowsWidth) {
+    AddLongRecord();
+    AddRecord("李四", "13900002222", "某县组织部书记");
+    Window().show();
+    Window().resize(1400, 700);
+    Click("btn_first");
+    QCoreApplication::processEvents();
+    const int roomy = List()->columnWidth(kUser_Name);
+    Window().resize(880, 700);
+    QCoreApplication::processEvents();
+    EXPECT_LT(List()->columnWidth(kUser_Name), roomy);
+    ExpectNumberAndEditCellInView();
+    // A unit that fits at the greater width only shows whole as its tooltip at the narrower.
+    const QTableWidgetItem* unit = nullptr;
+    for (int row = 0; row < List()->rowCount(); ++row) {
+        if (List()->item(row, kMobile_NO)->text() == "13900002222") {
+            unit = List()->item(row, kOrganization_Detial);
+        }
+    }
+    ASSERT_NE(unit, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !unit->toolTip().isEmpty(); }, 2000));
+    Window().resize(1400, 700);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(List()->columnWidth(kUser_Name), roomy);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return unit->toolTip().isEmpty(); }, 2000));
 }
 
 } // namespace

@@ -73,6 +73,7 @@ void Workbook::SetCell(int row, int column, std::uint32_t text) {
         sorted_ = false;
     }
     cells.push_back(Cell{column, text});
+    ++cellCount_;
 }
 
 void Workbook::Finish() {

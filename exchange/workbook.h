@@ -81,6 +81,8 @@ public:
     void Finish();
 
     std::size_t TextCount() const { return textEnds_.size(); }
+    std::size_t CellCount() const { return cellCount_; }
+    std::size_t TextBytes() const { return textBytes_.size(); }
 
 private:
     struct Cell {
@@ -105,6 +107,7 @@ private:
     std::string textBytes_;
     std::vector<std::size_t> textEnds_;
     std::vector<Row> rows_;
+    std::size_t cellCount_ = 0;
     bool sorted_ = true;
 };
 

@@ -220,6 +220,10 @@ public:
         static_cast<SaxHandler*>(self)->Text(data, size);
     }
 
+    void FailTooLarge() {
+        Fail("more cells or text than a sheet is taken with", WorkbookError::TooLarge);
+    }
+
     XML_Parser parser = nullptr;
     std::string failure;
     WorkbookError failureKind = WorkbookError::Damaged;
@@ -237,7 +241,8 @@ const char* SaxAttribute(const char** attributes, std::string_view name) {
 // <sst><si><t>text</t></si><si><r><t>rich </t></r><r><t>text</t></r><rPh>..</rPh></si></sst>
 class SharedStringsHandler : public SaxHandler {
 public:
-    explicit SharedStringsHandler(Workbook& book) : book_(book) {}
+    SharedStringsHandler(Workbook& book, std::size_t maxTextBytes)
+        : book_(book), maxTextBytes_(maxTextBytes) {}
 
     std::size_t Count() const { return count_; }
 
@@ -264,6 +269,10 @@ public:
             }
             book_.AddText(text_.empty() ? std::string()
                                         : Utf8ToGb18030(DecodeEscapes(std::move(text_))));
+            if (book_.TextBytes() > maxTextBytes_) {
+                FailTooLarge();
+                return;
+            }
             ++count_;
             text_.clear();
             inItem_ = false;
@@ -272,11 +281,15 @@ public:
     void Text(const char* data, int size) override {
         if (collecting_) {
             text_.append(data, static_cast<std::size_t>(size));
+            if (text_.size() > maxTextBytes_) {
+                FailTooLarge();
+            }
         }
     }
 
 private:
     Workbook& book_;
+    std::size_t maxTextBytes_;
     std::size_t count_ = 0;
     std::string text_;
     bool inItem_ = false;
@@ -432,7 +445,7 @@ private:
     // They take the workbook's texts from sharedFirst_ on, in their order.
     bool ReadSharedStrings() {
         sharedFirst_ = static_cast<std::uint32_t>(book_.TextCount());
-        SharedStringsHandler handler(book_);
+        SharedStringsHandler handler(book_, limits_.maxTextBytes);
         bool found = false;
         const bool read = StreamPart(sharedStringsPart_, handler, found);
         sharedCount_ = handler.Count();
@@ -541,6 +554,10 @@ private:
 
     friend class SheetHandler;
 
+    bool OverLimits() const {
+        return book_.CellCount() > limits_.maxCells || book_.TextBytes() > limits_.maxTextBytes;
+    }
+
     // Puts one cell, its parts gathered by the sheet handler, into the workbook.
     bool PutCell(int row, int column, std::string_view type, const std::string& style,
                  bool hasValue, const std::string& value, bool isInline,
@@ -636,6 +653,8 @@ public:
             if (!reader_.PutCell(rowNumber_, column_, type_, style_, hasValue_, value_, isInline_,
                                  inline_, why)) {
                 Fail(why);
+            } else if (reader_.OverLimits()) {
+                FailTooLarge();
             }
         } else if (name == "sheetData") {
             inData_ = false;
@@ -645,6 +664,9 @@ public:
     void Text(const char* data, int size) override {
         if (collect_ != nullptr) {
             collect_->append(data, static_cast<std::size_t>(size));
+            if (collect_->size() > reader_.limits_.maxTextBytes) {
+                FailTooLarge();
+            }
         }
     }
 

@@ -12,23 +12,27 @@
 namespace quillon::xlsx {
 
 struct Limits {
-    // The most the sheet or the shared strings may inflate to: this much, or inflationRatio
-    // times their packed size where that is more, up to maxPackedPartBytes. They are parsed as
-    // they inflate, so this bounds the time spent more than the memory. A sheet of records
-    // inflates to twelve to twenty times its packed size (a million records: some 50 MB
-    // packed, 700 MB inflated), a deflate bomb to a thousand times, so the time a part may
-    // take stays in proportion to the file's size.
+    // The most the sheet or the shared strings may inflate to: maxPartBytes, or inflationRatio
+    // times their packed size where that is more, up to maxStreamedPartBytes. They are parsed
+    // as they inflate, and what the workbook holds of them is bounded on its own
+    // (maxCells, maxTextBytes), so this bounds the time spent. A sheet of records inflates to
+    // twelve to twenty times its packed size (a million records: 50 MB packed, 700 MB
+    // inflated), a deflate bomb to a thousand times: the time a part takes stays in
+    // proportion to the file's size.
     std::size_t maxPartBytes = std::size_t{96} << 20;
     std::size_t inflationRatio = 100;
-    std::uint64_t maxPackedPartBytes = std::uint64_t{4} << 30;
+    std::uint64_t maxStreamedPartBytes = std::uint64_t{2} << 30;
     // The small parts (workbook, relationships, styles) are parsed into a tree, which takes
     // several times their size; none of them comes near this in a real workbook.
     std::size_t maxTreePartBytes = std::size_t{16} << 20;
+    // What the workbook may hold of the sheet: every row of the format 16 columns wide, and
+    // texts of 512 MB (a million records take some 100 MB).
+    std::size_t maxCells = std::size_t{16} * Workbook::kMaxRows;
+    std::size_t maxTextBytes = std::size_t{512} << 20;
 
     std::uint64_t StreamedPartLimit(std::uint64_t packedBytes) const {
-        return std::max<std::uint64_t>(maxPartBytes,
-                                       std::min(packedBytes, maxPackedPartBytes / inflationRatio) *
-                                           inflationRatio);
+        const std::uint64_t packed = std::min(packedBytes, maxStreamedPartBytes / inflationRatio);
+        return std::max<std::uint64_t>(maxPartBytes, packed * inflationRatio);
     }
 };
 

@@ -174,6 +174,35 @@ TEST(XlsxReader, ASheetPastTheLimitIsReadWhenItPacksLikeRecords) {
     EXPECT_GT(result.workbook.UsedRows(), 10000);
 }
 
+TEST(XlsxReader, MoreCellsOrTextThanTheWorkbookTakesAreRefused) {
+    // Since a part may inflate far, what the workbook holds of it is bounded on its own.
+    quillon::xlsx::Limits limits;
+    limits.maxCells = 1000;
+    limits.maxTextBytes = 4096;
+    std::string cells;
+    for (int i = 0; i < 1001; ++i) {
+        cells += "<c><v>1</v></c>";
+    }
+    const std::string longText(5000, 'x');
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> file;
+    } cases[] = {
+        {"cells", Xlsx(Sheet("<row>" + cells + "</row>"))},
+        {"an inline text",
+         Xlsx(Sheet("<row><c t=\"inlineStr\"><is><t>" + longText + "</t></is></c></row>"))},
+        {"shared strings", Xlsx(Sheet(""), "",
+                                "<sst><si><t>" + longText.substr(0, 3000) + "</t></si><si><t>" +
+                                    longText.substr(0, 3000) + "</t></si></sst>")},
+    };
+    for (const auto& c : cases) {
+        const auto result = quillon::xlsx::ReadXlsx(c.file, limits);
+        EXPECT_EQ(result.error, WorkbookError::TooLarge) << c.name << ": " << result.detail;
+    }
+    EXPECT_TRUE(
+        quillon::xlsx::ReadXlsx(Xlsx(Sheet("<row>" + cells.substr(15) + "</row>")), limits));
+}
+
 TEST(XlsxReader, BrokenPartsAreNamedAsDamage) {
     const struct {
         const char* name;

@@ -12,8 +12,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace quillon::xlsx {
@@ -25,14 +25,6 @@ constexpr std::size_t kDeflatePiece = std::size_t{256} << 10;
 // The parts the library writes beside the data sheet are a few kilobytes each.
 constexpr std::size_t kMaxFormPartBytes = std::size_t{16} << 20;
 constexpr int kFastestLevel = 1;
-
-std::string ColumnLetters(int column) {
-    std::string letters;
-    for (int n = column + 1; n > 0; n = (n - 1) / 26) {
-        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
-    }
-    return letters;
-}
 
 bool IsHex(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -174,6 +166,14 @@ void WidenDimension(std::string& head, int lastRow, int lastColumn) {
 }
 
 } // namespace
+
+std::string ColumnLetters(int column) {
+    std::string letters;
+    for (int n = column + 1; n > 0; n = (n - 1) / 26) {
+        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+    }
+    return letters;
+}
 
 struct SheetRows::Stream {
     z_stream z{};

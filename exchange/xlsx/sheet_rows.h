@@ -16,6 +16,9 @@
 
 namespace quillon::xlsx {
 
+// A column's letters in a cell reference, from 0: "A", "Z", "AA".
+std::string ColumnLetters(int column);
+
 struct SpliceResult {
     bool ok = true;
     std::string detail; // the system's or the archive's words

@@ -31,14 +31,6 @@ WriteResult Fail(WriteError error, std::string detail) {
     return {error, std::move(detail)};
 }
 
-std::string ColumnLetter(int column) {
-    std::string letters;
-    for (int n = column + 1; n > 0; n = (n - 1) / 26) {
-        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
-    }
-    return letters;
-}
-
 // True when the text is well-formed UTF-8 that the program's GB18030 holds whole, so that it
 // reaches the sheet as it stands: no broken or overlong sequence, no surrogate, and none of
 // the private-use characters (U+E000 to U+F8FF), a few of which GB18030 has no bytes for.
@@ -248,7 +240,7 @@ lxw_error AddRules(lxw_worksheet* sheet, std::span<const form::ListRule> rules) 
         std::vector<std::string> entries;
         std::vector<char*> list;
         if (rule.listColumn >= 0) {
-            const std::string column = ColumnLetter(rule.listColumn);
+            const std::string column = ColumnLetters(rule.listColumn);
             formula = "=" + std::string(form::kListsSheetName) + "!$" + column + "$1:$" + column +
                       "$" + std::to_string(form::ListRuleRows()[rule.listColumn]);
         } else {

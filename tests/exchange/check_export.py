@@ -125,11 +125,27 @@ class GoldenWorkbook(GoldenCopy):
         return [[record[column] for column in COLUMNS] for record in records]
 
 
-class RejectedRowsWorkbook(GoldenCopy):
+class FailedRowsCopy(GoldenCopy):
+    """Rows an import sent back, the reason in column K under a heading of its own that
+    spans both header rows and is as wide as the name column, as its heading is."""
+
+    columns = 11
+    more_merges = ((1, 3, 10, 11),)
+    heading = None
+
+    def test_the_reason_column_has_a_heading_like_the_names(self):
+        sheet = self.book.sheet_by_name("Sheet1")
+        self.assertEqual(sheet.cell_value(1, 10), self.heading)
+        self.assertEqual(sheet.cell_xf_index(1, 10), sheet.cell_xf_index(1, 0))
+        self.assertEqual(sheet.cell_xf_index(2, 10), sheet.cell_xf_index(2, 0))
+        self.assertEqual(sheet.colinfo_map[10].width, sheet.colinfo_map[0].width)
+
+
+class RejectedRowsWorkbook(FailedRowsCopy):
     """The rows the golden import rejected, each with its reason in column 11."""
 
     golden_name = "import_rejected.xls"
-    columns = 11
+    heading = "错误原因"
     expected_rows = 3 + 6
 
     def expected_cells(self):
@@ -138,9 +154,9 @@ class RejectedRowsWorkbook(GoldenCopy):
             return list(csv.reader(f))
 
 
-class DuplicateRowsWorkbook(GoldenCopy):
+class DuplicateRowsWorkbook(FailedRowsCopy):
     golden_name = "import_duplicates.xls"
-    columns = 11
+    heading = "重复原因"
     expected_rows = 3 + 1
 
     def expected_cells(self):
@@ -148,7 +164,7 @@ class DuplicateRowsWorkbook(GoldenCopy):
                  "某单位 书记", "13500000007", "重复数据"]]
 
 
-del SavedTemplate, WrittenWorkbook, GoldenCopy  # run only the concrete cases
+del SavedTemplate, WrittenWorkbook, GoldenCopy, FailedRowsCopy  # run only the concrete cases
 
 if __name__ == "__main__":
     FILL_WORKBOOK, GOLDEN_XLS, GOLDEN_CSV = sys.argv[1:4]

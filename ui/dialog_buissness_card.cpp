@@ -439,6 +439,35 @@ bool TCDialog_BuissnessCard::TakeBlankBirthdayInput(const QEvent* event) {
     return step;
 }
 
+bool TCDialog_BuissnessCard::IsSeparatorAfterMovingOn(const QEvent* event) const {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const QString typed = static_cast<const QKeyEvent*>(event)->text();
+    if (typed != "-" && typed != "/" && typed != ".") {
+        return false;
+    }
+    // The picker moves on to the month by itself once four digits of the year are typed, and
+    // to the day after two of the month; a separator typed then would move it on once more,
+    // and "1971-04-05" would become 1971-12-04. So a separator at the start of a section,
+    // nothing typed in it yet, is taken as already done.
+    const auto* line = dtp_DataBirthday_->findChild<QLineEdit*>();
+    if (line == nullptr) {
+        return false;
+    }
+    const QString text = line->text();
+    int sectionStart = 0;
+    for (int at = 0, separators = 0;
+         at < text.size() && separators < dtp_DataBirthday_->currentSectionIndex(); ++at) {
+        if (!text[at].isDigit()) {
+            ++separators;
+            sectionStart = at + 1;
+        }
+    }
+    const int cursor = line->hasSelectedText() ? line->selectionStart() : line->cursorPosition();
+    return cursor == sectionStart;
+}
+
 ContactRecord TCDialog_BuissnessCard::CollectRecord() const {
     ContactRecord record;
     record[kUser_Name] = FromQString(edt_name_->text());
@@ -486,7 +515,8 @@ bool TCDialog_BuissnessCard::eventFilter(QObject* watched, QEvent* event) {
         const QDate today = QDate::currentDate();
         dtp_DataBirthday_->calendarWidget()->setCurrentPage(today.year(), today.month());
     }
-    if (watched == dtp_DataBirthday_ && TakeBlankBirthdayInput(event)) {
+    if (watched == dtp_DataBirthday_ &&
+        (TakeBlankBirthdayInput(event) || IsSeparatorAfterMovingOn(event))) {
         return true;
     }
     // Enter saves from whichever field has the focus.

@@ -74,6 +74,8 @@ private:
     void ClearBirthday();
     // Keys and the wheel on an empty picker; true when the event is used up.
     bool TakeBlankBirthdayInput(const QEvent* event);
+    // A separator typed where the picker has already moved on to the next section.
+    bool IsSeparatorAfterMovingOn(const QEvent* event) const;
 
     Installation installation_;
     ContactListManager& manager_;

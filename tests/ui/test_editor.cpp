@@ -613,6 +613,27 @@ TEST_F(EditorTest, KeysOnABlankBirthdayStartADateAndTheWheelDoesNothing) {
     EXPECT_EQ(Field<QDateEdit>("dtp_DataBirthday")->date(), QDate::currentDate());
 }
 
+TEST_F(EditorTest, ABirthdayTypedWithItsSeparatorsIsTheDateTyped) {
+    // The picker moves on by itself once a year or a month is typed whole; a separator typed
+    // after that must not move it on once more, so that the day would land in the month.
+    const struct {
+        const char* typed;
+        const char* stored;
+    } cases[] = {{"1971-04-05", "1971-04-05"},
+                 {"1971/4/5", "1971-04-05"},
+                 {"1971-4-05", "1971-04-05"},
+                 {"19710405", "1971-04-05"},
+                 {"1971-12-31", "1971-12-31"}};
+    for (const auto& c : cases) {
+        editor.reset();
+        Editor().show();
+        auto* birthday = Field<QDateEdit>("dtp_DataBirthday");
+        birthday->setFocus();
+        QTest::keyClicks(birthday, c.typed);
+        EXPECT_EQ(Editor().CollectRecord()[kUser_Birthday], c.stored) << c.typed;
+    }
+}
+
 TEST_F(EditorTest, TextsTheImportWouldRefuseAreRefusedWithTheirLimits) {
     const QString c20 = QString("张").repeated(20);
     const QString c50 = QString("单").repeated(50);

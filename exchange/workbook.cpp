@@ -35,23 +35,18 @@ const char* WorkbookErrorName(WorkbookError error) {
 }
 
 std::string_view Workbook::CellText(int row, int column) const {
-    constexpr std::string_view kEmpty;
-    const auto r = std::lower_bound(rows_.begin(), rows_.end(), row,
-                                    [](const Row& a, int number) { return a.number < number; });
-    if (r == rows_.end() || r->number != row) {
-        return kEmpty;
-    }
-    const auto c = std::lower_bound(r->cells.begin(), r->cells.end(), column,
-                                    [](const Cell& a, int number) { return a.column < number; });
-    if (c == r->cells.end() || c->column != column) {
-        return kEmpty;
+    const auto c = std::lower_bound(cells_.begin(), cells_.end(), 0, [&](const Cell& cell, int) {
+        return cell.Before(row, column);
+    });
+    if (c == cells_.end() || c->row != row || c->column != column) {
+        return {};
     }
     return Text(c->text);
 }
 
 std::uint32_t Workbook::AddText(std::string_view text) {
     textBytes_ += text;
-    textEnds_.push_back(textBytes_.size());
+    textEnds_.push_back(static_cast<std::uint32_t>(textBytes_.size()));
     return static_cast<std::uint32_t>(textEnds_.size() - 1);
 }
 
@@ -62,50 +57,29 @@ void Workbook::NoteUsed(int row, int column) {
 
 void Workbook::SetCell(int row, int column, std::uint32_t text) {
     NoteUsed(row, column);
-    if (rows_.empty() || rows_.back().number < row) {
-        rows_.push_back(Row{row, {}});
-    } else if (rows_.back().number != row) {
-        sorted_ = false;
-        rows_.push_back(Row{row, {}});
-    }
-    auto& cells = rows_.back().cells;
-    if (!cells.empty() && cells.back().column >= column) {
+    if (!cells_.empty() && !cells_.back().Before(row, column)) {
         sorted_ = false;
     }
-    cells.push_back(Cell{column, text});
-    ++cellCount_;
+    cells_.push_back(Cell{row, column, text});
 }
 
 void Workbook::Finish() {
     if (sorted_) {
         return;
     }
-    std::stable_sort(rows_.begin(), rows_.end(),
-                     [](const Row& a, const Row& b) { return a.number < b.number; });
-    std::vector<Row> merged;
-    for (auto& row : rows_) {
-        if (!merged.empty() && merged.back().number == row.number) {
-            auto& into = merged.back().cells;
-            into.insert(into.end(), row.cells.begin(), row.cells.end());
+    std::stable_sort(cells_.begin(), cells_.end(),
+                     [](const Cell& a, const Cell& b) { return a.Before(b.row, b.column); });
+    // Of cells set twice the last one stands, as when a spreadsheet reads such a file.
+    std::size_t kept = 0;
+    for (const Cell& cell : cells_) {
+        if (kept > 0 && cells_[kept - 1].row == cell.row &&
+            cells_[kept - 1].column == cell.column) {
+            cells_[kept - 1] = cell;
         } else {
-            merged.push_back(std::move(row));
+            cells_[kept++] = cell;
         }
     }
-    for (auto& row : merged) {
-        std::stable_sort(row.cells.begin(), row.cells.end(),
-                         [](const Cell& a, const Cell& b) { return a.column < b.column; });
-        // Of cells set twice the last one stands, as when a spreadsheet reads such a file.
-        std::vector<Cell> unique;
-        for (const Cell& cell : row.cells) {
-            if (!unique.empty() && unique.back().column == cell.column) {
-                unique.back() = cell;
-            } else {
-                unique.push_back(cell);
-            }
-        }
-        row.cells = std::move(unique);
-    }
-    rows_ = std::move(merged);
+    cells_.resize(kept);
     sorted_ = true;
 }
 

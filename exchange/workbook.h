@@ -55,12 +55,10 @@ public:
     // left to right, so that a sparse sheet is walked without visiting its empty cells.
     // Only after Finish.
     template <typename Visit> void ForEachText(Visit&& visit) const {
-        for (const Row& row : rows_) {
-            for (const Cell& cell : row.cells) {
-                const std::string_view text = Text(cell.text);
-                if (!text.empty()) {
-                    visit(row.number, cell.column, text);
-                }
+        for (const Cell& cell : cells_) {
+            const std::string_view text = Text(cell.text);
+            if (!text.empty()) {
+                visit(cell.row, cell.column, text);
             }
         }
     }
@@ -81,17 +79,17 @@ public:
     void Finish();
 
     std::size_t TextCount() const { return textEnds_.size(); }
-    std::size_t CellCount() const { return cellCount_; }
+    std::size_t CellCount() const { return cells_.size(); }
     std::size_t TextBytes() const { return textBytes_.size(); }
 
 private:
+    // One array of all cells in row and column order rather than one per row: a sheet of a
+    // million rows holds some ten million cells, and an allocation per row would double that.
     struct Cell {
+        int row;
         int column;
         std::uint32_t text;
-    };
-    struct Row {
-        int number;
-        std::vector<Cell> cells;
+        bool Before(int r, int c) const { return row < r || (row == r && column < c); }
     };
 
     std::string_view Text(std::uint32_t index) const {
@@ -103,11 +101,11 @@ private:
     int usedRows_ = 0;
     int usedColumns_ = 0;
     // The texts end to end, each ending where textEnds_ says: a file of millions of short
-    // or empty texts costs their bytes and an offset each, not an allocation each.
+    // or empty texts costs their bytes and an offset each, not an allocation each. The
+    // readers take files far smaller than the 4 GB an offset reaches.
     std::string textBytes_;
-    std::vector<std::size_t> textEnds_;
-    std::vector<Row> rows_;
-    std::size_t cellCount_ = 0;
+    std::vector<std::uint32_t> textEnds_;
+    std::vector<Cell> cells_;
     bool sorted_ = true;
 };
 

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <array>
 #include <system_error>
 
 namespace {
@@ -81,7 +82,7 @@ bool FailedRowsWorkbook::StartNextWorkbook() {
     }
     started_ = true;
     if (format_ == quillon::WorkbookFormat::Xlsx) {
-        xlsxCells_.clear();
+        StartXlsx();
     } else {
         sheet_.emplace(quillon::Spreadsheet::FromTemplate());
         // The template is the program's own, so the heading's model is always there.
@@ -103,10 +104,13 @@ bool FailedRowsWorkbook::Add(const ContactRecord& record, const std::string& rea
         saved = StartNextWorkbook();
     }
     if (format_ == quillon::WorkbookFormat::Xlsx) {
-        for (ContactField field : kColumns) {
-            xlsxCells_.push_back(CutGb18030Text(record[field], quillon::xlsx::kMaxCellCharacters));
+        std::array<std::string, std::size(kColumns) + 1> cells;
+        for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+            cells[i] = CutGb18030Text(record[kColumns[i]], quillon::xlsx::kMaxCellCharacters);
         }
-        xlsxCells_.push_back(CutGb18030Text(reason, quillon::xlsx::kMaxCellCharacters));
+        cells.back() = CutGb18030Text(reason, quillon::xlsx::kMaxCellCharacters);
+        // Only a workbook that could not be started refuses a row; its save says so.
+        (void)xlsx_->AddRowGb18030(cells);
     } else {
         const int row = kFirstRow + static_cast<int>(rowsInSheet_);
         int column = 1;
@@ -135,15 +139,14 @@ bool FailedRowsWorkbook::Save() {
     if (!started_ || unsaved_ == 0) {
         return true;
     }
-    if (format_ == quillon::WorkbookFormat::Xlsx ? !SaveXlsx() : !sheet_->SaveAs(file_)) {
+    if (format_ == quillon::WorkbookFormat::Xlsx ? !xlsx_->Save() : !sheet_->SaveAs(file_)) {
         return false;
     }
     unsaved_ = 0;
     return true;
 }
 
-bool FailedRowsWorkbook::SaveXlsx() {
-    constexpr std::size_t kCellsPerRow = std::size(kColumns) + 1;
+void FailedRowsWorkbook::StartXlsx() {
     const quillon::form::Cell heading = ReasonHeading(kind_);
     // As wide as the model's column, as the .xls heading's column is.
     const int model = ModelOf(heading).firstColumn;
@@ -154,11 +157,5 @@ bool FailedRowsWorkbook::SaveXlsx() {
                 {heading.range.firstColumn, heading.range.lastColumn, width.characters});
         }
     }
-    quillon::xlsx::TemplateWorkbook book(file_, std::span(&heading, 1), widths);
-    for (std::size_t at = 0; at < xlsxCells_.size() && book.Status(); at += kCellsPerRow) {
-        if (!book.AddRowGb18030(std::span(xlsxCells_).subspan(at, kCellsPerRow))) {
-            return false;
-        }
-    }
-    return book.Status() && book.Save();
+    xlsx_.emplace(file_, std::span(&heading, 1), widths);
 }

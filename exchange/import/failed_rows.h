@@ -2,6 +2,7 @@
 
 #include "exchange/spreadsheet.h"
 #include "exchange/template.h"
+#include "exchange/xlsx/writer.h"
 #include "store/contact_store.h"
 
 #include <filesystem>
@@ -47,15 +48,15 @@ public:
 private:
     bool StartNextWorkbook();
     std::size_t RowsPerWorkbook() const;
-    // An .xlsx is written in one pass, so its rows are kept (as GB18030, eleven a row) and
-    // each save writes them all again, as a save of the .xls sheet does.
-    bool SaveXlsx();
+    // An .xlsx keeps its rows deflated in a scratch file as they come, so that a save writes
+    // them without holding them in memory.
+    void StartXlsx();
 
     std::filesystem::path file_;
     Kind kind_;
     quillon::WorkbookFormat format_;
     std::optional<quillon::Spreadsheet> sheet_;
-    std::vector<std::string> xlsxCells_;
+    std::optional<quillon::xlsx::TemplateWorkbook> xlsx_;
     bool started_ = false;
     std::size_t rows_ = 0;        // in all workbooks
     std::size_t rowsInSheet_ = 0; // in the current one

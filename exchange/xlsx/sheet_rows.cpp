@@ -1,5 +1,6 @@
 #include "exchange/xlsx/sheet_rows.h"
 
+#include "exchange/zip/memory_file.h"
 #include "platform/files.h"
 
 #include <minizip/unzip.h>
@@ -345,13 +346,16 @@ void SheetRows::Deflate(int flush) {
     xml_.clear();
 }
 
-SpliceResult SheetRows::SpliceInto(const std::filesystem::path& form, std::string_view sheetPart,
+SpliceResult SheetRows::SpliceInto(std::string_view form, std::string_view sheetPart,
                                    const std::filesystem::path& out) {
     Deflate(Z_SYNC_FLUSH);
     if (!status_) {
         return status_;
     }
-    UnzipFile in(unzOpen64(form.c_str()));
+    ZipMemoryFile formFile;
+    formFile.in = form;
+    zlib_filefunc64_def functions = ZipMemoryFunctions(formFile);
+    UnzipFile in(unzOpen2_64("form", &functions));
     if (!in || unzGoToFirstFile(in.get()) != UNZ_OK) {
         return Refuse("the form's archive cannot be opened");
     }

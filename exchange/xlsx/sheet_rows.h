@@ -45,10 +45,10 @@ public:
     // Takes back the row started last, as if it had not been (a cell that could not be had).
     void CancelRow();
 
-    // Writes to `out` every part of the archive at `form` with the rows placed at the end of
-    // the data sheet `sheetPart` (after the form's own rows), and the sheet's recorded extent
-    // widened to hold them. Once only.
-    SpliceResult SpliceInto(const std::filesystem::path& form, std::string_view sheetPart,
+    // Writes to `out` every part of the archive `form` with the rows so far placed at the
+    // end of the data sheet `sheetPart` (after the form's own rows), and the sheet's recorded
+    // extent widened to hold them. Rows may follow for a later splice.
+    SpliceResult SpliceInto(std::string_view form, std::string_view sheetPart,
                             const std::filesystem::path& out);
 
 private:

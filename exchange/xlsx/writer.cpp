@@ -26,6 +26,8 @@ constexpr std::uint8_t kA4Paper = 9;
 
 // The data sheet is the first the form adds.
 constexpr std::string_view kDataSheetPart = "xl/worksheets/sheet1.xml";
+// The form as the library writes it takes some 25 KB.
+constexpr std::size_t kMaxFormBytes = std::size_t{4} << 20;
 
 WriteResult Fail(WriteError error, std::string detail) {
     return {error, std::move(detail)};
@@ -284,7 +286,8 @@ TemplateWorkbook::TemplateWorkbook(std::filesystem::path target,
         folder = ".";
     }
     scratchFolder_ = folder.string();
-    if (!MakeScratchFile(form_)) {
+    status_ = MakeScratchFile(form_);
+    if (!status_) {
         return;
     }
     lxw_workbook_options options{};
@@ -305,6 +308,16 @@ TemplateWorkbook::TemplateWorkbook(std::filesystem::path target,
         status_ = CloseLibraryWorkbook();
     }
     if (status_) {
+        FileContents form = ReadSmallFile(form_, kMaxFormBytes);
+        if (form.status) {
+            formBytes_ = std::move(form.bytes);
+        } else {
+            status_ = Fail(WriteError::File, form.status.detail);
+        }
+    }
+    ::unlink(form_.c_str());
+    form_.clear();
+    if (status_) {
         rows_ = std::make_unique<SheetRows>(folder);
         if (!rows_->Status()) {
             status_ = Fail(WriteError::File, rows_->Status().detail);
@@ -319,19 +332,18 @@ TemplateWorkbook::~TemplateWorkbook() {
     Discard();
 }
 
-bool TemplateWorkbook::MakeScratchFile(std::filesystem::path& path) {
+WriteResult TemplateWorkbook::MakeScratchFile(std::filesystem::path& path) const {
     // An unpredictable name that nobody else holds, as the library would not make one.
     std::string name =
         (std::filesystem::path(scratchFolder_) / ("." + target_.filename().string() + ".XXXXXX"))
             .string();
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
-        status_ = Fail(WriteError::File, std::strerror(errno));
-        return false;
+        return Fail(WriteError::File, std::strerror(errno));
     }
     ::close(fd);
     path = name;
-    return true;
+    return {};
 }
 
 WriteResult TemplateWorkbook::CloseLibraryWorkbook() {
@@ -355,12 +367,11 @@ void TemplateWorkbook::Discard() {
         workbook_ = nullptr;
     }
     rows_.reset();
-    for (std::filesystem::path* scratch : {&form_, &assembled_}) {
-        if (!scratch->empty()) {
-            ::unlink(scratch->c_str());
-            scratch->clear();
-        }
+    if (!form_.empty()) {
+        ::unlink(form_.c_str());
+        form_.clear();
     }
+    formBytes_.clear();
 }
 
 void TemplateWorkbook::LayOutForm(std::span<const form::Cell> moreFormCells,
@@ -465,7 +476,7 @@ WriteResult TemplateWorkbook::Usable() const {
     if (!status_) {
         return status_;
     }
-    return rows_ ? WriteResult{} : Fail(WriteError::Library, "the workbook has been saved");
+    return rows_ ? WriteResult{} : Fail(WriteError::Library, "the rows cannot be written");
 }
 
 template <typename Text, typename Convert>
@@ -512,24 +523,21 @@ WriteResult TemplateWorkbook::Save() {
     if (WriteResult usable = Usable(); !usable) {
         return usable;
     }
-    if (!MakeScratchFile(assembled_)) {
-        WriteResult failed = status_;
-        Discard();
-        return failed;
+    std::filesystem::path assembled;
+    WriteResult saved = MakeScratchFile(assembled);
+    if (!saved) {
+        return saved;
     }
-    const SpliceResult spliced = rows_->SpliceInto(form_, kDataSheetPart, assembled_);
-    rows_.reset();
-    if (!spliced) {
-        Discard();
-        return Fail(WriteError::File, spliced.detail);
+    if (const SpliceResult spliced = rows_->SpliceInto(formBytes_, kDataSheetPart, assembled);
+        !spliced) {
+        saved = Fail(WriteError::File, spliced.detail);
+    } else if (const FileResult replaced = ReplaceFileAtomicallyWith(
+                   target_, [&](int fd) { return CopyInto(assembled, fd); });
+               !replaced) {
+        saved = Fail(WriteError::File, replaced.detail);
     }
-    const FileResult replaced =
-        ReplaceFileAtomicallyWith(target_, [&](int fd) { return CopyInto(assembled_, fd); });
-    Discard();
-    if (!replaced) {
-        return Fail(WriteError::File, replaced.detail);
-    }
-    return {};
+    ::unlink(assembled.c_str());
+    return saved;
 }
 
 WriteResult SaveBlankTemplate(const std::filesystem::path& path) {

@@ -69,8 +69,8 @@ public:
     // The same for GB18030 texts.
     WriteResult AddRowGb18030(std::span<const std::string> cells);
 
-    // Writes the workbook and replaces the target with it. Once only: afterwards the workbook
-    // takes no rows.
+    // Writes the workbook as it stands and replaces the target with it. Rows may follow, and
+    // a later Save writes them too; a save writes the rows already deflated, not again.
     WriteResult Save();
 
 private:
@@ -85,12 +85,12 @@ private:
                     std::span<const form::Width> moreWidths);
     WriteResult CloseLibraryWorkbook();
     // A new empty file of an unpredictable name in the scratch folder.
-    bool MakeScratchFile(std::filesystem::path& path);
+    WriteResult MakeScratchFile(std::filesystem::path& path) const;
     void Discard();
 
     std::filesystem::path target_;
-    std::filesystem::path form_;      // the form as the library wrote it, without records
-    std::filesystem::path assembled_; // the whole workbook, before it takes the target's place
+    std::filesystem::path form_; // the file the library writes the form to, while it does
+    std::string formBytes_;      // the form as the library wrote it, without records
     std::string scratchFolder_;
     WriteResult status_;
     lxw_workbook* workbook_ = nullptr; // while the form is laid out

@@ -64,8 +64,8 @@ protected:
             if (i % 3 == 0) {
                 r[kUser_Name] = Gb18030("𠀀𪚥") + std::to_string(i);
             }
-            const char* const units[] = {"A&B <公司> \"党支部\" 'x'", "_x0041_ 单位\t一\n二 _x005F_",
-                                         "单位 \r\n一\x01二\uFFFF"};
+            const char* const units[] = {"A&B <公司> \"党支部\" 'x'",
+                                         "_x0041_ 单位\t一\n二 _x005F_", "单位 \r\n一\x01二\uFFFF"};
             r[kOrganization_Detial] = Gb18030(units[i % 3]);
             r[kUI_ID] = MakeUIID(r[kUser_Name], r[kMobile_NO]);
             records.push_back(r);
@@ -132,6 +132,34 @@ TEST_F(XlsxRunTest, AStoppedOrFailedXlsxExportLeavesOnlyWholeWorkbooks) {
     for (const std::string& name : left) {
         EXPECT_EQ(name, "book_1.xlsx");
     }
+}
+
+TEST(XlsxTemplate, AWorkbookSavedAgainHoldsTheRowsAddedSince) {
+    // The rows that an import sends back are saved as they come, into the same workbook.
+    TempDir dir;
+    const auto file = dir / "rows.xlsx";
+    quillon::xlsx::TemplateWorkbook book(file);
+    ASSERT_TRUE(book.Status());
+    const auto addRows = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            const std::string name = "row " + std::to_string(i);
+            const std::string_view cells[] = {name, "男"};
+            ASSERT_TRUE(book.AddRowUtf8(cells));
+        }
+    };
+    addRows(0, 1);
+    ASSERT_TRUE(book.Save());
+    EXPECT_EQ(Read(file).UsedRows(), 4);
+    addRows(1, 3000); // past a deflated piece
+    ASSERT_TRUE(book.Save());
+    addRows(3000, 3001);
+    ASSERT_TRUE(book.Save());
+    const quillon::Workbook saved = Read(file);
+    EXPECT_EQ(saved.UsedRows(), 3004);
+    EXPECT_EQ(Utf8Cell(saved, 4, 1), "row 0");
+    EXPECT_EQ(Utf8Cell(saved, 3004, 1), "row 3000");
+    EXPECT_EQ(Utf8Cell(saved, 3004, 2), "男");
+    EXPECT_EQ(FilesIn(dir.path()), std::vector<std::string>{"rows.xlsx"});
 }
 
 TEST(XlsxExportSettings, TheRecordsPerFileFollowTheFormatWhicheverIsSetFirst) {

@@ -88,24 +88,6 @@ int CreateExclusive(const std::filesystem::path& file, std::filesystem::path& te
     return -1;
 }
 
-bool WriteAll(int fd, std::string_view bytes, const FileWriter& writer) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const long n = writer(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            if (n == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 // The old file's mode and owner carry over; a new file gets 0644.
 void CopyPermissions(int fd, const std::filesystem::path& file) {
     struct stat existing {};
@@ -133,6 +115,24 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 long PosixWrite(int fd, const char* data, std::size_t size) {
     return ::write(fd, data, size);
+}
+
+bool WriteAll(int fd, std::string_view bytes, const FileWriter& writer) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const long n = writer(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 FileContents ReadSmallFile(const std::filesystem::path& file, std::size_t limit) {

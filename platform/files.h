@@ -45,6 +45,8 @@ FileContents ReadSmallFile(const std::filesystem::path& file, std::size_t limit 
 // Replaceable so that tests can make a write fail part way, as on a full disk.
 using FileWriter = std::function<long(int fd, const char* data, std::size_t size)>;
 long PosixWrite(int fd, const char* data, std::size_t size);
+// Writes all of the bytes, going on after a short write or a signal; false with errno set.
+bool WriteAll(int fd, std::string_view bytes, const FileWriter& writer = PosixWrite);
 
 // Replaces the file's contents all at once: writes a freshly created temporary file with
 // an unpredictable name beside it, syncs it, and renames it over the file. On any failure

@@ -336,8 +336,7 @@ void SheetRows::Deflate(int flush) {
         z.avail_out = static_cast<uInt>(packed_.size());
         deflate(&z, flush);
         const std::size_t produced = packed_.size() - z.avail_out;
-        if (produced > 0 &&
-            PosixWrite(fd_, packed_.data(), produced) != static_cast<long>(produced)) {
+        if (!WriteAll(fd_, std::string_view(packed_).substr(0, produced))) {
             Fail(SystemWords());
             break;
         }

@@ -102,7 +102,8 @@ bool CopyInto(const std::filesystem::path& from, int fd) {
         // A file system that cannot copy in the kernel: by hand, from where it stopped.
         std::vector<char> buffer(1 << 20);
         for (ssize_t got; (got = ::read(in, buffer.data(), buffer.size())) != 0;) {
-            if (got < 0 || PosixWrite(fd, buffer.data(), static_cast<std::size_t>(got)) != got) {
+            if (got < 0 ||
+                !WriteAll(fd, std::string_view(buffer.data(), static_cast<std::size_t>(got)))) {
                 ok = false;
                 break;
             }

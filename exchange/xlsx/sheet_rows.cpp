@@ -14,7 +14,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
-#include <utility>
 #include <vector>
 
 namespace quillon::xlsx {
@@ -80,7 +79,8 @@ struct FormPart {
 SpliceResult ReadCurrentPart(unzFile in, FormPart& part) {
     char name[512];
     if (unzGetCurrentFileInfo64(in, &part.info, name, sizeof name, nullptr, 0, nullptr, 0) !=
-        UNZ_OK) {
+            UNZ_OK ||
+        part.info.size_filename >= sizeof name) {
         return Refuse("the form's archive cannot be read");
     }
     part.name = name;
@@ -176,8 +176,15 @@ std::string ColumnLetters(int column) {
     return letters;
 }
 
+// A deflate stream that ends itself.
 struct SheetRows::Stream {
     z_stream z{};
+    bool started = false;
+    ~Stream() {
+        if (started) {
+            deflateEnd(&z);
+        }
+    }
 };
 
 SheetRows::SheetRows(const std::filesystem::path& folder) {
@@ -194,10 +201,10 @@ SheetRows::SheetRows(const std::filesystem::path& folder) {
         Fail(SystemWords());
         return;
     }
-    stream_ = new Stream;
-    if (deflateInit2(&stream_->z, kFastestLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
-        Z_OK) {
-        delete std::exchange(stream_, nullptr);
+    stream_ = std::make_unique<Stream>();
+    stream_->started = deflateInit2(&stream_->z, kFastestLevel, Z_DEFLATED, -MAX_WBITS, 8,
+                                    Z_DEFAULT_STRATEGY) == Z_OK;
+    if (!stream_->started) {
         Fail("no memory for deflate");
         return;
     }
@@ -206,10 +213,6 @@ SheetRows::SheetRows(const std::filesystem::path& folder) {
 }
 
 SheetRows::~SheetRows() {
-    if (stream_ != nullptr) {
-        deflateEnd(&stream_->z);
-        delete stream_;
-    }
     if (fd_ >= 0) {
         ::close(fd_);
     }

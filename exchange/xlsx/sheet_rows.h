@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -58,7 +59,7 @@ private:
 
     struct Stream;
     int fd_ = -1;
-    Stream* stream_ = nullptr;
+    std::unique_ptr<Stream> stream_;
     SpliceResult status_;
     std::string xml_;    // rows not yet deflated
     std::string packed_; // deflated bytes not yet written
